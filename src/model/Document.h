@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Category.h"
+#include "DocumentBase.h"
+
+#include <string>
+
+namespace tessary {
+
+// The application's single document: the ordered list of root categories
+// (owned) and the current category (not owned).
+//
+// Open, save, export and import throw tessary::FileError (with the path and
+// the cause) or tessary::LibraryReadError (the file is not a valid library)
+// on failure; the document is then in the state the comments below give.
+class CTessaryDoc : public CDocumentBase {
+public:
+    CTessaryDoc() = default;
+    ~CTessaryDoc() override;
+
+    // Empties the library, clears path and modified flag, title "未命名".
+    bool OnNewDocument();
+    // Sets the current category to none and destroys every root.
+    void DeleteContents();
+    // Opens `path`: on success the library holds the file's roots, the
+    // title is the file's name and the document is unmodified. A zero-byte
+    // file gives an empty library. On failure to open the file the document
+    // is unchanged; on a failure while reading it is left empty, unmodified,
+    // titled "未命名".
+    void OnOpenDocument(const std::string& path);
+    // Saves to `path` atomically (a temporary file beside it, synced, then
+    // renamed over it); on success the path and title follow the file and
+    // the modified mark is cleared. On failure the old file is untouched and
+    // the document stays modified.
+    void OnSaveDocument(const std::string& path);
+
+    // Keeps the " *" mark of the title in step with the flag.
+    void SetModifiedFlag(bool modified = true) override;
+    // The title without the modified mark.
+    std::string GetPlainTitle() const;
+
+    CategoryList& GetRootList() noexcept { return m_rootList; }
+    const CategoryList& GetRootList() const noexcept { return m_rootList; }
+    std::size_t GetRootCount() const noexcept { return m_rootList.size(); }
+    // Appends `category` (takes ownership), makes it current, marks modified.
+    void AddRoot(CCategory* category);
+    // Unlinks `category` from the root list (ownership goes to the caller)
+    // and marks modified.
+    void RemoveRoot(CCategory* category);
+
+    CCategory* GetCurrentCategory() const noexcept { return m_pCurrentCategory; }
+    void SetCurrentCategory(CCategory* category) noexcept { m_pCurrentCategory = category; }
+
+    // Writes `category` with its subtree as a library of its own (atomic, as
+    // saving). Refused (returns false) when !category->CanExport().
+    static bool ExportCategory(const CCategory& category, const std::string& path);
+    // Reads the whole library at `path`, then appends each of its roots in
+    // file order to the current category (which must CanImportInto) and
+    // marks modified. On any failure nothing is added.
+    void ImportLibrary(const std::string& path);
+
+private:
+    CategoryList m_rootList;
+    CCategory* m_pCurrentCategory = nullptr;
+};
+
+} // namespace tessary
