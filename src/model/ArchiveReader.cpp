@@ -1,0 +1,296 @@
+#include "Archive.h"
+
+#include "ArchiveFormat.h"
+#include "Datum.h"
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace tessary {
+
+using namespace format;
+
+namespace {
+
+// Reads a library from memory. Every byte is treated as hostile: each read
+// is bounds-checked, no count reserves more than the remaining bytes can
+// hold, and the tree is walked with an explicit stack.
+//
+// Entries are linked into their parent (or the result list) as soon as they
+// are created, so when a fault throws, destroying the result list destroys
+// everything read so far.
+class Reader {
+public:
+    explicit Reader(std::string_view data)
+        : m_begin(reinterpret_cast<const unsigned char*>(data.data())), m_p(m_begin), m_end(m_p + data.size())
+    {
+    }
+
+    RootList Library()
+    {
+        RootList roots;
+        std::uint32_t count = Count();
+        roots.reserve(std::min<std::size_t>(count, Remaining() / kMinCategoryBytes));
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint64_t at = Offset();
+            ClassId id = Tag();
+            if (!IsCategoryClass(id))
+                Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in the root list");
+            auto* c = static_cast<CCategory*>(CreateEntry(id));
+            roots.emplace_back(c);
+            CategoryTree(c);
+        }
+        return roots;
+    }
+
+private:
+    [[noreturn]] void Fail(ArchiveFault fault, std::uint64_t offset, const std::string& detail = {})
+    {
+        throw ArchiveError(fault, offset, detail);
+    }
+    std::uint64_t Offset() const noexcept { return static_cast<std::uint64_t>(m_p - m_begin); }
+    std::size_t Remaining() const noexcept { return static_cast<std::size_t>(m_end - m_p); }
+    void Need(std::size_t n)
+    {
+        if (Remaining() < n)
+            Fail(ArchiveFault::EndOfFile, Offset());
+    }
+
+    std::uint8_t Byte()
+    {
+        Need(1);
+        return *m_p++;
+    }
+    std::uint16_t Word()
+    {
+        Need(2);
+        std::uint16_t v = std::uint16_t(m_p[0] | (m_p[1] << 8));
+        m_p += 2;
+        return v;
+    }
+    std::uint32_t Dword()
+    {
+        Need(4);
+        std::uint32_t v = std::uint32_t(m_p[0]) | (std::uint32_t(m_p[1]) << 8) | (std::uint32_t(m_p[2]) << 16) |
+                          (std::uint32_t(m_p[3]) << 24);
+        m_p += 4;
+        return v;
+    }
+
+    std::uint32_t Count()
+    {
+        std::uint16_t w = Word();
+        return w != kCountEscape ? w : Dword();
+    }
+
+    // A text length in the byte / WORD / DWORD forms (and the 64-bit form
+    // that follows a DWORD of all ones). Sets `wide` when the UTF-16 marker
+    // precedes it.
+    std::uint64_t TextLength(bool& wide)
+    {
+        wide = false;
+        std::uint8_t b = Byte();
+        if (b < kByteLengthEscape)
+            return b;
+        std::uint16_t w = Word();
+        if (w == kWideTextMarker) {
+            wide = true;
+            b = Byte();
+            if (b < kByteLengthEscape)
+                return b;
+            w = Word();
+        }
+        if (w < kWordLengthEscape)
+            return w;
+        std::uint32_t d = Dword();
+        if (d < kDwordLengthEscape)
+            return d;
+        Need(8);
+        std::uint64_t q = 0;
+        for (int i = 7; i >= 0; --i)
+            q = (q << 8) | m_p[i];
+        m_p += 8;
+        return q;
+    }
+
+    void Text(CText& t)
+    {
+        std::uint64_t at = Offset();
+        bool wide;
+        std::uint64_t n = TextLength(wide);
+        if (!wide) {
+            if (n > Remaining())
+                Fail(ArchiveFault::EndOfFile, at, "text of " + std::to_string(n) + " bytes");
+            if (n == 0) {
+                t.Clear();
+                return;
+            }
+            const unsigned char* src = m_p;
+            t.AssignWith(static_cast<std::size_t>(n), [&](char* dst) { std::memcpy(dst, src, n); });
+            m_p += n;
+            return;
+        }
+        if (n > Remaining() / 2)
+            Fail(ArchiveFault::EndOfFile, at, "wide text of " + std::to_string(n) + " characters");
+        std::u16string units(static_cast<std::size_t>(n), u'\0');
+        for (std::size_t i = 0; i < n; ++i)
+            units[i] = char16_t(m_p[2 * i] | (m_p[2 * i + 1] << 8));
+        m_p += 2 * n;
+        std::string gb = Utf16ToGb(units);
+        if (gb.size() > CText::kMaxLength)
+            Fail(ArchiveFault::TooLarge, at);
+        t.Assign(gb.data(), gb.size());
+    }
+
+    // Reads a class tag, registers a new class when it announces one, gives
+    // the object its index and answers its class.
+    ClassId Tag()
+    {
+        std::uint64_t at = Offset();
+        std::uint16_t w = Word();
+        std::uint32_t classIndex;
+        if (w == kNewClassTag) {
+            std::uint16_t schema = Word();
+            std::uint16_t len = Word();
+            if (len > kMaxClassNameLength)
+                Fail(ArchiveFault::BadClass, at, "class name of " + std::to_string(len) + " bytes");
+            Need(len);
+            std::string_view name(reinterpret_cast<const char*>(m_p), len);
+            m_p += len;
+            ClassId id{};
+            bool known = false;
+            for (int i = 0; i < kClassCount && !known; ++i)
+                if (name == ClassName(static_cast<ClassId>(i)))
+                    id = static_cast<ClassId>(i), known = true;
+            if (!known)
+                Fail(ArchiveFault::BadClass, at, "\"" + PrintableName(name) + "\"");
+            if (schema != kSchema)
+                Fail(ArchiveFault::BadSchema, at,
+                     std::string(ClassName(id)) + " with schema " + std::to_string(schema));
+            m_classes.push_back({m_nextIndex++, id});
+            ++m_nextIndex;
+            return id;
+        }
+        if (w == kNullTag)
+            Fail(ArchiveFault::NullTag, at);
+        if (w == kBigTag) {
+            std::uint32_t d = Dword();
+            if (!(d & kBigClassTagBit))
+                Fail(ArchiveFault::ObjectReference, at, "object " + std::to_string(d));
+            classIndex = d & ~kBigClassTagBit;
+        } else if (!(w & kClassTagBit)) {
+            Fail(ArchiveFault::ObjectReference, at, "object " + std::to_string(w));
+        } else {
+            classIndex = w & ~kClassTagBit;
+        }
+        // Indexes grow as they are handed out, so the table is sorted.
+        auto it = std::lower_bound(m_classes.begin(), m_classes.end(), classIndex,
+                                   [](const ClassEntry& e, std::uint32_t i) { return e.index < i; });
+        if (it == m_classes.end() || it->index != classIndex)
+            Fail(ArchiveFault::BadIndex, at, "index " + std::to_string(classIndex));
+        ++m_nextIndex;
+        return it->id;
+    }
+
+    static std::string PrintableName(std::string_view name)
+    {
+        std::string s;
+        for (char c : name)
+            s += (c >= 0x20 && c < 0x7F) ? c : '?';
+        return s;
+    }
+
+    void ItemFields(CItem& item)
+    {
+        Text(item.m_strName);
+        Text(item.m_strRemark);
+    }
+
+    void DatumFields(CDatum& d, ClassId id)
+    {
+        ItemFields(d);
+        Text(d.m_strContent);
+        Text(d.m_strExtension);
+        d.m_dwSize = Dword();
+        d.m_timeModified = static_cast<Time32>(Dword());
+        if (id == ClassId::CustomDatum)
+            Text(static_cast<CCustomDatum&>(d).m_strFolder);
+    }
+
+    // Reads the fields of `root` (whose tag has been read) and its subtree.
+    void CategoryTree(CCategory* root)
+    {
+        m_stack.clear();
+        CategoryHead(root);
+        while (!m_stack.empty()) {
+            Frame& f = m_stack.back();
+            if (f.subsLeft > 0) {
+                --f.subsLeft;
+                CCategory* parent = f.category;
+                std::uint64_t at = Offset();
+                ClassId id = Tag();
+                if (!IsCategoryClass(id))
+                    Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in a sub-category list");
+                auto* sub = static_cast<CCategory*>(CreateEntry(id));
+                parent->GetSubCategoryList().PushBack(sub);
+                sub->SetParent(parent);
+                CategoryHead(sub); // may reallocate m_stack: `f` is not used after this
+            } else {
+                CCategory* c = f.category;
+                m_stack.pop_back();
+                CategoryTail(c);
+            }
+        }
+    }
+
+    void CategoryHead(CCategory* c)
+    {
+        ItemFields(*c);
+        std::uint32_t subs = Count();
+        c->GetSubCategoryList().ReserveBack(std::min<std::size_t>(subs, Remaining() / kMinCategoryBytes));
+        m_stack.push_back({c, subs});
+    }
+
+    void CategoryTail(CCategory* c)
+    {
+        std::uint32_t count = Count();
+        DatumList& data = c->GetDatumList();
+        data.ReserveBack(std::min<std::size_t>(count, Remaining() / kMinDatumBytes));
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint64_t at = Offset();
+            ClassId id = Tag();
+            if (!IsDatumClass(id))
+                Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in a data-item list");
+            auto* d = static_cast<CDatum*>(CreateEntry(id));
+            data.PushBack(d);
+            d->SetParent(c);
+            DatumFields(*d, id);
+        }
+        if (HasPath(c->GetClassId()))
+            Text(static_cast<CPathCategory*>(c)->m_strPath);
+    }
+
+    struct ClassEntry {
+        std::uint32_t index;
+        ClassId id;
+    };
+    struct Frame {
+        CCategory* category;
+        std::uint32_t subsLeft;
+    };
+
+    const unsigned char* m_begin;
+    const unsigned char* m_p;
+    const unsigned char* m_end;
+    std::uint32_t m_nextIndex = 1;
+    std::vector<ClassEntry> m_classes;
+    std::vector<Frame> m_stack;
+};
+
+} // namespace
+
+RootList ReadLibrary(std::string_view data) { return Reader(data).Library(); }
+
+} // namespace tessary
