@@ -2,10 +2,13 @@
 
 #include "Category.h"
 #include "DocumentBase.h"
+#include "DocumentFile.h"
 
 #include <string>
 
 namespace tessary {
+
+class CDatum;
 
 // The application's single document: the ordered list of root categories
 // (owned) and the current category (not owned).
@@ -26,7 +29,7 @@ public:
     // title is the file's name and the document is unmodified. A zero-byte
     // file gives an empty library. On failure to open the file the document
     // is unchanged; on a failure while reading it is left empty, unmodified,
-    // titled "未命名".
+    // titled "未命名", without a path.
     void OnOpenDocument(const std::string& path);
     // Saves to `path` atomically (a temporary file beside it, synced, then
     // renamed over it); on success the path and title follow the file and
@@ -45,19 +48,34 @@ public:
     // Appends `category` (takes ownership), makes it current, marks modified.
     void AddRoot(CCategory* category);
     // Unlinks `category` from the root list (ownership goes to the caller)
-    // and marks modified.
+    // and marks modified. When the current category is `category` or lies
+    // below it, the current category becomes none, so that it never points
+    // outside the library once the caller disposes of the category.
     void RemoveRoot(CCategory* category);
 
     CCategory* GetCurrentCategory() const noexcept { return m_pCurrentCategory; }
     void SetCurrentCategory(CCategory* category) noexcept { m_pCurrentCategory = category; }
 
     // Writes `category` with its subtree as a library of its own (atomic, as
-    // saving). Refused (returns false) when !category->CanExport().
+    // saving). Refused (returns false) when !category.CanExport(). The
+    // document is not changed.
     static bool ExportCategory(const CCategory& category, const std::string& path);
     // Reads the whole library at `path`, then appends each of its roots in
-    // file order to the current category (which must CanImportInto) and
-    // marks modified. On any failure nothing is added.
-    void ImportLibrary(const std::string& path);
+    // file order to the current category and marks modified. Refused
+    // (returns false, nothing read) without a current category or when it
+    // cannot take imports. On any failure nothing is added.
+    bool ImportLibrary(const std::string& path);
+
+    // Copies the file's bytes into `datum`'s content (see ExtractContent in
+    // Content.h) and marks the document modified as soon as the content has
+    // changed. Throws ContentError; the item and the flag are then unchanged.
+    void ExtractContent(CDatum& datum);
+    // Empties `datum`'s content and marks the document modified (also when
+    // there was no content).
+    void ClearContent(CDatum& datum);
+
+    // The roots in order, as the writer takes them.
+    std::vector<const CCategory*> GetRoots() const;
 
 private:
     CategoryList m_rootList;

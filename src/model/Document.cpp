@@ -1,0 +1,162 @@
+#include "Document.h"
+
+#include "Content.h"
+#include "Datum.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr std::string_view kModifiedMark = " *";
+
+bool EndsWithMark(const std::string& title) noexcept
+{
+    return title.size() >= kModifiedMark.size() &&
+        std::string_view(title).substr(title.size() - kModifiedMark.size()) == kModifiedMark;
+}
+
+bool IsWithin(const CCategory* entry, const CCategory* top) noexcept
+{
+    for (const CItem* p = entry; p; p = p->GetParent())
+        if (p == top)
+            return true;
+    return false;
+}
+
+} // namespace
+
+CTessaryDoc::~CTessaryDoc() { DeleteContents(); }
+
+bool CTessaryDoc::OnNewDocument()
+{
+    DeleteContents();
+    SetModifiedFlag(false);
+    m_pathName.clear();
+    m_title = DefaultTitle();
+    m_pCurrentCategory = nullptr;
+    return true;
+}
+
+void CTessaryDoc::DeleteContents()
+{
+    m_pCurrentCategory = nullptr;
+    for (CCategory* root : m_rootList)
+        delete root;
+    m_rootList.Clear();
+}
+
+void CTessaryDoc::OnOpenDocument(const std::string& path)
+{
+    // A file that cannot be opened leaves the document as it was.
+    int fd = OpenLibraryForReading(path);
+    DeleteContents();
+    try {
+        std::string bytes = ReadAllAndClose(fd, path);
+        // A zero-byte file is an empty library, not a damaged one.
+        if (!bytes.empty()) {
+            RootList roots;
+            try {
+                roots = ReadLibrary(bytes);
+            } catch (const ArchiveError& e) {
+                throw LibraryReadError(path, e);
+            }
+            bytes = std::string(); // the tree and the bytes need not coexist any longer
+            m_rootList.ReserveBack(roots.size());
+            for (auto& root : roots) {
+                root->SetParent(nullptr);
+                m_rootList.PushBack(root.release());
+            }
+        }
+    } catch (...) {
+        DeleteContents();
+        m_modified = false;
+        m_pathName.clear();
+        m_title = DefaultTitle();
+        throw;
+    }
+    m_modified = false;
+    m_pathName = path;
+    m_title = TitleFromPath(path);
+}
+
+void CTessaryDoc::OnSaveDocument(const std::string& path)
+{
+    WriteLibraryFile(GetRoots(), path);
+    SetModifiedFlag(false);
+    m_pathName = path;
+    m_title = TitleFromPath(path);
+}
+
+void CTessaryDoc::SetModifiedFlag(bool modified)
+{
+    if (!m_modified && modified)
+        m_title += kModifiedMark;
+    else if (m_modified && !modified && EndsWithMark(m_title))
+        m_title.resize(m_title.size() - kModifiedMark.size());
+    m_modified = modified;
+}
+
+std::string CTessaryDoc::GetPlainTitle() const
+{
+    if (m_modified && EndsWithMark(m_title))
+        return m_title.substr(0, m_title.size() - kModifiedMark.size());
+    return m_title;
+}
+
+void CTessaryDoc::AddRoot(CCategory* category)
+{
+    m_rootList.PushBack(category);
+    category->SetParent(nullptr);
+    m_pCurrentCategory = category;
+    SetModifiedFlag(true);
+}
+
+void CTessaryDoc::RemoveRoot(CCategory* category)
+{
+    if (!m_rootList.Remove(category))
+        return;
+    if (IsWithin(m_pCurrentCategory, category))
+        m_pCurrentCategory = nullptr;
+    SetModifiedFlag(true);
+}
+
+bool CTessaryDoc::ExportCategory(const CCategory& category, const std::string& path)
+{
+    if (!category.CanExport())
+        return false;
+    WriteLibraryFile({&category}, path);
+    return true;
+}
+
+bool CTessaryDoc::ImportLibrary(const std::string& path)
+{
+    CCategory* target = m_pCurrentCategory;
+    if (!target || !target->CanImportInto())
+        return false;
+    RootList roots = ReadLibraryFile(path);
+    // Room first, so that linking cannot fail half-way.
+    target->GetSubCategoryList().ReserveBack(roots.size());
+    for (auto& root : roots)
+        target->AddSubCategory(root.release());
+    SetModifiedFlag(true);
+    return true;
+}
+
+void CTessaryDoc::ExtractContent(CDatum& datum)
+{
+    tessary::ExtractContent(datum);
+    SetModifiedFlag(true);
+}
+
+void CTessaryDoc::ClearContent(CDatum& datum)
+{
+    tessary::ClearContent(datum);
+    SetModifiedFlag(true);
+}
+
+std::vector<const CCategory*> CTessaryDoc::GetRoots() const
+{
+    return std::vector<const CCategory*>(m_rootList.begin(), m_rootList.end());
+}
+
+} // namespace tessary
