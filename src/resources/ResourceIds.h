@@ -1,0 +1,95 @@
+#pragma once
+
+// Command, string and resource numbers. The numbers are part of the program's
+// identity: menus, the toolbar, the string table, saved settings and tests all
+// refer to them, so they never change.
+
+namespace tessary {
+
+// Resource groups.
+inline constexpr int IDR_MAINFRAME = 104;  // main menu, toolbar, accelerators, icon, template string
+inline constexpr int IDR_OUTPUT_MENU = 105; // context menu of the output bar
+inline constexpr int IDD_ABOUTBOX = 101;
+
+// Framework strings.
+inline constexpr int IDS_APP_TITLE = 57344;
+inline constexpr int IDS_IDLE_MESSAGE = 57345;
+inline constexpr int IDS_UNKNOWN_ERROR = 61446;
+inline constexpr int IDS_BROWSE_IMPORT_FOLDER = 61448;
+inline constexpr int IDS_COL_NAME = 61449;
+inline constexpr int IDS_COL_SIZE = 61450;
+inline constexpr int IDS_NOT_FOUND = 61451;
+inline constexpr int IDS_COL_TYPE = 61453;
+inline constexpr int IDS_EXPORT_TO = 61461;
+inline constexpr int IDS_IMPORT_FILE = 61462;
+inline constexpr int IDS_NEW_CATEGORY = 61472;
+inline constexpr int IDS_TYPE_CDROM = 61500;
+inline constexpr int IDS_TYPE_CUSTOM_CATEGORY = 61501;
+inline constexpr int IDS_TYPE_CUSTOM_DATUM = 61502;
+inline constexpr int IDS_TYPE_DRIVER = 61503;
+inline constexpr int IDS_TYPE_FILE_DATUM = 61504;
+inline constexpr int IDS_TYPE_FOLDER = 61505;
+inline constexpr int IDS_TYPE_ROOT_FOLDER = 61506;
+inline constexpr int IDS_CONFIRM_DELETE = 61507;
+inline constexpr int IDS_COL_MODIFIED = 61508;
+inline constexpr int IDS_COL_LOCATION = 61510;
+inline constexpr int IDS_SEARCH_RESULT_COUNT = 61511;
+inline constexpr int IDS_INDICATOR_CAPS = 59137;
+inline constexpr int IDS_INDICATOR_NUM = 59138;
+inline constexpr int IDS_INDICATOR_SCRL = 59139;
+
+// File and application commands.
+inline constexpr int ID_FILE_NEW = 57600;
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_SAVE = 57603;
+inline constexpr int ID_FILE_SAVE_AS = 57604;
+inline constexpr int ID_FILE_PRINT_SETUP = 57606;
+inline constexpr int ID_FILE_MRU_FIRST = 57616; // recent files: 57616 .. 57631
+inline constexpr int ID_FILE_MRU_LAST = 57631;
+inline constexpr int ID_EDIT_SELECT_ALL = 57642;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_APP_EXIT = 57665;
+inline constexpr int ID_HELP = 57670;
+inline constexpr int ID_HOME_PAGE = 40020;
+
+// Bars.
+inline constexpr int ID_VIEW_TOOLBAR = 59392;
+inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+inline constexpr int ID_VIEW_OUTPUT_BAR = 32791;
+inline constexpr int ID_TOOLBAR_SPARE = 59409; // a toolbar button nothing handles
+inline constexpr int ID_FILTER_FIELD = 40023;  // place of the filter field in the toolbar
+inline constexpr int ID_FILTER = 40024;
+
+// Library commands.
+inline constexpr int ID_CATEGORY_NEW_SUB = 32771;
+inline constexpr int ID_CATEGORY_RENAME = 32772;
+inline constexpr int ID_CATEGORY_DELETE = 32773;
+inline constexpr int ID_DATUM_NEW = 32774;
+inline constexpr int ID_DATUM_EDIT = 32775;
+inline constexpr int ID_DATUM_DELETE = 32776;
+inline constexpr int ID_CATEGORY_NEW_ROOT = 32779;
+inline constexpr int ID_IMPORT_DRIVE = 32782;
+inline constexpr int ID_IMPORT_CD = 32783;
+inline constexpr int ID_PROPERTIES = 32788;
+inline constexpr int ID_SEARCH = 32792;
+inline constexpr int ID_LIBRARY_IMPORT = 32795;
+inline constexpr int ID_LIBRARY_EXPORT = 32796;
+inline constexpr int ID_IMPORT_FOLDER = 40001;
+inline constexpr int ID_OPEN_FILE = 40003;
+inline constexpr int ID_EXPLORE = 40004;
+inline constexpr int ID_EXTRACT_CONTENT = 40007;
+inline constexpr int ID_VIEW_REMARK = 40008;
+inline constexpr int ID_ITEM_DELETE = 40010;
+inline constexpr int ID_ITEM_EDIT = 40011;
+inline constexpr int ID_VIEW_CONTENT = 40013;
+inline constexpr int ID_RESULT_EXTRACT = 40014;
+inline constexpr int ID_RESULT_DELETE = 40015;
+inline constexpr int ID_CLEAR_CONTENT = 40017;
+inline constexpr int ID_RESULT_CLEAR = 40018;
+inline constexpr int ID_MOVE_UP = 40021;
+inline constexpr int ID_MOVE_DOWN = 40022;
+
+// Number of entries the recent-file list keeps.
+inline constexpr int kRecentFileCount = 4;
+
+} // namespace tessary

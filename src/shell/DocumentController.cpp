@@ -1,0 +1,192 @@
+#include "DocumentController.h"
+
+#include "Archive.h"
+#include "Document.h"
+#include "ErrorReport.h"
+#include "FileError.h"
+#include "ResourceIds.h"
+#include "UserPrompts.h"
+#include "WaitCursor.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace tessary {
+namespace {
+
+std::string ToDisk(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+void ReportFailure(QWidget* window, const char* what, const QString& path, std::exception_ptr e)
+{
+    QString text = QString::fromUtf8(what).arg(path);
+    const QString reason = ExceptionMessage(e, path);
+    if (!reason.isEmpty())
+        text += QLatin1Char('\n') + reason;
+    Prompts().ShowMessage(window, text, IUserPrompts::Icon::Critical);
+}
+
+} // namespace
+
+CDocumentController::CDocumentController(CTessaryDoc& doc, QSettings& profile, QObject* parent)
+    : QObject(parent), m_doc(doc), m_profile(profile), m_recent(kRecentFileCount)
+{
+    m_recent.Load(m_profile);
+}
+
+QString CDocumentController::PathName() const
+{
+    return QFile::decodeName(QByteArray::fromStdString(m_doc.GetPathName()));
+}
+
+QString CDocumentController::Title() const
+{
+    return QString::fromStdString(m_doc.GetTitle());
+}
+
+bool CDocumentController::SaveModified()
+{
+    if (!m_doc.IsModified())
+        return true;
+    const QString name = PathName().isEmpty() ? QString::fromStdString(m_doc.GetPlainTitle()) : PathName();
+    switch (Prompts().AskSaveChanges(m_window, name)) {
+    case IUserPrompts::SaveAnswer::Save: return Save();
+    case IUserPrompts::SaveAnswer::Discard: return true;
+    case IUserPrompts::SaveAnswer::Cancel: return false;
+    }
+    return false;
+}
+
+bool CDocumentController::NewDocument()
+{
+    if (!SaveModified())
+        return false;
+    const bool ok = m_doc.OnNewDocument();
+    Q_EMIT DocumentReplaced();
+    m_doc.UpdateAllViews(nullptr);
+    Q_EMIT DocumentStateChanged();
+    return ok;
+}
+
+bool CDocumentController::OpenDocument(const QString& path, bool askToSave)
+{
+    if (askToSave && !SaveModified())
+        return false;
+    // Whatever happens below, the rows of the old library must go before the
+    // library itself goes.
+    Q_EMIT DocumentReplaced();
+    bool ok = false;
+    try {
+        CWaitCursor wait;
+        m_doc.OnOpenDocument(ToDisk(path));
+        m_doc.SetPathName(ToDisk(path));
+        ok = true;
+    } catch (const FileError&) {
+        ReportFailure(m_window, "无法打开文档“%1”。", path, std::current_exception());
+    } catch (const ArchiveError&) {
+        m_doc.SetPathName(std::string());
+        ReportFailure(m_window, "无法打开文档“%1”。", path, std::current_exception());
+    }
+    if (ok)
+        AddRecent(path);
+    m_doc.UpdateAllViews(nullptr);
+    Q_EMIT DocumentStateChanged();
+    return ok;
+}
+
+bool CDocumentController::OpenWithDialog()
+{
+    const QString path = Prompts().GetOpenFileName(m_window);
+    return !path.isEmpty() && OpenDocument(path);
+}
+
+bool CDocumentController::OpenRecent(int index)
+{
+    if (index < 0 || index >= m_recent.Files().size())
+        return false;
+    const QString path = m_recent.Files().at(index);
+    if (!SaveModified())
+        return false;
+    const bool ok = OpenDocument(path, false);
+    if (!ok)
+        RemoveRecent(path);
+    return ok;
+}
+
+bool CDocumentController::Save()
+{
+    const QString path = PathName();
+    // A file that has gone read-only is saved elsewhere, as the user picks.
+    if (path.isEmpty() || (QFileInfo::exists(path) && !QFileInfo(path).isWritable()))
+        return SaveAs();
+    return DoSave(path);
+}
+
+bool CDocumentController::SaveAs()
+{
+    QString proposed = PathName();
+    if (proposed.isEmpty())
+        proposed = QString::fromStdString(m_doc.GetPlainTitle()) + QStringLiteral(".dli");
+    const QString path = Prompts().GetSaveFileName(m_window, proposed);
+    return !path.isEmpty() && DoSave(path);
+}
+
+bool CDocumentController::DoSave(const QString& path)
+{
+    bool ok = false;
+    try {
+        CWaitCursor wait;
+        m_doc.OnSaveDocument(ToDisk(path));
+        m_doc.SetPathName(ToDisk(path));
+        ok = true;
+    } catch (const FileError&) {
+        ReportFailure(m_window, "无法保存文档“%1”。", path, std::current_exception());
+    } catch (const ArchiveError&) {
+        ReportFailure(m_window, "无法保存文档“%1”。", path, std::current_exception());
+    }
+    if (ok)
+        AddRecent(path);
+    Q_EMIT DocumentStateChanged();
+    return ok;
+}
+
+void CDocumentController::AddRecent(const QString& path)
+{
+    m_recent.Add(QFileInfo(path).absoluteFilePath());
+    m_recent.Save(m_profile);
+    Q_EMIT RecentFilesChanged();
+}
+
+void CDocumentController::RemoveRecent(const QString& path)
+{
+    m_recent.Remove(path);
+    m_recent.Save(m_profile);
+    Q_EMIT RecentFilesChanged();
+}
+
+bool CDocumentController::QueryCommand(int id, CommandState& state)
+{
+    if (id == ID_FILE_SAVE || id == ID_FILE_SAVE_AS) {
+        state.enabled = true;
+        return true;
+    }
+    return false;
+}
+
+bool CDocumentController::ExecuteCommand(int id)
+{
+    if (id == ID_FILE_SAVE) {
+        Save();
+        return true;
+    }
+    if (id == ID_FILE_SAVE_AS) {
+        SaveAs();
+        return true;
+    }
+    return false;
+}
+
+} // namespace tessary

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "CommandTarget.h"
+#include "Profile.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class QSettings;
+
+namespace tessary {
+
+class CTessaryDoc;
+
+// The life of the one document as the user drives it: new, open, save, save
+// as, the question whether to save changes, and the recent-file list. It is
+// also the document's command target (save and save as).
+//
+// Failures to open or save are reported to the user here, with a sentence
+// naming the file; the operations then return false.
+class CDocumentController : public QObject, public ICommandTarget {
+    Q_OBJECT
+public:
+    CDocumentController(CTessaryDoc& doc, QSettings& profile, QObject* parent = nullptr);
+
+    CTessaryDoc& Document() { return m_doc; }
+    // Parent window of the dialogs.
+    void SetWindow(QWidget* window) { m_window = window; }
+
+    // Asks whether to save a modified document and saves it if so. Returns
+    // false when the user cancels or saving fails: the caller must then not
+    // go on (with new, open or exit).
+    bool SaveModified();
+    // New library (after SaveModified).
+    bool NewDocument();
+    // Opens `path` (after SaveModified when `askToSave`).
+    bool OpenDocument(const QString& path, bool askToSave = true);
+    // Asks for a file and opens it.
+    bool OpenWithDialog();
+    // Opens entry `index` of the recent-file list; a file that cannot be
+    // opened leaves the list.
+    bool OpenRecent(int index);
+    // Saves to the document's file, or asks for one when it has none.
+    bool Save();
+    bool SaveAs();
+
+    const CRecentFileList& RecentFiles() const { return m_recent; }
+    // The document's file as a QString (empty when unnamed).
+    QString PathName() const;
+    // The document's title (with the modified mark when modified).
+    QString Title() const;
+
+    bool QueryCommand(int id, CommandState& state) override;
+    bool ExecuteCommand(int id) override;
+
+Q_SIGNALS:
+    // The library was replaced (new or open, also a failed open that left it
+    // empty): everything that points into it must let go.
+    void DocumentReplaced();
+    // Title, path or modified state may have changed.
+    void DocumentStateChanged();
+    void RecentFilesChanged();
+
+private:
+    bool DoSave(const QString& path);
+    void AddRecent(const QString& path);
+    void RemoveRecent(const QString& path);
+
+    CTessaryDoc& m_doc;
+    QSettings& m_profile;
+    QPointer<QWidget> m_window;
+    CRecentFileList m_recent;
+};
+
+} // namespace tessary

@@ -1,0 +1,359 @@
+#include "MainFrame.h"
+
+#include "CommandRouter.h"
+#include "Document.h"
+#include "DocumentController.h"
+#include "ErrorReport.h"
+#include "Menus.h"
+#include "OutputBar.h"
+#include "PlaceholderPanes.h"
+#include "ResourceIds.h"
+#include "Strings.h"
+#include "UserPrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+namespace tessary {
+namespace {
+
+bool Contains(QWidget* outer, QWidget* w)
+{
+    return outer && w && (outer == w || outer->isAncestorOf(w));
+}
+
+// The first local file among the dropped URLs, or empty.
+QString DroppedFile(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CDocumentController& controller, QSettings& profile, ICommandTarget* appTarget,
+                       QWidget* parent)
+    : QMainWindow(parent), m_controller(controller), m_doc(controller.Document()), m_profile(profile),
+      m_appTarget(appTarget)
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    m_entryServices = std::make_unique<CShellEntryServices>(m_icons);
+    SetEntryServices(m_entryServices.get());
+
+    m_router = new CCommandRouter(this);
+    m_router->SetRoute([this] { return Route(); });
+    m_commandManager = std::make_unique<CNullCommandTarget>();
+
+    RestoreWindowRect();
+    CreateClient();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateOutputBar();
+    RestoreBarState();
+    setAcceptDrops(true);
+    m_controller.SetWindow(this);
+
+    connect(m_router, &CCommandRouter::CommandFinished, this, &CMainFrame::UpdateCaption);
+    connect(&m_controller, &CDocumentController::DocumentStateChanged, this, &CMainFrame::UpdateCaption);
+    connect(&m_controller, &CDocumentController::DocumentReplaced, this, [this] {
+        m_outputBar->Clear();
+        m_filterField->clear();
+    });
+    connect(&m_controller, &CDocumentController::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (Contains(m_treePane->Widget(), now))
+            m_activePane = m_treePane;
+        else if (Contains(m_listPane->Widget(), now))
+            m_activePane = m_listPane;
+    });
+
+    // The toolbar is always in sight, so its buttons follow the state of the
+    // program while it is idle; menus are refreshed when they open.
+    m_idleTimer = new QTimer(this);
+    connect(m_idleTimer, &QTimer::timeout, this, [this] {
+        m_router->UpdateActions(m_toolBarActions);
+        UpdateCaption();
+    });
+    m_idleTimer->start(250);
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (GetEntryServices() == m_entryServices.get())
+        SetEntryServices(nullptr);
+    // The command manager refers to the panes: it goes first.
+    m_commandManager.reset();
+}
+
+void CMainFrame::SetCommandManager(std::unique_ptr<ICommandTarget> manager)
+{
+    m_commandManager = manager ? std::move(manager) : std::make_unique<CNullCommandTarget>();
+}
+
+std::vector<ICommandTarget*> CMainFrame::Route() const
+{
+    return {m_commandManager.get(), m_outputBar, m_activePane, &m_controller,
+            const_cast<CMainFrame*>(this), m_appTarget};
+}
+
+void CMainFrame::CreateClient()
+{
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("Splitter"));
+    m_splitter->setChildrenCollapsible(false);
+    auto* tree = new CSimpleCategoryPane(m_doc, m_splitter);
+    auto* list = new CSimpleItemListPane(m_doc, m_splitter);
+    m_treePane = tree;
+    m_listPane = list;
+    m_activePane = m_treePane;
+    m_splitter->addWidget(tree);
+    m_splitter->addWidget(list);
+    // The tree keeps its width when the window grows.
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    setCentralWidget(m_splitter);
+
+    const int treeWidth = m_profile.value(QStringLiteral("LeftWindowStatus/Width"), 100).toInt();
+    m_splitter->setSizes({treeWidth > 0 ? treeWidth : 100, qMax(1, width() - treeWidth)});
+}
+
+void CMainFrame::CreateMenus()
+{
+    const auto popups = MainMenu();
+    for (const tessary::MenuPopup& popup : popups) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.title));
+        for (const MenuEntry& entry : popup.entries) {
+            if (entry.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            if (entry.id == ID_FILE_MRU_FIRST) {
+                // The recent files take the place of the placeholder entry.
+                for (int i = 0; i < kRecentFileCount; ++i)
+                    menu->addAction(m_router->Action(ID_FILE_MRU_FIRST + i, QString::fromUtf8(entry.text)));
+                continue;
+            }
+            QAction* action = m_router->Action(entry.id, QString::fromUtf8(entry.text));
+            if (entry.key)
+                action->setShortcut(QKeySequence(QString::fromLatin1(entry.key)));
+            menu->addAction(action);
+        }
+        m_router->WatchMenu(menu);
+        m_popups.append(menu);
+    }
+    UpdateRecentFileMenu();
+
+    // Keys whose command shows no key in its menu entry (or has no entry).
+    for (const Accelerator& acc : Accelerators()) {
+        const QKeySequence key(QString::fromLatin1(acc.key));
+        QAction* action = m_router->FindAction(acc.id);
+        if (action && action->shortcut() == key)
+            continue;
+        auto* shortcut = new QShortcut(key, this);
+        const int id = acc.id;
+        connect(shortcut, &QShortcut::activated, m_router, [this, id] { m_router->Execute(id); });
+    }
+}
+
+void CMainFrame::UpdateRecentFileMenu()
+{
+    const QStringList& files = m_controller.RecentFiles().Files();
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction* action = m_router->Action(ID_FILE_MRU_FIRST + i);
+        if (i < files.size()) {
+            QString shown = files.at(i);
+            shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+            action->setVisible(true);
+        } else {
+            // With no recent files the first entry stays as a greyed
+            // placeholder.
+            action->setText(QString::fromUtf8("最近文件"));
+            action->setVisible(i == 0 && files.isEmpty());
+        }
+    }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    for (int id : ToolbarButtons()) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+        } else if (id == ID_FILTER_FIELD) {
+            m_filterField = new QLineEdit(m_toolBar);
+            m_filterField->setObjectName(QString::number(ID_FILTER_FIELD));
+            m_filterField->setFixedWidth(150);
+            m_toolBar->addWidget(m_filterField);
+        } else {
+            QAction* action = m_router->Action(id);
+            m_toolBar->addAction(action);
+            m_toolBarActions.append(action);
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    // The filter button follows the field at once rather than at the next
+    // idle refresh.
+    connect(m_filterField, &QLineEdit::textChanged, this,
+            [this] { m_router->UpdateActions({m_router->Action(ID_FILTER)}); });
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    // A normal widget of the status bar: hidden while a command's prompt is
+    // shown, back when the prompt goes.
+    m_messagePane = new QLabel(LoadString(IDS_IDLE_MESSAGE), bar);
+    bar->addWidget(m_messagePane, 1);
+    for (int id : {IDS_INDICATOR_CAPS, IDS_INDICATOR_NUM, IDS_INDICATOR_SCRL}) {
+        auto* indicator = new QLabel(LoadString(id), bar);
+        indicator->setObjectName(QString::number(id));
+        // Lock key states are not available portably: the indicators stay
+        // in their "off" look.
+        indicator->setEnabled(false);
+        indicator->setFrameShape(QFrame::Panel);
+        indicator->setFrameShadow(QFrame::Sunken);
+        bar->addPermanentWidget(indicator);
+    }
+}
+
+void CMainFrame::CreateOutputBar()
+{
+    m_outputBar = new COutputBar(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
+    m_outputBar->hide();
+}
+
+QMenu* CMainFrame::MenuPopup(int index) const
+{
+    return m_popups.value(index);
+}
+
+void CMainFrame::InitPopupMenu(QMenu* menu)
+{
+    m_router->UpdateActions(menu->actions());
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    m_router->UpdateAllActions();
+    UpdateCaption();
+}
+
+void CMainFrame::UpdateCaption()
+{
+    const QString caption = LoadString(IDS_APP_TITLE) + QStringLiteral(" - ") + m_controller.Title();
+    if (windowTitle() != caption)
+        setWindowTitle(caption);
+}
+
+bool CMainFrame::QueryCommand(int id, CommandState& state)
+{
+    switch (id) {
+    case ID_VIEW_OUTPUT_BAR:
+    case ID_VIEW_TOOLBAR:
+    case ID_VIEW_STATUS_BAR: {
+        QWidget* bar = id == ID_VIEW_OUTPUT_BAR ? static_cast<QWidget*>(m_outputBar)
+                       : id == ID_VIEW_TOOLBAR  ? static_cast<QWidget*>(m_toolBar)
+                                                : static_cast<QWidget*>(statusBar());
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = !bar->isHidden();
+        return true;
+    }
+    case ID_HELP:
+        state.enabled = true;
+        return true;
+    case ID_FILTER:
+        state.enabled = !m_filterField->text().isEmpty();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::ExecuteCommand(int id)
+{
+    switch (id) {
+    case ID_VIEW_OUTPUT_BAR:
+        m_outputBar->setVisible(m_outputBar->isHidden());
+        return true;
+    case ID_VIEW_TOOLBAR:
+        m_toolBar->setVisible(m_toolBar->isHidden());
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        statusBar()->setVisible(statusBar()->isHidden());
+        return true;
+    case ID_HELP:
+        // Without a help file beside the program the command does nothing.
+        if (!m_helpPath.isEmpty() && QFile::exists(m_helpPath))
+            Prompts().OpenUrl(QUrl::fromLocalFile(m_helpPath));
+        return true;
+    case ID_FILTER:
+        m_listPane->FilterRows(m_filterField->text());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_controller.SaveModified()) {
+        event->ignore();
+        return;
+    }
+    SaveLayout();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    // Opening may show message boxes: not from inside the drop handler,
+    // where the dragging program still waits for an answer.
+    QTimer::singleShot(0, this, [this, path] {
+        try {
+            m_controller.OpenDocument(path);
+        } catch (...) {
+            ReportCurrentException(this);
+        }
+        UpdateCaption();
+    });
+}
+
+} // namespace tessary

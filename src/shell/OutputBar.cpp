@@ -1,0 +1,58 @@
+#include "OutputBar.h"
+
+#include "ResourceIds.h"
+#include "Strings.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+
+namespace tessary {
+
+COutputBar::COutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Output"), parent)
+{
+    setObjectName(QString::number(ID_VIEW_OUTPUT_BAR));
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("101"));
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setHeaderLabels({LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
+                             LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION)});
+    for (int c = 0; c < 5; ++c)
+        m_list->header()->resizeSection(c, 120);
+    setWidget(m_list);
+}
+
+void COutputBar::Clear()
+{
+    m_list->clear();
+}
+
+bool COutputBar::QueryCommand(int id, CommandState& state)
+{
+    switch (id) {
+    case ID_EDIT_SELECT_ALL:
+        state.enabled = true;
+        return true;
+    case ID_RESULT_DELETE:
+        state.enabled = !m_list->selectedItems().isEmpty();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool COutputBar::ExecuteCommand(int id)
+{
+    switch (id) {
+    case ID_EDIT_SELECT_ALL:
+        m_list->selectAll();
+        return true;
+    case ID_RESULT_DELETE:
+        qDeleteAll(m_list->selectedItems());
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace tessary

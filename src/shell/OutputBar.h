@@ -1,0 +1,30 @@
+#pragma once
+
+#include "CommandTarget.h"
+
+#include <QDockWidget>
+
+class QTreeWidget;
+
+namespace tessary {
+
+// The docking bar "Output" that lists search results. For now it shows the
+// empty result list with its five columns; the search fills it later. It is
+// a command target of its own, asked right after the command manager.
+class COutputBar : public QDockWidget, public ICommandTarget {
+    Q_OBJECT
+public:
+    explicit COutputBar(QWidget* parent = nullptr);
+
+    QTreeWidget* ResultList() const { return m_list; }
+    // Removes every row (the library they point into is going away).
+    void Clear();
+
+    bool QueryCommand(int id, CommandState& state) override;
+    bool ExecuteCommand(int id) override;
+
+private:
+    QTreeWidget* m_list;
+};
+
+} // namespace tessary

@@ -1,0 +1,81 @@
+#include "Profile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace tessary {
+namespace {
+
+const char* const kProfileName = "Oakbrim.ini";
+const char* const kRecentSection = "Recent File List";
+
+bool CanWriteProfile(const QString& dir)
+{
+    const QFileInfo dirInfo(dir);
+    if (!dirInfo.isDir() || !dirInfo.isWritable())
+        return false;
+    const QFileInfo file(QDir(dir).filePath(QString::fromLatin1(kProfileName)));
+    return !file.exists() || file.isWritable();
+}
+
+} // namespace
+
+QString ProfilePathFor(const QString& exeDir, const QString& configDir)
+{
+    const QString name = QString::fromLatin1(kProfileName);
+    if (CanWriteProfile(exeDir))
+        return QDir(exeDir).filePath(name);
+    return QDir(configDir).filePath(name);
+}
+
+QString HelpPathFor(const QString& exePath)
+{
+    // Only the file name's own extension goes: a dot in a folder name stays.
+    const qsizetype slash = exePath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = exePath.lastIndexOf(QLatin1Char('.'));
+    QString path = dot > slash + 1 ? exePath.left(dot) : exePath;
+    path += QStringLiteral(".HLP");
+    path.replace(QStringLiteral(".HLP"), QStringLiteral(".chm"), Qt::CaseSensitive);
+    return path;
+}
+
+void CRecentFileList::Load(QSettings& profile)
+{
+    m_files.clear();
+    profile.beginGroup(QString::fromLatin1(kRecentSection));
+    for (int i = 1; i <= m_capacity; ++i) {
+        const QString path = profile.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!path.isEmpty() && !m_files.contains(path))
+            m_files.append(path);
+    }
+    profile.endGroup();
+}
+
+void CRecentFileList::Save(QSettings& profile) const
+{
+    profile.beginGroup(QString::fromLatin1(kRecentSection));
+    for (int i = 1; i <= m_capacity; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_files.size())
+            profile.setValue(key, m_files.at(i - 1));
+        else
+            profile.remove(key);
+    }
+    profile.endGroup();
+}
+
+void CRecentFileList::Add(const QString& path)
+{
+    m_files.removeAll(path);
+    m_files.prepend(path);
+    while (m_files.size() > m_capacity)
+        m_files.removeLast();
+}
+
+void CRecentFileList::Remove(const QString& path)
+{
+    m_files.removeAll(path);
+}
+
+} // namespace tessary

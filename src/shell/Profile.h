@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+namespace tessary {
+
+// Where the settings file "Oakbrim.ini" lives: beside the executable in
+// `exeDir` when the file can be written there, otherwise in `configDir` (the
+// user's configuration folder, used when the program is installed in a
+// read-only place).
+QString ProfilePathFor(const QString& exeDir, const QString& configDir);
+
+// The help file of the executable `exePath`: its path with the extension of
+// the file name (if any) replaced by ".HLP", then every ".HLP" in the whole
+// path (case-sensitively) replaced by ".chm".
+QString HelpPathFor(const QString& exePath);
+
+// The recent-file list of the File menu: newest first, at most `capacity`
+// paths, no duplicates.
+class CRecentFileList {
+public:
+    explicit CRecentFileList(int capacity) : m_capacity(capacity) {}
+
+    void Load(QSettings& profile);
+    void Save(QSettings& profile) const;
+
+    // Puts `path` first (moving it up if it is already listed).
+    void Add(const QString& path);
+    void Remove(const QString& path);
+    const QStringList& Files() const { return m_files; }
+    int Capacity() const { return m_capacity; }
+
+private:
+    int m_capacity;
+    QStringList m_files;
+};
+
+} // namespace tessary

@@ -1,0 +1,175 @@
+#include "TessaryApp.h"
+
+#include "Document.h"
+#include "DocumentController.h"
+#include "ErrorReport.h"
+#include "MainFrame.h"
+#include "Profile.h"
+#include "Registration.h"
+#include "ResourceIds.h"
+#include "Strings.h"
+#include "UserPrompts.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace tessary {
+
+CTessaryApp::CTessaryApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    InitResources();
+    setApplicationName(QStringLiteral("Tessary"));
+    setApplicationDisplayName(LoadString(IDS_APP_TITLE));
+    setApplicationVersion(QStringLiteral("1.1"));
+    setDesktopFileName(QStringLiteral("tessary"));
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/icons/tessary-%1.png").arg(size));
+    setWindowIcon(icon);
+}
+
+CTessaryApp::~CTessaryApp()
+{
+    m_frame.reset();
+    m_controller.reset();
+    m_doc.reset();
+}
+
+CTessaryApp* CTessaryApp::Instance()
+{
+    return qobject_cast<CTessaryApp*>(QCoreApplication::instance());
+}
+
+bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions& options)
+{
+    m_profilePath = options.profilePath;
+    if (m_profilePath.isEmpty())
+        m_profilePath = qEnvironmentVariable("TESSARY_PROFILE");
+    if (m_profilePath.isEmpty())
+        m_profilePath = ProfilePathFor(applicationDirPath(),
+                                       QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    m_profile = std::make_unique<QSettings>(m_profilePath, QSettings::IniFormat);
+    m_helpPath = HelpPathFor(applicationFilePath());
+
+    if (options.registerFileType) {
+        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (RegisterFileType(dataHome, applicationFilePath()))
+            RefreshDesktopDatabases(dataHome);
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8("橡檐: a catalogue of documents on disks and CDs"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("library"), QStringLiteral("Library file (.dli) to open"),
+                                 QStringLiteral("[library.dli]"));
+    parser.process(QStringList(applicationFilePath()) + arguments);
+    const QStringList files = parser.positionalArguments();
+
+    m_doc = std::make_unique<CTessaryDoc>();
+    m_controller = std::make_unique<CDocumentController>(*m_doc, *m_profile);
+    m_frame = std::make_unique<CMainFrame>(*m_controller, *m_profile, this);
+    m_frame->SetHelpPath(m_helpPath);
+
+    bool ok = true;
+    if (files.isEmpty())
+        ok = m_controller->NewDocument();
+    else
+        ok = m_controller->OpenDocument(files.first(), false);
+    if (!ok) {
+        m_frame.reset();
+        m_controller.reset();
+        m_doc.reset();
+        return false;
+    }
+    m_frame->UpdateCommandUI();
+    if (options.show)
+        m_frame->show();
+    return true;
+}
+
+bool CTessaryApp::ExitInstance()
+{
+    if (m_frame && !m_frame->close())
+        return false;
+    m_frame.reset();
+    m_controller.reset();
+    m_doc.reset();
+    if (m_profile)
+        m_profile->sync();
+    m_profile.reset();
+    return true;
+}
+
+bool CTessaryApp::QueryCommand(int id, CommandState& state)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_APP_ABOUT:
+    case ID_HOME_PAGE:
+    case ID_APP_EXIT:
+        state.enabled = true;
+        return true;
+    default:
+        break;
+    }
+    if (id >= ID_FILE_MRU_FIRST && id < ID_FILE_MRU_FIRST + kRecentFileCount && m_controller) {
+        state.enabled = id - ID_FILE_MRU_FIRST < m_controller->RecentFiles().Files().size();
+        return true;
+    }
+    return false;
+}
+
+bool CTessaryApp::ExecuteCommand(int id)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+        m_controller->NewDocument();
+        return true;
+    case ID_FILE_OPEN:
+        m_controller->OpenWithDialog();
+        return true;
+    case ID_APP_ABOUT:
+        Prompts().ShowAbout(m_frame.get());
+        return true;
+    case ID_HOME_PAGE:
+        OpenHomePage();
+        return true;
+    case ID_APP_EXIT:
+        m_frame->close();
+        return true;
+    default:
+        break;
+    }
+    if (id >= ID_FILE_MRU_FIRST && id < ID_FILE_MRU_FIRST + kRecentFileCount) {
+        m_controller->OpenRecent(id - ID_FILE_MRU_FIRST);
+        return true;
+    }
+    return false;
+}
+
+void CTessaryApp::OpenHomePage()
+{
+    // The address comes from the settings file alone; without one there is
+    // nothing to open.
+    const QString address = m_profile->value(QStringLiteral("URL/SoftwareHome")).toString().trimmed();
+    if (address.isEmpty())
+        return;
+    Prompts().OpenUrl(QUrl::fromUserInput(address));
+}
+
+bool CTessaryApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentException(m_frame.get());
+        return false;
+    }
+}
+
+} // namespace tessary

@@ -1,0 +1,86 @@
+#include "UserPrompts.h"
+
+#include "AboutDlg.h"
+#include "Strings.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tessary {
+namespace {
+
+QString FileFilters()
+{
+    return DocTemplateField(DocField::FilterName) + QStringLiteral(";;") + QString::fromUtf8("所有文件 (*)");
+}
+
+class CDialogPrompts : public IUserPrompts {
+public:
+    SaveAnswer AskSaveChanges(QWidget* parent, const QString& title) override
+    {
+        const auto answer = QMessageBox::question(
+            parent, LoadString(57344), QString::fromUtf8("是否保存对“%1”的更改？").arg(title),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            return SaveAnswer::Save;
+        if (answer == QMessageBox::No)
+            return SaveAnswer::Discard;
+        return SaveAnswer::Cancel;
+    }
+
+    QString GetOpenFileName(QWidget* parent) override
+    {
+        QFileDialog dialog(parent, QString::fromUtf8("打开"), QString(), FileFilters());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("dli"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString GetSaveFileName(QWidget* parent, const QString& proposed) override
+    {
+        QFileDialog dialog(parent, QString::fromUtf8("另存为"), proposed, FileFilters());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("dli"));
+        // The overwrite question is on by default for save dialogs.
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    void ShowMessage(QWidget* parent, const QString& text, Icon icon) override
+    {
+        const QString caption = LoadString(57344);
+        switch (icon) {
+        case Icon::Information: QMessageBox::information(parent, caption, text); break;
+        case Icon::Warning: QMessageBox::warning(parent, caption, text); break;
+        case Icon::Critical: QMessageBox::critical(parent, caption, text); break;
+        }
+    }
+
+    bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+    void ShowAbout(QWidget* parent) override
+    {
+        CAboutDlg dlg(parent);
+        dlg.exec();
+    }
+};
+
+IUserPrompts* g_installed = nullptr;
+
+} // namespace
+
+IUserPrompts& Prompts()
+{
+    static CDialogPrompts dialogs;
+    return g_installed ? *g_installed : dialogs;
+}
+
+void SetPrompts(IUserPrompts* prompts)
+{
+    g_installed = prompts;
+}
+
+} // namespace tessary

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+class QUrl;
+class QWidget;
+
+namespace tessary {
+
+// The questions and messages the shell puts to the user, behind one
+// interface so that tests can answer them without modal windows.
+class IUserPrompts {
+public:
+    enum class SaveAnswer { Save, Discard, Cancel };
+    enum class Icon { Information, Warning, Critical };
+
+    virtual ~IUserPrompts() = default;
+
+    // "Save the changes of <title>?" with Yes, No and Cancel.
+    virtual SaveAnswer AskSaveChanges(QWidget* parent, const QString& title) = 0;
+    // A library to open; empty when cancelled.
+    virtual QString GetOpenFileName(QWidget* parent) = 0;
+    // Where to save; `proposed` is the suggested name. Empty when cancelled.
+    // The overwrite question is part of this step.
+    virtual QString GetSaveFileName(QWidget* parent, const QString& proposed) = 0;
+    // A message box captioned with the application title.
+    virtual void ShowMessage(QWidget* parent, const QString& text, Icon icon) = 0;
+    // Hands an address or a file to the desktop.
+    virtual bool OpenUrl(const QUrl& url) = 0;
+    // Runs the about box modally.
+    virtual void ShowAbout(QWidget* parent) = 0;
+};
+
+// The prompts in use: the installed ones, or the real dialogs.
+IUserPrompts& Prompts();
+// Installs `prompts` (not owned; null restores the real dialogs).
+void SetPrompts(IUserPrompts* prompts);
+
+} // namespace tessary

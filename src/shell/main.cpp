@@ -1,0 +1,11 @@
+#include "TessaryApp.h"
+
+int main(int argc, char** argv)
+{
+    tessary::CTessaryApp app(argc, argv);
+    if (!app.InitInstance(app.arguments().mid(1)))
+        return 1;
+    const int status = app.exec();
+    app.ExitInstance();
+    return status;
+}

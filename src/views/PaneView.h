@@ -1,0 +1,32 @@
+#pragma once
+
+#include "CommandTarget.h"
+#include "DocumentBase.h"
+
+class QString;
+class QWidget;
+
+namespace tessary {
+
+// What the main frame needs from the two panes of its splitter. A pane is a
+// view of the document (it gets OnUpdate after changes made elsewhere) and a
+// command target: while it is the active view it is asked about commands
+// after the command manager and the output bar.
+class IPaneView : public IDocumentView, public ICommandTarget {
+public:
+    // The pane's widget, owned by the splitter once the frame places it.
+    virtual QWidget* Widget() = 0;
+};
+
+// The left pane: the category tree.
+class ICategoryPane : public IPaneView {};
+
+// The right pane: the entries of the current category.
+class IItemListPane : public IPaneView {
+public:
+    // Shows only the entries of the current category whose names match
+    // `text`.
+    virtual void FilterRows(const QString& text) = 0;
+};
+
+} // namespace tessary
