@@ -1,0 +1,469 @@
+#include "Commands.h"
+
+#include "CliSupport.h"
+#include "Content.h"
+#include "Document.h"
+#include "Json.h"
+#include "SearchCriteria.h"
+#include "TextCodec.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessary::cli {
+
+namespace {
+
+// Loads `path` into `doc`; a zero-byte file is an empty library.
+void Load(CTessaryDoc& doc, const std::string& path) { doc.OnOpenDocument(path); }
+
+std::string LastComponent(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    std::size_t slash = path.rfind('/');
+    return (slash == std::string::npos || path.size() == 1) ? path : path.substr(slash + 1);
+}
+
+// The folder as an absolute path without trailing separators, so that the
+// library still leads to it from any working directory.
+std::string AbsoluteFolder(const std::string& dir)
+{
+    std::string path = dir;
+    if (path.empty() || path[0] != '/') {
+        std::string cwd(4096, '\0');
+        if (!getcwd(cwd.data(), cwd.size()))
+            FileError::ThrowErrno(errno, dir);
+        cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+        if (path == ".")
+            path.clear();
+        else if (path.compare(0, 2, "./") == 0)
+            path.erase(0, 2);
+        path = path.empty() ? cwd : (cwd == "/" ? "/" : cwd + "/") + path;
+    }
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0)
+        return true;
+    if (errno != ENOENT)
+        FileError::ThrowErrno(errno, path);
+    return false;
+}
+
+int Scan(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {"-o", "--kind", "--name", "--into"}, {});
+    ExpectPositional(a, 1, 1);
+    const std::string* lib = a.Get("-o");
+    if (!lib)
+        throw UsageError("missing -o LIB");
+    std::string kind = a.Has("--kind") ? *a.Get("--kind") : "folder";
+    if (kind != "folder" && kind != "drive" && kind != "cd")
+        throw UsageError("bad --kind '" + kind + "' (expected folder, drive or cd)");
+    const std::string& dir = a.positional[0];
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0)
+        FileError::ThrowErrno(errno, dir);
+    if (!S_ISDIR(st.st_mode))
+        throw FileError(FileErrorCause::BadPath, dir, ENOTDIR);
+
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    CCategory* into = nullptr;
+    if (Exists(*lib)) {
+        Load(doc, *lib);
+        if (const std::string* spec = a.Get("--into")) {
+            into = ResolveCategory(doc.GetRootList(), *spec);
+            if (!into->CanAddSubCategory())
+                throw UsageError("category '" + *spec + "' is not a custom category and takes no imports");
+        }
+    } else if (a.Has("--into")) {
+        throw UsageError("--into needs an existing library, and '" + *lib + "' does not exist");
+    }
+    timer.Mark("load");
+
+    std::string folder = AbsoluteFolder(dir);
+    std::string name = DiskToGb(a.Has("--name") ? *a.Get("--name") : LastComponent(dir));
+    std::string path = DiskToGb(folder);
+    CCategory* category = kind == "cd"      ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
+                          : kind == "drive" ? static_cast<CCategory*>(CreateDriverCategory(name, path))
+                                            : static_cast<CCategory*>(CreateRootFolderCategory(name, path));
+    if (into)
+        into->AddSubCategory(category);
+    else
+        doc.AddRoot(category);
+    timer.Mark("scan");
+    doc.OnSaveDocument(*lib);
+    timer.Mark("save");
+    timer.Report();
+    return kExitOk;
+}
+
+int List(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {}, {});
+    ExpectPositional(a, 1, 2);
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    const CCategory* c = a.positional.size() == 2 ? ResolveCategory(doc.GetRootList(), a.positional[1]) : nullptr;
+    Output out;
+    WriteHeader(out);
+    if (!c) {
+        for (const CCategory* root : doc.GetRootList())
+            WriteRow(out, *root);
+    } else {
+        for (const CCategory* sub : c->GetSubCategoryList())
+            WriteRow(out, *sub);
+        for (const CDatum* d : c->GetDatumList())
+            WriteRow(out, *d);
+    }
+    out.Flush();
+    timer.Mark("list");
+    timer.Report();
+    return kExitOk;
+}
+
+int Tree(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {"--depth"}, {});
+    ExpectPositional(a, 1, 2);
+    int maxDepth = a.Has("--depth") ? ParseCount(*a.Get("--depth"), "--depth") : -1;
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    std::vector<const CCategory*> tops;
+    if (a.positional.size() == 2)
+        tops.push_back(ResolveCategory(doc.GetRootList(), a.positional[1]));
+    else
+        tops.assign(doc.GetRootList().begin(), doc.GetRootList().end());
+
+    Output out;
+    std::vector<std::pair<const CCategory*, int>> stack;
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+        stack.emplace_back(*it, 0);
+    while (!stack.empty()) {
+        auto [c, depth] = stack.back();
+        stack.pop_back();
+        out << std::string_view(std::string(2 * static_cast<std::size_t>(depth), ' '))
+            << std::string_view(GbToUtf8(c->GetTypeText())) << '\t' << std::string_view(GbToUtf8(c->m_strName.view()))
+            << '\t' << static_cast<std::uint64_t>(c->GetDatumList().size()) << '\n';
+        if (maxDepth >= 0 && depth >= maxDepth)
+            continue;
+        const CategoryList& subs = c->GetSubCategoryList();
+        for (std::size_t i = subs.size(); i-- > 0;)
+            stack.emplace_back(subs[i], depth + 1);
+    }
+    out.Flush();
+    timer.Mark("tree");
+    timer.Report();
+    return kExitOk;
+}
+
+int Search(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(
+        args, {"--name", "--ext", "--remark", "--content", "--case", "--larger", "--smaller", "--after", "--before"},
+        {"--or"});
+    ExpectPositional(a, 1, 2);
+    CSearchCriteria criteria;
+    if (auto* v = a.Get("--name"))
+        criteria.m_strName = Utf8ToGb(*v);
+    if (auto* v = a.Get("--ext"))
+        criteria.m_strExtension = Utf8ToGb(*v);
+    if (auto* v = a.Get("--remark"))
+        criteria.m_strRemark = Utf8ToGb(*v);
+    if (auto* v = a.Get("--content"))
+        criteria.m_strContent = Utf8ToGb(*v);
+    if (auto* v = a.Get("--case")) {
+        std::string_view rest = *v;
+        while (true) {
+            std::size_t comma = rest.find(',');
+            std::string_view f = rest.substr(0, comma);
+            if (f == "name")
+                criteria.m_bNameCase = true;
+            else if (f == "ext")
+                criteria.m_bExtensionCase = true;
+            else if (f == "remark")
+                criteria.m_bRemarkCase = true;
+            else if (f == "content")
+                criteria.m_bContentCase = true;
+            else
+                throw UsageError("bad field '" + std::string(f) + "' in --case (expected name, ext, remark, content)");
+            if (comma == std::string_view::npos)
+                break;
+            rest.remove_prefix(comma + 1);
+        }
+    }
+    if (auto* v = a.Get("--larger")) {
+        criteria.m_bSizeLower = true;
+        criteria.m_dwSizeLower = ParseSize(*v, "--larger");
+    }
+    if (auto* v = a.Get("--smaller")) {
+        criteria.m_bSizeUpper = true;
+        criteria.m_dwSizeUpper = ParseSize(*v, "--smaller");
+    }
+    if (auto* v = a.Get("--after")) {
+        criteria.m_bTimeLower = true;
+        criteria.m_timeLower = ParseTime(*v, "--after");
+    }
+    if (auto* v = a.Get("--before")) {
+        criteria.m_bTimeUpper = true;
+        criteria.m_timeUpper = ParseTime(*v, "--before");
+    }
+    criteria.m_bOr = a.Has("--or");
+
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    std::vector<CDatum*> results;
+    if (a.positional.size() == 2) {
+        ResolveCategory(doc.GetRootList(), a.positional[1])->CollectMatches(criteria, results);
+    } else {
+        for (const CCategory* root : doc.GetRootList()) {
+            std::vector<CDatum*> part;
+            root->CollectMatches(criteria, part);
+            results.insert(results.end(), part.begin(), part.end());
+        }
+    }
+    timer.Mark("search");
+    Output out;
+    for (const CDatum* d : results)
+        WriteRow(out, *d);
+    out << "搜索结果共 " << static_cast<std::uint64_t>(results.size()) << " 个文件\n";
+    out.Flush();
+    timer.Mark("print");
+    timer.Report();
+    return kExitOk;
+}
+
+int Export(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {"-o"}, {});
+    ExpectPositional(a, 2, 2);
+    const std::string* outPath = a.Get("-o");
+    if (!outPath)
+        throw UsageError("missing -o OUT");
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    const CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
+    if (!c->CanExport())
+        throw UsageError("category '" + a.positional[1] +
+                         "' is a folder category, which takes its path from its parent and cannot be exported");
+    CTessaryDoc::ExportCategory(*c, *outPath);
+    timer.Mark("save");
+    timer.Report();
+    return kExitOk;
+}
+
+int Merge(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {}, {});
+    ExpectPositional(a, 3, 3);
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
+    if (!c->CanImportInto())
+        throw UsageError("category '" + a.positional[1] + "' is not a custom category and takes no imports");
+    doc.SetCurrentCategory(c);
+    doc.ImportLibrary(a.positional[2]);
+    timer.Mark("merge");
+    doc.OnSaveDocument(a.positional[0]);
+    timer.Mark("save");
+    timer.Report();
+    return kExitOk;
+}
+
+int ExtractOrClear(const std::vector<std::string>& args, bool extract)
+{
+    Arguments a = ParseArguments(args, {}, {});
+    ExpectPositional(a, 2, 2);
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
+    std::size_t failures = 0;
+    for (CDatum* d : c->GetDatumList()) {
+        if (!extract) {
+            doc.ClearContent(*d);
+            continue;
+        }
+        try {
+            doc.ExtractContent(*d);
+        } catch (const FileError& e) {
+            std::fprintf(stderr, "tessary-cli: %s\n", DescribeFileError(e).c_str());
+            ++failures;
+        }
+    }
+    timer.Mark(extract ? "extract" : "clear");
+    if (doc.IsModified())
+        doc.OnSaveDocument(a.positional[0]);
+    timer.Mark("save");
+    timer.Report();
+    return failures ? kExitFile : kExitOk;
+}
+
+int Extract(const std::vector<std::string>& args) { return ExtractOrClear(args, true); }
+int Clear(const std::vector<std::string>& args) { return ExtractOrClear(args, false); }
+
+int Json(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {}, {});
+    ExpectPositional(a, 1, 1);
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    Output out;
+    WriteJson(doc.GetRootList(), out);
+    out.Flush();
+    timer.Mark("json");
+    timer.Report();
+    return kExitOk;
+}
+
+int FromJson(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {"-o"}, {});
+    ExpectPositional(a, 1, 1);
+    const std::string* outPath = a.Get("-o");
+    if (!outPath)
+        throw UsageError("missing -o LIB");
+    PhaseTimer timer(a.timing);
+    const std::string& jsonPath = a.positional[0];
+    std::string text;
+    if (jsonPath == "-") {
+        char buf[1 << 16];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
+            text.append(buf, n);
+        if (std::ferror(stdin))
+            FileError::ThrowErrno(errno ? errno : EIO, "standard input");
+    } else {
+        text = ReadAllAndClose(OpenLibraryForReading(jsonPath), jsonPath);
+    }
+    timer.Mark("load");
+    RootList roots;
+    try {
+        roots = ReadJson(text);
+    } catch (const DataError& e) {
+        throw DataError("'" + jsonPath + "' is not a valid library description: " + e.what());
+    }
+    timer.Mark("parse");
+    std::vector<const CCategory*> list;
+    for (const auto& r : roots)
+        list.push_back(r.get());
+    WriteLibraryFile(list, *outPath);
+    timer.Mark("save");
+    timer.Report();
+    return kExitOk;
+}
+
+int Stats(const std::vector<std::string>& args)
+{
+    Arguments a = ParseArguments(args, {}, {});
+    ExpectPositional(a, 1, 1);
+    PhaseTimer timer(a.timing);
+    CTessaryDoc doc;
+    Load(doc, a.positional[0]);
+    timer.Mark("load");
+    std::uint64_t perKind[kClassCount] = {};
+    std::uint64_t withContent = 0, totalSize = 0, contentBytes = 0;
+    std::vector<const CCategory*> stack(doc.GetRootList().begin(), doc.GetRootList().end());
+    while (!stack.empty()) {
+        const CCategory* c = stack.back();
+        stack.pop_back();
+        ++perKind[static_cast<int>(c->GetClassId())];
+        for (const CDatum* d : c->GetDatumList()) {
+            ++perKind[static_cast<int>(d->GetClassId())];
+            totalSize += d->m_dwSize;
+            if (!d->m_strContent.empty()) {
+                ++withContent;
+                contentBytes += d->m_strContent.size();
+            }
+        }
+        stack.insert(stack.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
+    }
+    Output out;
+    for (int i = 0; i < kClassCount; ++i)
+        if (perKind[i])
+            out << std::string_view(ClassName(static_cast<ClassId>(i))) << ": " << perKind[i] << '\n';
+    out << "data items with content: " << withContent << '\n';
+    out << "total size: " << totalSize << " Byte\n";
+    out << "content bytes: " << contentBytes << '\n';
+    out.Flush();
+    timer.Mark("stats");
+    timer.Report();
+    return kExitOk;
+}
+
+} // namespace
+
+const std::vector<Command>& Commands()
+{
+    static const std::vector<Command> commands = {
+        {"scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY]",
+         "Scans the folder DIR into a new root-folder (default), drive or CD category named NAME\n"
+         "(default: DIR's last path component) and saves LIB. An existing LIB gets the category\n"
+         "as its last root, or with --into as the last sub-category of a custom category.\n",
+         Scan},
+        {"ls", "ls LIB [CATEGORY]",
+         "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"
+         "categories) with the columns name, size, type, last-write time and path, tab-separated.\n",
+         List},
+        {"tree", "tree LIB [CATEGORY] [--depth N]",
+         "Shows the category hierarchy, two spaces of indentation per level: type, name and the\n"
+         "number of data items, tab-separated. --depth limits the levels shown below the start.\n",
+         Tree},
+        {"search",
+         "search LIB [CATEGORY] [--name K] [--ext K] [--remark K] [--content K] [--case FIELDS]\n"
+         "       [--larger N] [--smaller N] [--after TIME] [--before TIME] [--or]",
+         "Searches CATEGORY (default: every root in turn) for data items and lists them in result\n"
+         "order, then the count. Keywords are substrings; --case takes a comma list of name, ext,\n"
+         "remark, content that compare case-sensitively. Size and time bounds are strict.\n"
+         "TIME is YYYY-MM-DD, \"YYYY-MM-DD HH:MM:SS\" (local time) or @SECONDS. --or: any given\n"
+         "criterion suffices; otherwise all must hold.\n",
+         Search},
+        {"export", "export LIB CATEGORY -o OUT",
+         "Writes CATEGORY with its subtree as a library of its own (not for folder categories).\n", Export},
+        {"merge", "merge LIB CATEGORY FROM",
+         "Appends every root of the library FROM to the custom category CATEGORY and saves LIB.\n", Merge},
+        {"extract", "extract LIB CATEGORY",
+         "Copies the content of the file behind every data item directly in CATEGORY into the\n"
+         "library and saves LIB. Files that cannot be read are reported; the others are still\n"
+         "extracted, and the exit status is then 2.\n",
+         Extract},
+        {"clear", "clear LIB CATEGORY",
+         "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear},
+        {"json", "json LIB", "Writes the whole library as JSON to standard output.\n", Json},
+        {"from-json", "from-json JSON -o LIB",
+         "Builds the library that the JSON file (\"-\" for standard input) describes and saves\n"
+         "it as LIB. The output of `json` gives back the same library file, byte for byte.\n",
+         FromJson},
+        {"stats", "stats LIB",
+         "Counts the entries per class, the data items with content, their total size and the\n"
+         "bytes of content.\n",
+         Stats},
+    };
+    return commands;
+}
+
+} // namespace tessary::cli
