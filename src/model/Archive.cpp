@@ -43,7 +43,13 @@ std::string FaultMessage(ArchiveFault fault, std::uint64_t offset, const std::st
 
 class Writer {
 public:
-    Writer(std::string& out, IByteSink* sink) : m_out(out), m_sink(sink) {}
+    Writer(std::string& out, IByteSink* sink) : m_out(out), m_sink(sink)
+    {
+        if (m_out.size() < kChunk)
+            m_out.resize(kChunk);
+        m_p = m_out.data();
+        m_limit = m_p + m_out.size();
+    }
 
     void Library(const std::vector<const CCategory*>& roots)
     {
@@ -51,35 +57,68 @@ public:
         for (const CCategory* root : roots)
             CategoryTree(*root);
         Flush();
+        if (!m_sink)
+            m_out.resize(Used());
     }
 
 private:
     static constexpr std::size_t kChunk = 1 << 20;
 
-    void Bytes(const void* p, std::size_t n)
+    std::size_t Used() const noexcept { return static_cast<std::size_t>(m_p - m_out.data()); }
+    std::uint64_t Offset() const noexcept { return m_written + Used(); }
+
+    // Makes room for `n` more bytes: a sink gets what is buffered, a string
+    // output grows.
+    void Ensure(std::size_t n)
     {
-        m_out.append(static_cast<const char*>(p), n);
-        if (m_sink && m_out.size() >= kChunk)
+        if (static_cast<std::size_t>(m_limit - m_p) >= n)
+            return;
+        std::size_t used = Used();
+        if (m_sink) {
             Flush();
-    }
-    void Word(std::uint16_t v)
-    {
-        unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-        Bytes(b, 2);
-    }
-    void Dword(std::uint32_t v)
-    {
-        unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                              static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-        Bytes(b, 4);
+            used = 0;
+            if (m_out.size() < n)
+                m_out.resize(n);
+        } else {
+            m_out.resize(std::max(m_out.size() * 2, used + n));
+        }
+        m_p = m_out.data() + used;
+        m_limit = m_out.data() + m_out.size();
     }
     void Flush()
     {
-        if (m_sink && !m_out.empty()) {
-            m_sink->Write(m_out.data(), m_out.size());
-            m_written += m_out.size();
-            m_out.clear();
+        if (m_sink && Used() != 0) {
+            m_sink->Write(m_out.data(), Used());
+            m_written += Used();
+            m_p = m_out.data();
         }
+    }
+
+    // The unchecked writers below need Ensure first.
+    void PutByte(std::uint8_t v) { *m_p++ = static_cast<char>(v); }
+    void PutWord(std::uint16_t v)
+    {
+        m_p[0] = static_cast<char>(v);
+        m_p[1] = static_cast<char>(v >> 8);
+        m_p += 2;
+    }
+    void PutDword(std::uint32_t v)
+    {
+        m_p[0] = static_cast<char>(v);
+        m_p[1] = static_cast<char>(v >> 8);
+        m_p[2] = static_cast<char>(v >> 16);
+        m_p[3] = static_cast<char>(v >> 24);
+        m_p += 4;
+    }
+    void Word(std::uint16_t v)
+    {
+        Ensure(2);
+        PutWord(v);
+    }
+    void Dword(std::uint32_t v)
+    {
+        Ensure(4);
+        PutDword(v);
     }
 
     void Count(std::size_t n)
@@ -88,9 +127,10 @@ private:
             Word(static_cast<std::uint16_t>(n));
         } else {
             if (n > 0xFFFFFFFFu)
-                throw ArchiveError(ArchiveFault::TooLarge, m_written + m_out.size(), "list of 2^32 entries or more");
-            Word(kCountEscape);
-            Dword(static_cast<std::uint32_t>(n));
+                throw ArchiveError(ArchiveFault::TooLarge, Offset(), "list of 2^32 entries or more");
+            Ensure(6);
+            PutWord(kCountEscape);
+            PutDword(static_cast<std::uint32_t>(n));
         }
     }
 
@@ -98,24 +138,34 @@ private:
     {
         std::size_t n = t.size();
         if (n < kByteLengthEscape) {
-            unsigned char b = static_cast<unsigned char>(n);
-            Bytes(&b, 1);
-        } else if (n < kWideTextMarker) {
-            unsigned char b = kByteLengthEscape;
-            Bytes(&b, 1);
-            Word(static_cast<std::uint16_t>(n));
-        } else {
-            // A DWORD of all ones announces a longer form that other readers
-            // of this format understand differently, so it is refused too.
-            if (n >= kDwordLengthEscape)
-                throw ArchiveError(ArchiveFault::TooLarge, m_written + m_out.size(), "text of 4 GiB or more");
-            unsigned char b = kByteLengthEscape;
-            Bytes(&b, 1);
-            Word(kWordLengthEscape);
-            Dword(static_cast<std::uint32_t>(n));
+            Ensure(1 + n);
+            PutByte(static_cast<std::uint8_t>(n));
+            std::memcpy(m_p, t.data(), n);
+            m_p += n;
+            return;
         }
-        if (n)
-            Bytes(t.data(), n);
+        // A DWORD of all ones announces a longer form that other readers of
+        // this format understand differently, so it is refused too.
+        if (n >= kDwordLengthEscape)
+            throw ArchiveError(ArchiveFault::TooLarge, Offset(), "text of 4 GiB or more");
+        Ensure(7);
+        PutByte(kByteLengthEscape);
+        if (n < kWideTextMarker) {
+            PutWord(static_cast<std::uint16_t>(n));
+        } else {
+            PutWord(kWordLengthEscape);
+            PutDword(static_cast<std::uint32_t>(n));
+        }
+        if (m_sink && n > kChunk) {
+            // Big contents go straight to the sink instead of through the buffer.
+            Flush();
+            m_sink->Write(t.data(), n);
+            m_written += n;
+            return;
+        }
+        Ensure(n);
+        std::memcpy(m_p, t.data(), n);
+        m_p += n;
     }
 
     // Writes the class tag of `id` and gives the object its index.
@@ -125,16 +175,19 @@ private:
         if (classIndex == 0) {
             const char* name = ClassName(id);
             auto len = static_cast<std::uint16_t>(std::strlen(name));
-            Word(kNewClassTag);
-            Word(kSchema);
-            Word(len);
-            Bytes(name, len);
+            Ensure(6 + len);
+            PutWord(kNewClassTag);
+            PutWord(kSchema);
+            PutWord(len);
+            std::memcpy(m_p, name, len);
+            m_p += len;
             classIndex = m_nextIndex++;
         } else if (classIndex <= kMaxWordClassIndex) {
             Word(static_cast<std::uint16_t>(kClassTagBit | classIndex));
         } else {
-            Word(kBigTag);
-            Dword(kBigClassTagBit | classIndex);
+            Ensure(6);
+            PutWord(kBigTag);
+            PutDword(kBigClassTagBit | classIndex);
         }
         ++m_nextIndex;
     }
@@ -152,8 +205,9 @@ private:
         ItemFields(d);
         Text(d.m_strContent);
         Text(d.m_strExtension);
-        Dword(d.m_dwSize);
-        Dword(static_cast<std::uint32_t>(d.m_timeModified));
+        Ensure(8);
+        PutDword(d.m_dwSize);
+        PutDword(static_cast<std::uint32_t>(d.m_timeModified));
         if (id == ClassId::CustomDatum)
             Text(static_cast<const CCustomDatum&>(d).m_strFolder);
     }
@@ -198,6 +252,8 @@ private:
 
     std::string& m_out;
     IByteSink* m_sink;
+    char* m_p;
+    char* m_limit;
     std::uint64_t m_written = 0;
     std::uint32_t m_nextIndex = 1;
     std::array<std::uint32_t, kClassCount> m_classIndex{};
@@ -217,14 +273,12 @@ ArchiveError::ArchiveError(ArchiveFault fault, std::uint64_t offset, const std::
 
 void WriteLibrary(const std::vector<const CCategory*>& roots, std::string& out)
 {
-    out.clear();
     Writer(out, nullptr).Library(roots);
 }
 
 void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink)
 {
     std::string buffer;
-    buffer.reserve(1 << 20);
     Writer(buffer, &sink).Library(roots);
 }
 

@@ -40,6 +40,7 @@ public:
     ~EntryList() { std::free(m_buf); }
 
     std::size_t size() const noexcept { return m_size; }
+    std::size_t capacity() const noexcept { return m_cap; }
     bool empty() const noexcept { return m_size == 0; }
     T* operator[](std::size_t i) const noexcept { return m_buf[m_begin + i]; }
     T* front() const noexcept { return m_buf[m_begin]; }

@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "Datum.h"
+#include "SmallPool.h"
 
 namespace tessary {
 
@@ -28,6 +29,9 @@ const char* ClassName(ClassId id) noexcept
     }
     return "";
 }
+
+void* CItem::operator new(std::size_t size) { return PoolAlloc(size); }
+void CItem::operator delete(void* p, std::size_t size) noexcept { PoolFree(p, size); }
 
 CDatum* CItem::Match(const CSearchCriteria&, std::size_t) { return nullptr; }
 

@@ -61,6 +61,10 @@ public:
     CItem& operator=(const CItem&) = delete;
     virtual ~CItem() = default;
 
+    // Entries come from the small-block pool (a library holds millions).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
+
     virtual ClassId GetClassId() const noexcept { return ClassId::Item; }
 
     // The name as shown in lists.

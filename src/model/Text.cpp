@@ -1,8 +1,8 @@
 #include "Text.h"
 
-#include <cstdlib>
+#include "SmallPool.h"
+
 #include <cstring>
-#include <malloc.h>
 #include <new>
 #include <stdexcept>
 
@@ -41,9 +41,7 @@ void CText::Assign(const char* bytes, std::size_t length)
     }
     if (length > kMaxLength)
         throw std::length_error("text longer than 4 GiB - 1 bytes");
-    auto* block = static_cast<char*>(std::malloc(sizeof(std::uint32_t) + length));
-    if (!block)
-        throw std::bad_alloc();
+    auto* block = static_cast<char*>(PoolAlloc(sizeof(std::uint32_t) + length));
     auto n = static_cast<std::uint32_t>(length);
     std::memcpy(block, &n, sizeof n);
     std::memcpy(block + sizeof n, bytes, length);
@@ -64,9 +62,7 @@ char* CText::Prepare(std::size_t length)
         m_bits = (length << 1) | 1u;
         return reinterpret_cast<char*>(&m_bits) + 1;
     }
-    auto* block = static_cast<char*>(std::malloc(sizeof(std::uint32_t) + length));
-    if (!block)
-        throw std::bad_alloc();
+    auto* block = static_cast<char*>(PoolAlloc(sizeof(std::uint32_t) + length));
     auto n = static_cast<std::uint32_t>(length);
     std::memcpy(block, &n, sizeof n);
     Release();
@@ -77,14 +73,14 @@ char* CText::Prepare(std::size_t length)
 void CText::Release() noexcept
 {
     if (m_bits != 0 && (m_bits & 1u) == 0)
-        std::free(reinterpret_cast<void*>(m_bits));
+        PoolFree(reinterpret_cast<void*>(m_bits), sizeof(std::uint32_t) + size());
 }
 
 std::size_t CText::HeapBytes() const noexcept
 {
     if (m_bits == 0 || (m_bits & 1u))
         return 0;
-    return malloc_usable_size(reinterpret_cast<void*>(m_bits)) + sizeof(void*);
+    return PoolBlockBytes(sizeof(std::uint32_t) + size());
 }
 
 } // namespace tessary
