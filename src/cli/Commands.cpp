@@ -18,6 +18,16 @@ namespace tessary::cli {
 
 namespace {
 
+// The bytes a file was read into, whatever holder the reader hands back.
+template <class Bytes>
+std::string_view AsView(const Bytes& bytes)
+{
+    if constexpr (requires { bytes.view(); })
+        return bytes.view();
+    else
+        return std::string_view(bytes);
+}
+
 // Loads `path` into `doc`; a zero-byte file is an empty library.
 void Load(CTessaryDoc& doc, const std::string& path) { doc.OnOpenDocument(path); }
 
@@ -349,16 +359,20 @@ int FromJson(const std::vector<std::string>& args)
         throw UsageError("missing -o LIB");
     PhaseTimer timer(a.timing);
     const std::string& jsonPath = a.positional[0];
-    std::string text;
+    std::string piped;
+    std::string_view text;
+    auto bytes = jsonPath == "-" ? decltype(ReadAllAndClose(0, jsonPath))()
+                                 : ReadAllAndClose(OpenLibraryForReading(jsonPath), jsonPath);
     if (jsonPath == "-") {
         char buf[1 << 16];
         std::size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
-            text.append(buf, n);
+            piped.append(buf, n);
         if (std::ferror(stdin))
             FileError::ThrowErrno(errno ? errno : EIO, "standard input");
+        text = piped;
     } else {
-        text = ReadAllAndClose(OpenLibraryForReading(jsonPath), jsonPath);
+        text = AsView(bytes);
     }
     timer.Mark("load");
     RootList roots;
