@@ -14,8 +14,32 @@
 namespace tessary {
 
 namespace {
-
 constexpr std::size_t kGrain = 8;
+} // namespace
+
+std::size_t PoolBlockBytes(std::size_t size) noexcept
+{
+    if (size == 0)
+        size = 1;
+    return size <= kMaxPooledBytes ? (size + kGrain - 1) / kGrain * kGrain : size;
+}
+
+#ifdef TESSARY_POOL_OFF
+
+void* PoolAlloc(std::size_t size)
+{
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void PoolFree(void* block, std::size_t) noexcept { std::free(block); }
+
+#else
+
+namespace {
+
 constexpr std::size_t kClasses = kMaxPooledBytes / kGrain;
 constexpr std::size_t kSlabBytes = 64 * 1024;
 
@@ -55,27 +79,6 @@ struct Pool {
 thread_local Pool t_pool;
 
 } // namespace
-
-std::size_t PoolBlockBytes(std::size_t size) noexcept
-{
-    if (size == 0)
-        size = 1;
-    return size <= kMaxPooledBytes ? (size + kGrain - 1) / kGrain * kGrain : size;
-}
-
-#ifdef TESSARY_POOL_OFF
-
-void* PoolAlloc(std::size_t size)
-{
-    void* p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-
-void PoolFree(void* block, std::size_t) noexcept { std::free(block); }
-
-#else
 
 void* PoolAlloc(std::size_t size)
 {
