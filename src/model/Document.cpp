@@ -51,16 +51,16 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     int fd = OpenLibraryForReading(path);
     DeleteContents();
     try {
-        std::string bytes = ReadAllAndClose(fd, path);
+        FileBytes bytes = ReadAllAndClose(fd, path);
         // A zero-byte file is an empty library, not a damaged one.
         if (!bytes.empty()) {
             RootList roots;
             try {
-                roots = ReadLibrary(bytes);
+                roots = ReadLibrary(bytes.view());
             } catch (const ArchiveError& e) {
                 throw LibraryReadError(path, e);
             }
-            bytes = std::string(); // the tree and the bytes need not coexist any longer
+            bytes.Release(); // the tree and the bytes need not coexist any longer
             m_rootList.ReserveBack(roots.size());
             for (auto& root : roots) {
                 root->SetParent(nullptr);

@@ -8,7 +8,10 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <cstring>
 #include <memory>
+#include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace tessary {
@@ -126,7 +129,49 @@ int OpenLibraryForReading(const std::string& path)
     return fd.Release();
 }
 
-std::string ReadAllAndClose(int rawFd, const std::string& path)
+char* FileBytes::Reserve(std::size_t capacity)
+{
+    if (capacity <= m_capacity)
+        return m_data;
+    char* data = nullptr;
+    bool mapped = false;
+    if (capacity >= kIoChunk) {
+        void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p != MAP_FAILED) {
+#ifdef MADV_HUGEPAGE
+            ::madvise(p, capacity, MADV_HUGEPAGE);
+#endif
+            data = static_cast<char*>(p);
+            mapped = true;
+        }
+    }
+    if (!data)
+        data = static_cast<char*>(std::malloc(capacity));
+    if (!data)
+        throw std::bad_alloc();
+    if (m_size)
+        std::memcpy(data, m_data, m_size);
+    std::size_t size = m_size;
+    Release();
+    m_data = data;
+    m_size = size;
+    m_capacity = capacity;
+    m_mapped = mapped;
+    return m_data;
+}
+
+void FileBytes::Release() noexcept
+{
+    if (m_mapped)
+        ::munmap(m_data, m_capacity);
+    else
+        std::free(m_data);
+    m_data = nullptr;
+    m_size = m_capacity = 0;
+    m_mapped = false;
+}
+
+FileBytes ReadAllAndClose(int rawFd, const std::string& path)
 {
     IFileSystem& fs = FileSystem();
     FdGuard fd(rawFd);
@@ -136,28 +181,28 @@ std::string ReadAllAndClose(int rawFd, const std::string& path)
     std::size_t expected = 0;
     if (fs.Fstat(fd.Get(), &st) == 0 && st.st_size > 0)
         expected = static_cast<std::size_t>(st.st_size);
-    std::string bytes;
-    bytes.resize(expected ? expected + 1 : kIoChunk);
+    FileBytes bytes;
+    bytes.Reserve(expected ? expected + 1 : 64 * 1024);
     std::size_t used = 0;
     for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        ssize_t n = fs.Read(fd.Get(), bytes.data() + used, bytes.size() - used);
+        if (used == bytes.Capacity())
+            bytes.Reserve(bytes.Capacity() * 2);
+        ssize_t n = fs.Read(fd.Get(), bytes.Data() + used, bytes.Capacity() - used);
         if (n < 0)
             FileError::ThrowErrno(errno, path);
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
+        bytes.SetSize(used);
     }
-    bytes.resize(used);
     return bytes;
 }
 
 RootList ReadLibraryFile(const std::string& path)
 {
-    std::string bytes = ReadAllAndClose(OpenLibraryForReading(path), path);
+    FileBytes bytes = ReadAllAndClose(OpenLibraryForReading(path), path);
     try {
-        return ReadLibrary(bytes);
+        return ReadLibrary(bytes.view());
     } catch (const ArchiveError& e) {
         throw LibraryReadError(path, e);
     }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tessary {
@@ -24,11 +26,56 @@ private:
     std::uint64_t m_offset;
 };
 
+// The bytes of a file read whole. Big files go to memory mapped for the
+// purpose (with large pages where the system offers them): touching a fresh
+// small page costs more than copying it, and a library of a million entries
+// is tens of megabytes.
+class FileBytes {
+public:
+    FileBytes() noexcept = default;
+    FileBytes(FileBytes&& other) noexcept { Swap(other); }
+    FileBytes& operator=(FileBytes&& other) noexcept
+    {
+        FileBytes(std::move(other)).Swap(*this);
+        return *this;
+    }
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() { Release(); }
+
+    std::string_view view() const noexcept { return {m_data, m_size}; }
+    operator std::string_view() const noexcept { return view(); }
+    const char* data() const noexcept { return m_data; }
+    std::size_t size() const noexcept { return m_size; }
+    bool empty() const noexcept { return m_size == 0; }
+
+    // Room for at least `capacity` bytes, keeping the bytes held so far.
+    char* Reserve(std::size_t capacity);
+    char* Data() noexcept { return m_data; }
+    std::size_t Capacity() const noexcept { return m_capacity; }
+    void SetSize(std::size_t size) noexcept { m_size = size; }
+    void Release() noexcept;
+
+private:
+    void Swap(FileBytes& o) noexcept
+    {
+        std::swap(m_data, o.m_data);
+        std::swap(m_size, o.m_size);
+        std::swap(m_capacity, o.m_capacity);
+        std::swap(m_mapped, o.m_mapped);
+    }
+
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    bool m_mapped = false;
+};
+
 // Opens `path` for reading; throws FileError (NotRegularFile for a folder,
 // fifo or device, which is never read). Returns the descriptor.
 int OpenLibraryForReading(const std::string& path);
 // Reads everything from `fd` (which it closes); throws FileError naming `path`.
-std::string ReadAllAndClose(int fd, const std::string& path);
+FileBytes ReadAllAndClose(int fd, const std::string& path);
 
 // Reads the library at `path` completely. Throws FileError when the file
 // cannot be read and LibraryReadError when its bytes are not a library (a

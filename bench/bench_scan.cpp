@@ -1,0 +1,190 @@
+// Scanning speed: a big generated tree against a bare walk of the same tree,
+// and one wide folder at several sizes.
+//
+//   python3 /work/shared/bench/make_tree.py --root /tmp/bench-tree
+//   bench_scan [--benchmark_filter=...]
+// TESSARY_BENCH_TREE overrides the tree's location.
+
+#include "Category.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace tessary;
+using Clock = std::chrono::steady_clock;
+
+std::string TreeRoot()
+{
+    const char* env = std::getenv("TESSARY_BENCH_TREE");
+    return env ? env : "/tmp/bench-tree";
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The bare walk to compare with: openat + getdents64 + fstatat of every entry,
+// no links followed, one file system, sizes summed; it keeps nothing.
+struct BareWalk {
+    struct Record {
+        unsigned long long ino;
+        long long off;
+        unsigned short reclen;
+        unsigned char type;
+        char name[1];
+    };
+    dev_t device = 0;
+    unsigned long long entries = 0, bytes = 0;
+
+    void Walk(int dfd)
+    {
+        std::unique_ptr<char[]> buf(new char[64 * 1024]);
+        for (;;) {
+            long n = ::syscall(SYS_getdents64, dfd, buf.get(), 64 * 1024);
+            if (n <= 0)
+                break;
+            for (long off = 0; off < n;) {
+                auto* d = reinterpret_cast<Record*>(buf.get() + off);
+                off += d->reclen;
+                const char* nm = reinterpret_cast<const char*>(d) + offsetof(Record, name);
+                if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0)))
+                    continue;
+                struct stat st;
+                if (::fstatat(dfd, nm, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                ++entries;
+                bytes += static_cast<unsigned long long>(st.st_size);
+                if (S_ISDIR(st.st_mode) && st.st_dev == device) {
+                    int cfd = ::openat(dfd, nm, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (cfd >= 0) {
+                        Walk(cfd);
+                        ::close(cfd);
+                    }
+                }
+            }
+        }
+    }
+    void Run(const std::string& root)
+    {
+        int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st;
+        ::fstat(fd, &st);
+        device = st.st_dev;
+        Walk(fd);
+        ::close(fd);
+    }
+};
+
+std::size_t CountEntries(const CCategory& c)
+{
+    std::size_t n = c.GetDatumList().size() + c.GetSubCategoryList().size();
+    for (const CCategory* s : c.GetSubCategoryList())
+        n += CountEntries(*s);
+    return n;
+}
+
+double ScanSeconds(const std::string& root, std::size_t* entries = nullptr)
+{
+    auto start = Clock::now();
+    auto category = std::make_unique<CRootFolderCategory>("bench", root);
+    category->ScanFolder(root);
+    double s = std::chrono::duration<double>(Clock::now() - start).count();
+    if (entries)
+        *entries = CountEntries(*category);
+    return s; // the tree is destroyed outside the measured time
+}
+
+double BareSeconds(const std::string& root, unsigned long long* entries = nullptr)
+{
+    auto start = Clock::now();
+    BareWalk w;
+    w.Run(root);
+    double s = std::chrono::duration<double>(Clock::now() - start).count();
+    if (entries)
+        *entries = w.entries;
+    return s;
+}
+
+// The two scans alternate in every iteration, so drift of the shared machine
+// hits both alike; the reported ratio is the median over the iterations.
+void BM_TreeScanAgainstBareWalk(benchmark::State& state)
+{
+    const std::string root = TreeRoot();
+    if (!IsFolder(root)) {
+        state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
+        return;
+    }
+    ScanSeconds(root); // warm the cache
+    std::vector<double> ratios, ours, bare;
+    std::size_t entries = 0;
+    unsigned long long bareEntries = 0;
+    for (auto _ : state) {
+        double b = BareSeconds(root, &bareEntries);
+        double o = ScanSeconds(root, &entries);
+        state.SetIterationTime(o);
+        ours.push_back(o);
+        bare.push_back(b);
+        ratios.push_back(o / b);
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["entries"] = static_cast<double>(entries);
+    state.counters["bare_entries"] = static_cast<double>(bareEntries);
+    state.counters["scan_s"] = median(ours);
+    state.counters["bare_s"] = median(bare);
+    state.counters["ratio"] = median(ratios);
+}
+BENCHMARK(BM_TreeScanAgainstBareWalk)->UseManualTime()->Iterations(7)->Unit(benchmark::kMillisecond);
+
+// A single folder of n files, made once under /tmp.
+std::string WideFolder(long n)
+{
+    std::string path = "/tmp/tessary-bench-wide-" + std::to_string(n);
+    if (IsFolder(path))
+        return path;
+    std::string tmp = path + ".part";
+    ::mkdir(tmp.c_str(), 0755);
+    for (long i = 0; i < n; ++i) {
+        std::string f = tmp + "/document-" + std::to_string(i) + ".txt";
+        int fd = ::open(f.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::rename(tmp.c_str(), path.c_str());
+    return path;
+}
+
+void BM_WideFolderScan(benchmark::State& state)
+{
+    const std::string root = WideFolder(state.range(0));
+    ScanSeconds(root);
+    for (auto _ : state)
+        state.SetIterationTime(ScanSeconds(root));
+    state.SetComplexityN(state.range(0));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WideFolderScan)
+    ->UseManualTime()
+    ->RangeMultiplier(2)
+    ->Range(25000, 200000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
