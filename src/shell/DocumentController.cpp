@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "Document.h"
+#include "DocumentFile.h"
 #include "ErrorReport.h"
 #include "FileError.h"
 #include "ResourceIds.h"
@@ -85,6 +86,9 @@ bool CDocumentController::OpenDocument(const QString& path, bool askToSave)
         m_doc.SetPathName(ToDisk(path));
         ok = true;
     } catch (const FileError&) {
+        ReportFailure(m_window, "无法打开文档“%1”。", path, std::current_exception());
+    } catch (const LibraryReadError&) {
+        m_doc.SetPathName(std::string());
         ReportFailure(m_window, "无法打开文档“%1”。", path, std::current_exception());
     } catch (const ArchiveError&) {
         m_doc.SetPathName(std::string());

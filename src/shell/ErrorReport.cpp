@@ -1,6 +1,7 @@
 #include "ErrorReport.h"
 
 #include "Archive.h"
+#include "DocumentFile.h"
 #include "FileError.h"
 #include "ResourceIds.h"
 #include "Strings.h"
@@ -40,6 +41,10 @@ QString ExceptionMessage(std::exception_ptr e, const QString& path)
         return {};
     } catch (const FileError& error) {
         return FileErrorMessage(error);
+    } catch (const LibraryReadError& error) {
+        const QString file = QFile::decodeName(QByteArray::fromStdString(error.Path()));
+        const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
+        return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。").arg(file, detail).arg(error.Offset());
     } catch (const ArchiveError& error) {
         const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
         if (path.isEmpty())

@@ -61,6 +61,7 @@ CMainFrame::CMainFrame(CDocumentController& controller, QSettings& profile, ICom
 
     m_router = new CCommandRouter(this);
     m_router->SetRoute([this] { return Route(); });
+    m_router->SetReporter([this] { ReportCurrentException(this); });
     m_commandManager = std::make_unique<CNullCommandTarget>();
 
     RestoreWindowRect();

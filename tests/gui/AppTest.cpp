@@ -1,0 +1,403 @@
+#include "GuiTestSupport.h"
+
+#include "CommandRouter.h"
+#include "DocumentController.h"
+#include "ErrorReport.h"
+#include "FileError.h"
+#include "MainFrame.h"
+#include "OutputBar.h"
+#include "PlaceholderPanes.h"
+#include "ResourceIds.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <functional>
+#include <stdexcept>
+
+using namespace tessary;
+using test::App;
+
+namespace {
+
+// Stands in for the command manager: handles the ids it is given.
+class CManagerDouble : public ICommandTarget {
+public:
+    std::map<int, std::function<void()>> handlers;
+    QList<int> ran;
+    bool QueryCommand(int id, CommandState& state) override
+    {
+        state.enabled = true;
+        return handlers.count(id) != 0;
+    }
+    bool ExecuteCommand(int id) override
+    {
+        auto it = handlers.find(id);
+        if (it == handlers.end())
+            return false;
+        ran.append(id);
+        if (it->second)
+            it->second();
+        return true;
+    }
+};
+
+// An object whose event handler fails.
+class CThrowingObject : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("handler failed");
+        return QObject::event(e);
+    }
+};
+
+QString Caption(const char* title)
+{
+    return QString::fromUtf8("橡檐 - ") + QString::fromUtf8(title);
+}
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::CFakePrompts m_prompts;
+
+    QString Path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
+    CMainFrame& Frame() const { return *App().MainFrame(); }
+    CTessaryDoc& Doc() const { return *App().Document(); }
+
+    bool Start(const QStringList& args = {})
+    {
+        StartOptions options;
+        options.profilePath = Path("Oakbrim.ini");
+        options.registerFileType = false;
+        if (!App().InitInstance(args, options))
+            return false;
+        return QTest::qWaitForWindowExposed(App().MainFrame());
+    }
+    void Stop()
+    {
+        if (App().Document())
+            Doc().SetModifiedFlag(false);
+        QVERIFY(App().ExitInstance());
+    }
+    bool Run(int id) { return Frame().Router().Execute(id); }
+    CManagerDouble* InstallManager()
+    {
+        auto manager = std::make_unique<CManagerDouble>();
+        CManagerDouble* raw = manager.get();
+        Frame().SetCommandManager(std::move(manager));
+        return raw;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_prompts = test::CFakePrompts();
+        SetPrompts(&m_prompts);
+    }
+    void cleanup()
+    {
+        if (App().MainFrame())
+            Stop();
+        SetPrompts(nullptr);
+    }
+
+    void EmptyProfileGivesDefaultLayout()
+    {
+        QVERIFY(Start());
+        QCOMPARE(Frame().geometry(), QRect(120, 60, 600, 420));
+        QVERIFY(Frame().GetOutputBar()->isHidden());
+        QCOMPARE(Frame().dockWidgetArea(Frame().GetOutputBar()), Qt::BottomDockWidgetArea);
+        QCOMPARE(Frame().GetOutputBar()->windowTitle(), QStringLiteral("Output"));
+        QVERIFY(Frame().ToolBar()->isVisible());
+        QCOMPARE(Frame().toolBarArea(Frame().ToolBar()), Qt::TopToolBarArea);
+        QVERIFY(qAbs(Frame().Splitter()->sizes().at(0) - 100) <= 2);
+        QCOMPARE(Frame().windowTitle(), Caption("未命名"));
+        QCOMPARE(Frame().MessagePane()->text(), QString::fromUtf8("就绪"));
+        QCOMPARE(Frame().FilterField()->width(), 150);
+        QStringList indicators;
+        for (int id : {59137, 59138, 59139})
+            indicators << Frame().statusBar()->findChild<QLabel*>(QString::number(id))->text();
+        QCOMPARE(indicators, QStringList({QString::fromUtf8("大写"), QString::fromUtf8("数字"), QString::fromUtf8("滚动")}));
+    }
+
+    void MenusShowTheirEntriesWithKeys()
+    {
+        QVERIFY(Start());
+        const QList<QAction*> popups = Frame().menuBar()->actions();
+        QCOMPARE(popups.size(), 6);
+        QCOMPARE(popups.at(3)->text(), QString::fromUtf8("资料(&D)"));
+        QStringList file;
+        for (QAction* a : popups.at(0)->menu()->actions())
+            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(file.mid(0, 8), QStringList({QString::fromUtf8("新建(&N)"), QString::fromUtf8("打开(&O)..."),
+                                               QString::fromUtf8("保存(&S)"), QString::fromUtf8("另存为(&A)..."),
+                                               QStringLiteral("-"), QString::fromUtf8("导入(&I)..."),
+                                               QString::fromUtf8("导出(&E)..."), QStringLiteral("-")}));
+        QCOMPARE(file.last(), QString::fromUtf8("退出(&X)"));
+        QCOMPARE(Frame().Router().Action(ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        // With no recent files the placeholder shows, greyed.
+        QAction* recent = Frame().Router().Action(ID_FILE_MRU_FIRST);
+        Frame().InitPopupMenu(popups.at(0)->menu());
+        QVERIFY(recent->isVisible());
+        QCOMPARE(recent->text(), QString::fromUtf8("最近文件"));
+        QVERIFY(!recent->isEnabled());
+    }
+
+    void LayoutSurvivesARestart()
+    {
+        QVERIFY(Start());
+        Frame().setGeometry(QRect(200, 150, 700, 480));
+        Frame().Splitter()->setSizes({180, 500});
+        QVERIFY(Run(ID_VIEW_OUTPUT_BAR));
+        QVERIFY(Run(ID_VIEW_TOOLBAR));
+        QVERIFY(Run(ID_VIEW_STATUS_BAR));
+        Frame().UpdateCommandUI();
+        QVERIFY(Frame().Router().Action(ID_VIEW_OUTPUT_BAR)->isChecked());
+        QVERIFY(!Frame().Router().Action(ID_VIEW_TOOLBAR)->isChecked());
+        QVERIFY(!Frame().Router().Action(ID_VIEW_STATUS_BAR)->isChecked());
+        Frame().GetOutputBar()->setFloating(true);
+        const int treeWidth = Frame().Splitter()->sizes().at(0);
+        Stop();
+
+        QSettings saved(Path("Oakbrim.ini"), QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("LastWindowStatus/Left")).toInt(), 200);
+        QCOMPARE(saved.value(QStringLiteral("LeftWindowStatus/Width")).toInt(), treeWidth);
+        QVERIFY(saved.contains(QStringLiteral("MainFrameBarStatus/State")));
+
+        QVERIFY(Start());
+        QCOMPARE(Frame().geometry(), QRect(200, 150, 700, 480));
+        QCOMPARE(Frame().Splitter()->sizes().at(0), treeWidth);
+        QVERIFY(!Frame().GetOutputBar()->isHidden());
+        QVERIFY(Frame().GetOutputBar()->isFloating());
+        QVERIFY(Frame().ToolBar()->isHidden());
+        QVERIFY(Frame().statusBar()->isHidden());
+    }
+
+    void UnreachableSavedRectangleFallsBackToDefault()
+    {
+        {
+            QSettings profile(Path("Oakbrim.ini"), QSettings::IniFormat);
+            profile.setValue(QStringLiteral("LastWindowStatus/Left"), -32000);
+            profile.setValue(QStringLiteral("LastWindowStatus/Top"), -32000);
+        }
+        QVERIFY(Start());
+        QCOMPARE(Frame().geometry(), QRect(120, 60, 600, 420));
+    }
+
+    // Select all is the output bar's own command; a command manager that
+    // takes it too comes first.
+    void CommandManagerComesBeforeTheOutputBar()
+    {
+        QVERIFY(Start());
+        CManagerDouble* manager = InstallManager();
+        manager->handlers[ID_EDIT_SELECT_ALL] = {};
+        manager->handlers[ID_FILE_SAVE] = {};
+        QVERIFY(Run(ID_EDIT_SELECT_ALL));
+        QVERIFY(Run(ID_FILE_SAVE));
+        QCOMPARE(manager->ran, QList<int>({ID_EDIT_SELECT_ALL, ID_FILE_SAVE}));
+        QVERIFY(m_prompts.proposedNames.isEmpty()); // the document's save did not run
+    }
+
+    void IdsWithoutHandlerAreDisabled()
+    {
+        QVERIFY(Start());
+        Frame().UpdateCommandUI();
+        CCommandRouter& router = Frame().Router();
+        for (int id : {ID_TOOLBAR_SPARE, ID_ITEM_DELETE, ID_SEARCH, ID_CATEGORY_NEW_ROOT})
+            QVERIFY2(!router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP})
+            QVERIFY2(router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(!router.Action(ID_VIEW_OUTPUT_BAR)->isChecked());
+        QVERIFY(router.Action(ID_VIEW_TOOLBAR)->isChecked());
+    }
+
+    void FilterButtonFollowsTheField()
+    {
+        QVERIFY(Start());
+        QAction* filter = Frame().Router().Action(ID_FILTER);
+        Frame().UpdateCommandUI();
+        QVERIFY(!filter->isEnabled());
+        QVERIFY(!Run(ID_FILTER));
+        QTest::keyClick(Frame().FilterField(), Qt::Key_A);
+        QVERIFY(filter->isEnabled());
+        QVERIFY(Run(ID_FILTER));
+        auto* list = dynamic_cast<CSimpleItemListPane*>(Frame().ListPane());
+        QVERIFY(list);
+        QCOMPARE(list->FilterText(), QStringLiteral("a"));
+        QTest::keyClick(Frame().FilterField(), Qt::Key_Backspace);
+        QVERIFY(!filter->isEnabled());
+    }
+
+    void FailingCommandIsReportedAndTheProgramGoesOn()
+    {
+        test::WriteLibrary(Path("keep.dli"), {QStringLiteral("Alpha")});
+        QVERIFY(Start({Path("keep.dli")}));
+        CManagerDouble* manager = InstallManager();
+        manager->handlers[ID_CATEGORY_NEW_ROOT] = [] { throw std::runtime_error("no"); };
+        manager->handlers[ID_IMPORT_CD] = [] { throw FileError(FileErrorCause::AccessDenied, "/media/cd"); };
+        manager->handlers[ID_IMPORT_DRIVE] = [] { throw UserException(); };
+        Frame().UpdateCommandUI();
+
+        Frame().Router().Action(ID_CATEGORY_NEW_ROOT)->trigger();
+        QVERIFY(Run(ID_IMPORT_CD));
+        QVERIFY(Run(ID_IMPORT_DRIVE));
+        QCOMPARE(m_prompts.messages.size(), 2);
+        QCOMPARE(m_prompts.messages.at(0), QString::fromUtf8("发生错误"));
+        QVERIFY(m_prompts.messages.at(1).contains(QStringLiteral("/media/cd")));
+        QVERIFY(Frame().isVisible());
+        QCOMPARE(Doc().GetRootCount(), std::size_t(1));
+        QCOMPARE(Frame().windowTitle(), Caption("keep.dli"));
+
+        // An event handler that throws is caught before the event loop.
+        CThrowingObject thrower;
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_prompts.messages.size(), 3);
+        QVERIFY(Frame().isVisible());
+    }
+
+    void CommandLineOpensALibrary()
+    {
+        test::WriteLibrary(Path("good.dli"), {QStringLiteral("Alpha"), QString::fromUtf8("文档")});
+        QVERIFY(Start({Path("good.dli")}));
+        QCOMPARE(Doc().GetRootCount(), std::size_t(2));
+        QCOMPARE(Frame().windowTitle(), Caption("good.dli"));
+        auto* tree = dynamic_cast<QTreeWidget*>(Frame().TreePane()->Widget());
+        QCOMPARE(tree->topLevelItem(1)->text(0), QString::fromUtf8("文档"));
+        QCOMPARE(App().Controller()->RecentFiles().Files().value(0), Path("good.dli"));
+    }
+
+    void CommandLineWithABadLibraryFails()
+    {
+        test::WriteBytes(Path("broken.dli"), QByteArray("\x05\x00\xff\xff garbage", 14));
+        QVERIFY(!Start({Path("broken.dli")}));
+        QVERIFY(!App().MainFrame());
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages.first().contains(Path("broken.dli")));
+
+        QVERIFY(!Start({Path("missing.dli")}));
+        QCOMPARE(m_prompts.messages.size(), 2);
+        QVERIFY(m_prompts.messages.last().contains(QString::fromUtf8("找不到")));
+    }
+
+    void CaptionCarriesTheModifiedMark()
+    {
+        QVERIFY(Start());
+        Doc().SetModifiedFlag(true);
+        Frame().UpdateCaption();
+        QCOMPARE(Frame().windowTitle(), Caption("未命名 *"));
+
+        m_prompts.saveFiles.push_back(Path("saved.dli"));
+        QVERIFY(Run(ID_FILE_SAVE));
+        QCOMPARE(m_prompts.proposedNames.value(0), QString::fromUtf8("未命名.dli"));
+        QCOMPARE(Frame().windowTitle(), Caption("saved.dli"));
+        QVERIFY(QFile::exists(Path("saved.dli")));
+        QVERIFY(!Doc().IsModified());
+
+        // Save again goes to the same file without asking.
+        Doc().SetModifiedFlag(true);
+        QVERIFY(Run(ID_FILE_SAVE));
+        QCOMPARE(m_prompts.proposedNames.size(), 1);
+        QCOMPARE(Frame().windowTitle(), Caption("saved.dli"));
+    }
+
+    void ChangesAreOfferedForSavingBeforeNewOpenAndExit()
+    {
+        test::WriteLibrary(Path("other.dli"), {QStringLiteral("Other")});
+        QVERIFY(Start());
+        Doc().AddRoot(new CCustomCategory("Mine"));
+
+        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        QVERIFY(Run(ID_FILE_NEW));
+        QCOMPARE(Doc().GetRootCount(), std::size_t(1));
+        QVERIFY(Doc().IsModified());
+
+        m_prompts.openFiles = {Path("other.dli")};
+        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(Doc().GetTitle(), std::string("未命名 *"));
+
+        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        QVERIFY(!App().ExitInstance());
+        QVERIFY(Frame().isVisible());
+        QCOMPARE(m_prompts.saveQuestions.size(), 3);
+
+        // Saving on exit writes the library before the window goes.
+        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Save};
+        m_prompts.saveFiles = {Path("mine.dli")};
+        QVERIFY(App().ExitInstance());
+        CTessaryDoc reread;
+        reread.OnOpenDocument(QFile::encodeName(Path("mine.dli")).toStdString());
+        QCOMPARE(reread.GetRootCount(), std::size_t(1));
+    }
+
+    void RecentFilesReopenAndForgetMissingOnes()
+    {
+        test::WriteLibrary(Path("one.dli"), {QStringLiteral("One")});
+        test::WriteLibrary(Path("two.dli"), {QStringLiteral("Two"), QStringLiteral("Three")});
+        QVERIFY(Start());
+        m_prompts.openFiles = {Path("one.dli"), Path("two.dli")};
+        QVERIFY(Run(ID_FILE_OPEN));
+        QVERIFY(Run(ID_FILE_OPEN));
+        QAction* first = Frame().Router().Action(ID_FILE_MRU_FIRST);
+        QAction* second = Frame().Router().Action(ID_FILE_MRU_FIRST + 1);
+        QCOMPARE(first->text(), QStringLiteral("&1 ") + Path("two.dli"));
+        QCOMPARE(second->text(), QStringLiteral("&2 ") + Path("one.dli"));
+        QVERIFY(!Frame().Router().Action(ID_FILE_MRU_FIRST + 2)->isVisible());
+
+        QVERIFY(Run(ID_FILE_MRU_FIRST + 1));
+        QCOMPARE(Doc().GetRootCount(), std::size_t(1));
+        QCOMPARE(first->text(), QStringLiteral("&1 ") + Path("one.dli"));
+
+        QFile::remove(Path("two.dli"));
+        QVERIFY(Run(ID_FILE_MRU_FIRST + 1));
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QCOMPARE(App().Controller()->RecentFiles().Files(), QStringList{Path("one.dli")});
+        QVERIFY(!second->isVisible());
+    }
+
+    void DroppedLibraryOpens()
+    {
+        test::WriteLibrary(Path("dropped.dli"), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+        QVERIFY(Start());
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(Path("dropped.dli"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frame(), &drop);
+        QTRY_COMPARE(Doc().GetRootCount(), std::size_t(3));
+        QCOMPARE(Frame().windowTitle(), Caption("dropped.dli"));
+    }
+
+    void HomePageComesFromTheProfile()
+    {
+        QVERIFY(Start());
+        QVERIFY(Run(ID_HOME_PAGE));
+        QVERIFY(m_prompts.urls.isEmpty());
+        App().Profile()->setValue(QStringLiteral("URL/SoftwareHome"), QStringLiteral("https://example.org/tessary"));
+        QVERIFY(Run(ID_HOME_PAGE));
+        QCOMPARE(m_prompts.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.org/tessary"))});
+        QVERIFY(Run(ID_APP_ABOUT));
+        QCOMPARE(m_prompts.aboutShown, 1);
+    }
+};
+
+TESSARY_GUI_TEST_MAIN(AppTest)
+#include "AppTest.moc"
