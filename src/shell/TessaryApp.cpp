@@ -93,7 +93,9 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
 
 bool CTessaryApp::ExitInstance()
 {
-    if (m_frame && !m_frame->close())
+    // After the event loop has ended the window is already closed (and the
+    // user has answered the save question): closing it again would ask twice.
+    if (m_frame && m_frame->isVisible() && !m_frame->close())
         return false;
     m_frame.reset();
     m_controller.reset();

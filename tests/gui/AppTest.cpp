@@ -6,6 +6,7 @@
 #include "FileError.h"
 #include "MainFrame.h"
 #include "OutputBar.h"
+#include "PaneView.h"
 #include "PlaceholderPanes.h"
 #include "ResourceIds.h"
 
@@ -17,6 +18,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -211,6 +213,33 @@ private Q_SLOTS:
         QVERIFY(Run(ID_FILE_SAVE));
         QCOMPARE(manager->ran, QList<int>({ID_EDIT_SELECT_ALL, ID_FILE_SAVE}));
         QVERIFY(m_prompts.proposedNames.isEmpty()); // the document's save did not run
+    }
+
+    void PromptShowsInTheStatusBarWhileHovering()
+    {
+        QVERIFY(Start());
+        QAction* open = Frame().Router().Action(ID_FILE_OPEN);
+        QCOMPARE(open->toolTip(), QString::fromUtf8("打开"));
+        open->showStatusText(&Frame());
+        QCOMPARE(Frame().statusBar()->currentMessage(), QString::fromUtf8("打开一个现有文档库"));
+        QVERIFY(Frame().MessagePane()->isHidden());
+        QStatusTipEvent leave{QString()};
+        QCoreApplication::sendEvent(&Frame(), &leave);
+        QVERIFY(!Frame().MessagePane()->isHidden());
+        QCOMPARE(Frame().MessagePane()->text(), QString::fromUtf8("就绪"));
+    }
+
+    void PaneWithTheFocusIsTheActiveView()
+    {
+        QVERIFY(Start());
+        QCOMPARE(Frame().ActivePane(), static_cast<IPaneView*>(Frame().TreePane()));
+        QApplication::setActiveWindow(&Frame());
+        Frame().ListPane()->Widget()->setFocus();
+        QTRY_COMPARE(Frame().ActivePane(), static_cast<IPaneView*>(Frame().ListPane()));
+        // The filter field is no pane: the list stays the active view.
+        Frame().FilterField()->setFocus();
+        QTRY_VERIFY(Frame().FilterField()->hasFocus());
+        QCOMPARE(Frame().ActivePane(), static_cast<IPaneView*>(Frame().ListPane()));
     }
 
     void IdsWithoutHandlerAreDisabled()
