@@ -225,6 +225,10 @@ void WriteLibraryFile(const std::vector<const CCategory*>& roots, const std::str
     bool existed = fs.Stat(target.c_str(), &st) == 0;
     if (existed && !S_ISREG(st.st_mode))
         throw FileError(FileErrorCause::NotRegularFile, path);
+    // Renaming over a file only needs the folder to be writable; a file the
+    // user may not write stays protected, as if it were written in place.
+    if (existed && ::access(target.c_str(), W_OK) != 0 && errno == EACCES)
+        throw FileError(FileErrorCause::AccessDenied, path, EACCES);
 
     std::string temp;
     int rawFd = -1;
@@ -236,8 +240,14 @@ void WriteLibraryFile(const std::vector<const CCategory*>& roots, const std::str
     }
     FdGuard fd(rawFd);
     try {
-        if (existed)
-            fs.Fchmod(fd.Get(), st.st_mode & 07777); // best effort: the data matters more
+        if (existed) {
+            // Best effort: the data matters more. The owner can only be kept
+            // by the superuser or when it is the saving user anyway.
+            if (::fchown(fd.Get(), st.st_uid, st.st_gid) != 0) {
+                // keeps the saving user as the owner
+            }
+            fs.Fchmod(fd.Get(), st.st_mode & 07777);
+        }
         FdSink sink(fs, fd.Get(), path);
         try {
             WriteLibrary(roots, sink);

@@ -410,6 +410,15 @@ TEST(DocumentTest, SaveKeepsPermissionsAndLinks)
 
     t.Folder("dir.dli");
     EXPECT_THROW(doc.OnSaveDocument(t.Path("dir.dli")), FileError);
+
+    // A file the user may not write is not replaced behind its back.
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(t.Path("lib.dli").c_str(), 0444), 0);
+        const std::string old = t.Read("lib.dli");
+        doc.GetRootList()[0]->m_strName = "again";
+        EXPECT_THROW(doc.OnSaveDocument(t.Path("lib.dli")), FileError);
+        EXPECT_EQ(t.Read("lib.dli"), old);
+    }
 }
 
 TEST(DocumentTest, FileErrorsNameTheFileAndTheCause)
