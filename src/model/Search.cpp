@@ -37,16 +37,47 @@ inline std::size_t TextLength(std::string_view text) noexcept
     return z ? static_cast<std::size_t>(static_cast<const char*>(z) - text.data()) : text.size();
 }
 
-// Walks character boundaries of a field forward, so that deciding whether
-// each of a rising series of positions starts a character costs O(field)
-// in total.
+inline bool IsLeadByte(unsigned c) noexcept { return c - 0x81u < 0x7Eu; }
+inline bool IsDigitByte(unsigned c) noexcept { return c - 0x30u < 10u; }
+
+// Decides whether positions of a field start a character. Positions must
+// not decrease between calls.
+//
+// Most answers come from the bytes just before the position: a byte that is
+// neither a lead byte (0x81-0xFE) nor a digit always ends a character (it is
+// a single-byte character or the trail of a two-byte one; digits may be the
+// second byte of a four-byte character). So a position after such a byte is
+// a boundary, and a position after a run of k lead-range bytes that follows
+// such a byte is one exactly when k is even (the run is read in pairs). Only
+// when that does not decide (a digit before the run, or a very long run) is
+// the field walked character by character from the last known boundary,
+// which costs O(field) over all calls.
 class BoundaryWalker {
 public:
     BoundaryWalker(const unsigned char* text, std::size_t length) noexcept : m_text(text), m_length(length) {}
 
-    // True when `pos` starts a character. Positions must not decrease
-    // between calls.
     bool IsBoundary(std::size_t pos) noexcept
+    {
+        if (pos == 0)
+            return true;
+        unsigned prev = m_text[pos - 1];
+        if (!IsLeadByte(prev)) {
+            if (!IsDigitByte(prev))
+                return true;
+        } else {
+            std::size_t run = 1;
+            while (run < kMaxRun && run < pos && IsLeadByte(m_text[pos - 1 - run]))
+                ++run;
+            if (run == pos || (run < kMaxRun && !IsDigitByte(m_text[pos - 1 - run])))
+                return run % 2 == 0;
+        }
+        return Walk(pos);
+    }
+
+private:
+    static constexpr std::size_t kMaxRun = 64;
+
+    bool Walk(std::size_t pos) noexcept
     {
         while (m_next < pos) {
 #if defined(__SSE2__)
@@ -65,10 +96,9 @@ public:
         return m_next == pos;
     }
 
-private:
     const unsigned char* m_text;
     std::size_t m_length;
-    std::size_t m_next = 0; // the first boundary not yet passed
+    std::size_t m_next = 0; // a boundary at or before the next position asked, or just past the last one
 };
 
 } // namespace
@@ -134,37 +164,78 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
 {
     if (m_len == 0)
         return 0;
-    const std::size_t n = TextLength(field);
-    if (n < m_len)
+    // The field ends at its first zero byte. Rather than measure it first
+    // (a second pass over a large content), the scan stops at the first zero
+    // it meets among the possible starts; a match that would run over a zero
+    // fails the comparison anyway, since the keyword holds none.
+    const std::size_t size = field.size();
+    if (size < m_len)
         return npos;
     const auto* s = reinterpret_cast<const unsigned char*>(field.data());
-    const std::size_t lastPos = n - m_len; // the last position a match can start at
+    const std::size_t lastPos = size - m_len; // the last position a match can start at
     const std::size_t tail = m_len - 1;
-    BoundaryWalker walker(s, n);
+    BoundaryWalker walker(s, size);
     std::size_t i = 0;
 
-#if defined(__SSE2__)
-    // Candidates are the positions whose first and last byte fit; only those
-    // are checked for a character boundary and compared in full.
-    const __m128i first = _mm_set1_epi8(static_cast<char>(m_first));
-    const __m128i firstMask = _mm_set1_epi8(static_cast<char>(m_firstMask));
-    const __m128i last = _mm_set1_epi8(static_cast<char>(m_last));
-    const __m128i lastMask = _mm_set1_epi8(static_cast<char>(m_lastMask));
-    for (; i + 15 <= lastPos; i += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + tail));
-        __m128i eq = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first),
-                                   _mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+    // Checks the candidate starts set in `bits` (bit k: position base + k).
+    auto check = [&](unsigned bits, std::size_t base) -> std::size_t {
         while (bits) {
-            std::size_t pos = i + static_cast<std::size_t>(__builtin_ctz(bits));
+            std::size_t pos = base + static_cast<std::size_t>(__builtin_ctz(bits));
             bits &= bits - 1;
             if (walker.IsBoundary(pos) && MatchesAt(s + pos))
                 return pos;
         }
+        return npos;
+    };
+
+#if defined(__SSE2__)
+    if (size >= 16) {
+        // Candidates are the positions whose first and last byte fit; only
+        // those are checked for a character boundary and compared in full.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i first = _mm_set1_epi8(static_cast<char>(m_first));
+        const __m128i firstMask = _mm_set1_epi8(static_cast<char>(m_firstMask));
+        const __m128i last = _mm_set1_epi8(static_cast<char>(m_last));
+        const __m128i lastMask = _mm_set1_epi8(static_cast<char>(m_lastMask));
+        for (; i + 15 <= lastPos; i += 16) {
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + tail));
+            __m128i eq = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first),
+                                       _mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last));
+            unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+            unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)));
+            if (zeros) // the text ends in this block
+                return check(bits & ((1u << __builtin_ctz(zeros)) - 1), i);
+            if (bits) {
+                if (std::size_t pos = check(bits, i); pos != npos)
+                    return pos;
+            }
+        }
+        if (i > lastPos)
+            return npos;
+        // The last starts i..lastPos (fewer than 16), with loads that end at
+        // the field's end at the latest: the first bytes from `j`, the last
+        // bytes from size - 16, realigned by shifting the bit mask.
+        const std::size_t j = std::min(i, size - 16);
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + size - 16));
+        unsigned firstBits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first)));
+        unsigned lastBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last)));
+        unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)));
+        const std::size_t shift = j + tail - (size - 16); // bit k of the first mask pairs with bit k + shift
+        unsigned bits = firstBits & (lastBits >> shift);
+        bits &= ~((1u << (i - j)) - 1);          // starts before i are done
+        bits &= (2u << (lastPos - j)) - 1;       // no start after lastPos
+        zeros &= ~((1u << (i - j)) - 1);
+        if (zeros)
+            bits &= (1u << __builtin_ctz(zeros)) - 1;
+        return check(bits, j);
     }
 #endif
     for (; i <= lastPos; ++i) {
+        if (s[i] == 0)
+            return npos;
         if ((s[i] | m_firstMask) != m_first || (s[i + tail] | m_lastMask) != m_last)
             continue;
         if (walker.IsBoundary(i) && MatchesAt(s + i))
@@ -213,6 +284,11 @@ CDatum* CDatum::Match(const CSearchCriteria& criteria, std::size_t)
     return CSearchMatcher(criteria).Matches(*this) ? this : nullptr;
 }
 
+namespace {
+constexpr std::size_t kItemAhead = 16;
+constexpr std::size_t kNameAhead = 8;
+} // namespace
+
 void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDatum*>& results) const
 {
     const CSearchMatcher matcher(criteria);
@@ -237,9 +313,14 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
         }
         const DatumList& data = f.category->m_data;
         const std::size_t count = data.size();
+        // The items and their name blocks lie all over the heap: fetch both
+        // ahead of use, the item first and its name once the item is near,
+        // so that many cache misses are under way at the same time.
         for (std::size_t i = 0; i < count; ++i) {
-            if (i + 8 < count)
-                __builtin_prefetch(data[i + 8]);
+            if (i + kItemAhead < count)
+                __builtin_prefetch(data[i + kItemAhead]);
+            if (i + kNameAhead < count)
+                __builtin_prefetch(data[i + kNameAhead]->m_strName.data());
             if (matcher.Matches(*data[i]))
                 results.push_back(data[i]);
         }

@@ -118,7 +118,8 @@ TEST(KeywordPattern, AgreesWithTheSlowRuleOnRandomTexts)
 {
     // Small alphabet with letters, look-alike trail bytes, lead bytes and
     // digits, so that both fast paths (vector and tail) meet every situation.
-    const char alphabet[] = {'a', 'A', 'b', 'B', '0', '@', '\x81', '\xB0', '\xA1', '\x30', '\x39', '\xFE', '\xFF'};
+    const char alphabet[] = {'a', 'A', 'b', 'B', '0', '@', '\x81', '\xB0', '\xA1', '\x30', '\x39', '\xFE', '\xFF',
+                             'a', 'b', 'a', '\0'};
     std::mt19937 rng(1234);
     auto randomText = [&](std::size_t maxLen) {
         std::string s(rng() % (maxLen + 1), ' ');
@@ -126,9 +127,9 @@ TEST(KeywordPattern, AgreesWithTheSlowRuleOnRandomTexts)
             c = alphabet[rng() % sizeof alphabet];
         return s;
     };
-    for (int round = 0; round < 40000; ++round) {
+    for (int round = 0; round < 60000; ++round) {
         std::string field = randomText(round % 4 == 0 ? 80 : 20);
-        std::string keyword = randomText(4);
+        std::string keyword = randomText(round % 8 == 0 ? 24 : 4);
         if (keyword.empty())
             continue;
         // Plant the keyword sometimes, to get many hits at random alignments.
