@@ -82,7 +82,7 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, sep);
 }
 
-std::string TemporaryNameFor(const std::string& target, unsigned attempt)
+std::string TemporaryNameFor(const std::string& target)
 {
     static std::atomic<unsigned> counter{0};
     std::size_t sep = target.rfind('/');
@@ -92,7 +92,7 @@ std::string TemporaryNameFor(const std::string& target, unsigned attempt)
     if (base.size() > 200)
         base.resize(200);
     return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-        std::to_string(counter.fetch_add(1) + attempt);
+        std::to_string(counter.fetch_add(1));
 }
 
 void SyncFolder(IFileSystem& fs, const std::string& folder)
@@ -233,7 +233,7 @@ void WriteLibraryFile(const std::vector<const CCategory*>& roots, const std::str
     std::string temp;
     int rawFd = -1;
     for (unsigned attempt = 0; rawFd < 0; ++attempt) {
-        temp = TemporaryNameFor(target, attempt);
+        temp = TemporaryNameFor(target);
         rawFd = fs.Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (rawFd < 0 && (errno != EEXIST || attempt >= 100))
             FileError::ThrowErrno(errno, path);
