@@ -101,6 +101,42 @@ private:
     std::size_t m_next = 0; // a boundary at or before the next position asked, or just past the last one
 };
 
+#if defined(__SSE2__)
+struct ScanVectors {
+    __m128i first, firstMask, last, lastMask;
+};
+
+// True when bytes `a` and `b` lie on the same 4 KiB page, so that memory up
+// to `b` is readable whenever `a` is.
+inline bool SamePage(const unsigned char* a, const unsigned char* b) noexcept
+{
+    return (reinterpret_cast<std::uintptr_t>(a) >> 12) == (reinterpret_cast<std::uintptr_t>(b) >> 12);
+}
+
+// Candidate starts among the first 32 positions of a short field (bit k:
+// position k), and in `zeros` the zero bytes among them. The loads may run
+// past the end of the field, but never onto another page (the caller checks
+// with SamePage), so they cannot fault; the caller ignores the bits of
+// positions past the field. Exempt from the address sanitizer, which cannot
+// know that the surplus bytes are never used.
+__attribute__((no_sanitize_address)) unsigned ShortFieldCandidates(const unsigned char* s, std::size_t tail,
+                                                                    const ScanVectors& v, unsigned& zeros) noexcept
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + tail));
+    __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + tail + 16));
+    auto mask = [](__m128i x) { return static_cast<unsigned>(_mm_movemask_epi8(x)); };
+    unsigned f = mask(_mm_cmpeq_epi8(_mm_or_si128(a0, v.firstMask), v.first)) |
+                 mask(_mm_cmpeq_epi8(_mm_or_si128(a1, v.firstMask), v.first)) << 16;
+    unsigned l = mask(_mm_cmpeq_epi8(_mm_or_si128(b0, v.lastMask), v.last)) |
+                 mask(_mm_cmpeq_epi8(_mm_or_si128(b1, v.lastMask), v.last)) << 16;
+    zeros = mask(_mm_cmpeq_epi8(a0, zero)) | mask(_mm_cmpeq_epi8(a1, zero)) << 16;
+    return f & l;
+}
+#endif
+
 } // namespace
 
 CSearchCriteria::CSearchCriteria()
@@ -189,14 +225,25 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
     };
 
 #if defined(__SSE2__)
+    // Candidates are the positions whose first and last byte fit; only those
+    // are checked for a character boundary and compared in full.
+    const ScanVectors v{_mm_set1_epi8(static_cast<char>(m_first)), _mm_set1_epi8(static_cast<char>(m_firstMask)),
+                        _mm_set1_epi8(static_cast<char>(m_last)), _mm_set1_epi8(static_cast<char>(m_lastMask))};
+    // Names and extensions are short: one step without loops, so that a
+    // million fields of random lengths cost no mispredicted branches.
+    if (size <= 32 && SamePage(s + size - 1, s + tail + 31)) {
+        unsigned zeros;
+        unsigned bits = ShortFieldCandidates(s, tail, v, zeros);
+        const unsigned valid = lastPos >= 31 ? ~0u : (1u << (lastPos + 1)) - 1;
+        bits &= valid;
+        zeros &= valid;
+        if (zeros)
+            bits &= (1u << __builtin_ctz(zeros)) - 1;
+        return bits ? check(bits, 0) : npos;
+    }
     if (size >= 16) {
-        // Candidates are the positions whose first and last byte fit; only
-        // those are checked for a character boundary and compared in full.
         const __m128i zero = _mm_setzero_si128();
-        const __m128i first = _mm_set1_epi8(static_cast<char>(m_first));
-        const __m128i firstMask = _mm_set1_epi8(static_cast<char>(m_firstMask));
-        const __m128i last = _mm_set1_epi8(static_cast<char>(m_last));
-        const __m128i lastMask = _mm_set1_epi8(static_cast<char>(m_lastMask));
+        const __m128i first = v.first, firstMask = v.firstMask, last = v.last, lastMask = v.lastMask;
         for (; i + 15 <= lastPos; i += 16) {
             __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + tail));
@@ -286,7 +333,7 @@ CDatum* CDatum::Match(const CSearchCriteria& criteria, std::size_t)
 
 namespace {
 constexpr std::size_t kItemAhead = 16;
-constexpr std::size_t kNameAhead = 8;
+constexpr std::size_t kNameAhead = 4;
 } // namespace
 
 void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDatum*>& results) const
@@ -294,28 +341,52 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
     const CSearchMatcher matcher(criteria);
     const std::size_t before = results.size();
 
-    // Visit depth first, each category's sub-categories before its own data
-    // items, appending matches in visiting order; an explicit stack keeps deep
-    // trees off the call stack. Every match is meant to go to the head of the
-    // list, so the new part is reversed and moved to the front at the end:
-    // one linear pass instead of an insertion at the head per match.
-    struct Frame {
-        const CCategory* category;
-        std::size_t next;
-    };
-    std::vector<Frame> stack{{this, 0}};
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next < f.category->m_subCategories.size()) {
-            const CCategory* sub = f.category->m_subCategories[f.next++];
-            stack.push_back({sub, 0});
-            continue;
+    // The categories in visiting order: depth first, each category after its
+    // sub-categories (whose data items come before its own). An explicit
+    // stack keeps deep trees off the call stack.
+    std::vector<const CCategory*> order;
+    std::size_t itemCount = 0;
+    {
+        struct Frame {
+            const CCategory* category;
+            std::size_t next;
+        };
+        std::vector<Frame> stack{{this, 0}};
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            if (f.next < f.category->m_subCategories.size()) {
+                const CCategory* sub = f.category->m_subCategories[f.next++];
+                stack.push_back({sub, 0});
+                continue;
+            }
+            order.push_back(f.category);
+            itemCount += f.category->m_data.size();
+            stack.pop_back();
         }
-        const DatumList& data = f.category->m_data;
+    }
+
+    // Matches are appended in visiting order. The data items and their name
+    // blocks lie all over the heap and most folders hold only a few items,
+    // so memory is fetched ahead across categories: the item lists two
+    // categories ahead, the items of the next category, and within a list
+    // the items and names a few places ahead. Many cache misses are then
+    // under way at once instead of one after the other.
+    // Room for every item up front: growing a list of a million results step
+    // by step would copy it over and over and touch twice the memory. Pages
+    // that no result reaches are never touched, and a list that stays small
+    // is shrunk below.
+    results.reserve(before + itemCount);
+    const std::size_t categories = order.size();
+    for (std::size_t k = 0; k < categories; ++k) {
+        if (k + 2 < categories && !order[k + 2]->m_data.empty())
+            __builtin_prefetch(order[k + 2]->m_data.begin());
+        if (k + 1 < categories) {
+            const DatumList& next = order[k + 1]->m_data;
+            for (std::size_t i = 0; i < next.size() && i < kItemAhead; ++i)
+                __builtin_prefetch(next[i]);
+        }
+        const DatumList& data = order[k]->m_data;
         const std::size_t count = data.size();
-        // The items and their name blocks lie all over the heap: fetch both
-        // ahead of use, the item first and its name once the item is near,
-        // so that many cache misses are under way at the same time.
         for (std::size_t i = 0; i < count; ++i) {
             if (i + kItemAhead < count)
                 __builtin_prefetch(data[i + kItemAhead]);
@@ -324,11 +395,15 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
             if (matcher.Matches(*data[i]))
                 results.push_back(data[i]);
         }
-        stack.pop_back();
     }
 
+    // Every match belongs at the head of the list, in turn: so the new part
+    // runs backwards and goes in front of what the list held. One linear
+    // pass instead of an insertion at the head per match.
     std::reverse(results.begin() + static_cast<std::ptrdiff_t>(before), results.end());
     std::rotate(results.begin(), results.begin() + static_cast<std::ptrdiff_t>(before), results.end());
+    if (results.capacity() > 2 * results.size() + 1024)
+        results.shrink_to_fit();
 }
 
 } // namespace tessary
