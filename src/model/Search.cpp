@@ -298,11 +298,19 @@ CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria) noexcept
       m_name(criteria.m_strName.view(), criteria.m_bNameCase),
       m_extension(criteria.m_strExtension.view(), criteria.m_bExtensionCase),
       m_remark(criteria.m_strRemark.view(), criteria.m_bRemarkCase),
-      m_content(criteria.m_strContent.view(), criteria.m_bContentCase)
+      m_content(criteria.m_strContent.view(), criteria.m_bContentCase),
+      m_useName(!criteria.m_strName.empty()),
+      m_useExtension(!criteria.m_strExtension.empty()),
+      m_useRemark(!criteria.m_strRemark.empty()),
+      m_useSizeLower(criteria.m_bSizeLower),
+      m_useSizeUpper(criteria.m_bSizeUpper),
+      m_useTimeUpper(criteria.m_bTimeUpper),
+      m_useTimeLower(criteria.m_bTimeLower),
+      m_useContent(!criteria.m_strContent.empty())
 {
 }
 
-bool CSearchMatcher::Matches(const CDatum& d) const noexcept
+inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
 {
     // An empty keyword or an inactive bound can never decide: it is true in
     // AND mode and false in OR mode. So only the active tests are evaluated,
@@ -314,17 +322,19 @@ bool CSearchMatcher::Matches(const CDatum& d) const noexcept
         if ((result) == orMode)                                                                                        \
             return orMode;                                                                                             \
     }
-    TESSARY_TEST(!m_c.m_strName.empty(), m_name.Find(d.m_strName.view()))
-    TESSARY_TEST(!m_c.m_strExtension.empty(), m_extension.Find(d.m_strExtension.view()))
-    TESSARY_TEST(!m_c.m_strRemark.empty(), m_remark.Find(d.m_strRemark.view()))
-    TESSARY_TEST(m_c.m_bSizeLower, d.m_dwSize > m_c.m_dwSizeLower)
-    TESSARY_TEST(m_c.m_bSizeUpper, d.m_dwSize < m_c.m_dwSizeUpper)
-    TESSARY_TEST(m_c.m_bTimeUpper, d.m_timeModified < m_c.m_timeUpper)
-    TESSARY_TEST(m_c.m_bTimeLower, d.m_timeModified > m_c.m_timeLower)
-    TESSARY_TEST(!m_c.m_strContent.empty(), m_content.Find(d.m_strContent.view()))
+    TESSARY_TEST(m_useName, m_name.Find(d.m_strName.view()))
+    TESSARY_TEST(m_useExtension, m_extension.Find(d.m_strExtension.view()))
+    TESSARY_TEST(m_useRemark, m_remark.Find(d.m_strRemark.view()))
+    TESSARY_TEST(m_useSizeLower, d.m_dwSize > m_c.m_dwSizeLower)
+    TESSARY_TEST(m_useSizeUpper, d.m_dwSize < m_c.m_dwSizeUpper)
+    TESSARY_TEST(m_useTimeUpper, d.m_timeModified < m_c.m_timeUpper)
+    TESSARY_TEST(m_useTimeLower, d.m_timeModified > m_c.m_timeLower)
+    TESSARY_TEST(m_useContent, m_content.Find(d.m_strContent.view()))
 #undef TESSARY_TEST
     return !orMode;
 }
+
+bool CSearchMatcher::Matches(const CDatum& d) const noexcept { return MatchesInline(d); }
 
 CDatum* CDatum::Match(const CSearchCriteria& criteria, std::size_t)
 {
@@ -392,7 +402,7 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
                 __builtin_prefetch(data[i + kItemAhead]);
             if (i + kNameAhead < count)
                 __builtin_prefetch(data[i + kNameAhead]->m_strName.data());
-            if (matcher.Matches(*data[i]))
+            if (matcher.MatchesInline(*data[i]))
                 results.push_back(data[i]);
         }
     }

@@ -91,10 +91,16 @@ public:
     // size below, time before, time after, content), stopping as soon as the
     // result is decided; content is thus tested only when nothing else decided.
     bool Matches(const CDatum& datum) const noexcept;
+    // The same, for the search walk in this library's own code, which wants
+    // it inlined into its loop.
+    inline bool MatchesInline(const CDatum& datum) const noexcept;
 
 private:
     const CSearchCriteria& m_c;
     CKeywordPattern m_name, m_extension, m_remark, m_content;
+    // Which of the eight tests can decide (a keyword is set, a bound is active).
+    bool m_useName, m_useExtension, m_useRemark, m_useSizeLower, m_useSizeUpper, m_useTimeUpper, m_useTimeLower,
+        m_useContent;
 };
 
 } // namespace tessary
