@@ -343,7 +343,11 @@ int Json(const std::vector<std::string>& args)
     Load(doc, a.positional[0]);
     timer.Mark("load");
     Output out;
-    WriteJson(doc.GetRootList(), out);
+    try {
+        WriteJson(doc.GetRootList(), out);
+    } catch (const DataError& e) {
+        throw DataError("'" + a.positional[0] + "' cannot be written as JSON: " + e.what());
+    }
     out.Flush();
     timer.Mark("json");
     timer.Report();

@@ -270,7 +270,7 @@ TEST_F(Cli, BadInputGivesAClearMessageAndTheRightStatus)
         {{"ls"}, 1, "missing argument"},
         {{"scan", t.Path("nothing-here"), "-o", lib}, 2, "nothing-here': it was not found"},
         {{"scan", t.Path("fx"), "-o", lib, "--kind", "tape"}, 1, "bad --kind"},
-        {{"json", t.Path("odd.dli")}, 2, "not valid GB18030"},
+        {{"json", t.Path("odd.dli")}, 2, "odd.dli' cannot be written as JSON: the name of"},
         {{"from-json", t.Path("bad1.json"), "-o", t.Path("x.dli")}, 2, "class \"CItem\" where a category belongs"},
         {{"from-json", t.Path("bad2.json"), "-o", t.Path("x.dli")}, 2, "size out of range"},
         {{"from-json", t.Path("bad3.json"), "-o", t.Path("x.dli")}, 2, "unknown class \"CFoo\""},
