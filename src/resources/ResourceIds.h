@@ -7,7 +7,7 @@
 namespace tessary {
 
 // Resource groups.
-inline constexpr int IDR_MAINFRAME = 104;  // main menu, toolbar, accelerators, icon, template string
+inline constexpr int IDR_MAINFRAME = 104; // main menu, toolbar, accelerators, icon, template string
 inline constexpr int IDR_OUTPUT_MENU = 105; // context menu of the output bar
 inline constexpr int IDD_ABOUTBOX = 101;
 
@@ -57,7 +57,7 @@ inline constexpr int ID_VIEW_TOOLBAR = 59392;
 inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 inline constexpr int ID_VIEW_OUTPUT_BAR = 32791;
 inline constexpr int ID_TOOLBAR_SPARE = 59409; // a toolbar button nothing handles
-inline constexpr int ID_FILTER_FIELD = 40023;  // place of the filter field in the toolbar
+inline constexpr int ID_FILTER_FIELD = 40023; // place of the filter field in the toolbar
 inline constexpr int ID_FILTER = 40024;
 
 // Library commands.

@@ -20,7 +20,15 @@ QString ToolTipText(int id);
 // One field of the document template string (IDR_MAINFRAME): window title,
 // document name, new-file name, filter name, filter extension, file type id,
 // file type name.
-enum class DocField { WindowTitle, DocName, FileNewName, FilterName, FilterExt, RegFileTypeId, RegFileTypeName };
+enum class DocField {
+    WindowTitle,
+    DocName,
+    FileNewName,
+    FilterName,
+    FilterExt,
+    RegFileTypeId,
+    RegFileTypeName
+};
 QString DocTemplateField(DocField field);
 
 // Registers the icons of the resource file; call once before using them.

@@ -7,7 +7,8 @@
 
 namespace tessary {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("101"));
     setWindowTitle(QString::fromUtf8("关于橡檐"));

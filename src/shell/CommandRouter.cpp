@@ -14,7 +14,10 @@ namespace {
 const char* const kIdProperty = "commandId";
 } // namespace
 
-CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent) {}
+CCommandRouter::CCommandRouter(QObject* parent)
+    : QObject(parent)
+{
+}
 
 CCommandRouter::~CCommandRouter() = default;
 

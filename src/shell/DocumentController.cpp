@@ -33,7 +33,10 @@ void ReportFailure(QWidget* window, const char* what, const QString& path, std::
 } // namespace
 
 CDocumentController::CDocumentController(CTessaryDoc& doc, QSettings& profile, QObject* parent)
-    : QObject(parent), m_doc(doc), m_profile(profile), m_recent(kRecentFileCount)
+    : QObject(parent)
+    , m_doc(doc)
+    , m_profile(profile)
+    , m_recent(kRecentFileCount)
 {
     m_recent.Load(m_profile);
 }
@@ -54,9 +57,12 @@ bool CDocumentController::SaveModified()
         return true;
     const QString name = PathName().isEmpty() ? QString::fromStdString(m_doc.GetPlainTitle()) : PathName();
     switch (Prompts().AskSaveChanges(m_window, name)) {
-    case IUserPrompts::SaveAnswer::Save: return Save();
-    case IUserPrompts::SaveAnswer::Discard: return true;
-    case IUserPrompts::SaveAnswer::Cancel: return false;
+    case IUserPrompts::SaveAnswer::Save:
+        return Save();
+    case IUserPrompts::SaveAnswer::Discard:
+        return true;
+    case IUserPrompts::SaveAnswer::Cancel:
+        return false;
     }
     return false;
 }

@@ -18,17 +18,39 @@ QString FileErrorMessage(const FileError& error)
     const QString path = QFile::decodeName(QByteArray::fromStdString(error.Path()));
     const char* sentence = nullptr;
     switch (error.Cause()) {
-    case FileErrorCause::NotFound: sentence = "找不到文件“%1”。"; break;
-    case FileErrorCause::AccessDenied: sentence = "没有访问文件“%1”的权限。"; break;
-    case FileErrorCause::SharingViolation: sentence = "文件“%1”正被其他程序使用。"; break;
-    case FileErrorCause::DiskFull: sentence = "磁盘已满，无法写入文件“%1”。"; break;
-    case FileErrorCause::BadPath: sentence = "文件名“%1”无效，或者它所在的文件夹不存在。"; break;
-    case FileErrorCause::TooManyOpenFiles: sentence = "打开的文件太多，无法访问文件“%1”。"; break;
-    case FileErrorCause::EndOfFile: sentence = "文件“%1”意外结束。"; break;
-    case FileErrorCause::TooLarge: sentence = "文件“%1”太大。"; break;
-    case FileErrorCause::NotRegularFile: sentence = "“%1”不是一个普通文件。"; break;
-    case FileErrorCause::HardIO: sentence = "读写文件“%1”时发生设备错误。"; break;
-    case FileErrorCause::Generic: sentence = "访问文件“%1”时出错。"; break;
+    case FileErrorCause::NotFound:
+        sentence = "找不到文件“%1”。";
+        break;
+    case FileErrorCause::AccessDenied:
+        sentence = "没有访问文件“%1”的权限。";
+        break;
+    case FileErrorCause::SharingViolation:
+        sentence = "文件“%1”正被其他程序使用。";
+        break;
+    case FileErrorCause::DiskFull:
+        sentence = "磁盘已满，无法写入文件“%1”。";
+        break;
+    case FileErrorCause::BadPath:
+        sentence = "文件名“%1”无效，或者它所在的文件夹不存在。";
+        break;
+    case FileErrorCause::TooManyOpenFiles:
+        sentence = "打开的文件太多，无法访问文件“%1”。";
+        break;
+    case FileErrorCause::EndOfFile:
+        sentence = "文件“%1”意外结束。";
+        break;
+    case FileErrorCause::TooLarge:
+        sentence = "文件“%1”太大。";
+        break;
+    case FileErrorCause::NotRegularFile:
+        sentence = "“%1”不是一个普通文件。";
+        break;
+    case FileErrorCause::HardIO:
+        sentence = "读写文件“%1”时发生设备错误。";
+        break;
+    case FileErrorCause::Generic:
+        sentence = "访问文件“%1”时出错。";
+        break;
     }
     return QString::fromUtf8(sentence).arg(path);
 }
@@ -44,12 +66,16 @@ QString ExceptionMessage(std::exception_ptr e, const QString& path)
     } catch (const LibraryReadError& error) {
         const QString file = QFile::decodeName(QByteArray::fromStdString(error.Path()));
         const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
-        return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。").arg(file, detail).arg(error.Offset());
+        return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。")
+            .arg(file, detail)
+            .arg(error.Offset());
     } catch (const ArchiveError& error) {
         const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
         if (path.isEmpty())
             return QString::fromUtf8("文档库文件格式错误（%1，位置 %2）。").arg(detail).arg(error.Offset());
-        return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。").arg(path, detail).arg(error.Offset());
+        return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。")
+            .arg(path, detail)
+            .arg(error.Offset());
     } catch (const std::bad_alloc&) {
         return QString::fromUtf8("内存不足。");
     } catch (...) {

@@ -13,7 +13,7 @@ namespace {
 QIcon LibraryIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48})
+    for (int size : { 16, 32, 48 })
         icon.addFile(QStringLiteral(":/icons/library-%1.png").arg(size));
     return icon;
 }
@@ -21,7 +21,7 @@ QIcon LibraryIcon()
 QIcon CdIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48})
+    for (int size : { 16, 32, 48 })
         icon.addFile(QStringLiteral(":/icons/cdcate-%1.png").arg(size));
     return icon;
 }
@@ -49,7 +49,9 @@ int CIconList::IndexOf(const QString& pseudoName, bool directory, bool openIcon)
     QString key;
     if (directory) {
         const bool root = pseudoName.endsWith(QLatin1Char('/')) || pseudoName.endsWith(QLatin1Char('\\'));
-        key = root ? QStringLiteral("dir:drive") : openIcon ? QStringLiteral("dir:open") : QStringLiteral("dir");
+        key = root     ? QStringLiteral("dir:drive")
+            : openIcon ? QStringLiteral("dir:open")
+                       : QStringLiteral("dir");
     } else {
         const qsizetype dot = pseudoName.lastIndexOf(QLatin1Char('.'));
         key = dot < 0 ? QStringLiteral("file") : QStringLiteral("ext:") + pseudoName.mid(dot).toLower();
@@ -70,8 +72,8 @@ int CIconList::IndexOf(const QString& pseudoName, bool directory, bool openIcon)
     } else if (key == QStringLiteral("ext:.cdcate")) {
         icon = CdIcon();
     } else {
-        const QMimeType mime =
-            QMimeDatabase().mimeTypeForFile(QStringLiteral("x") + key.mid(4), QMimeDatabase::MatchExtension);
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(
+            QStringLiteral("x") + key.mid(4), QMimeDatabase::MatchExtension);
         icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
         if (icon.isNull())
             icon = provider.icon(QFileIconProvider::File);

@@ -39,10 +39,13 @@ private:
 // the shared list; edit dialogs and content viewers are not available yet.
 class CShellEntryServices : public IEntryServices {
 public:
-    explicit CShellEntryServices(CIconList& icons) : m_icons(icons) {}
+    explicit CShellEntryServices(CIconList& icons)
+        : m_icons(icons)
+    {
+    }
     int IconIndex(std::string_view pseudoName, bool directory, bool openIcon) override;
     int EditProperties(CItem&) override { return -1; }
-    void ViewContent(const CDatum&, ContentViewer) override {}
+    void ViewContent(const CDatum&, ContentViewer) override { }
 
 private:
     CIconList& m_icons;

@@ -50,10 +50,13 @@ QString DroppedFile(const QMimeData* mime)
 
 } // namespace
 
-CMainFrame::CMainFrame(CDocumentController& controller, QSettings& profile, ICommandTarget* appTarget,
-                       QWidget* parent)
-    : QMainWindow(parent), m_controller(controller), m_doc(controller.Document()), m_profile(profile),
-      m_appTarget(appTarget)
+CMainFrame::CMainFrame(
+    CDocumentController& controller, QSettings& profile, ICommandTarget* appTarget, QWidget* parent)
+    : QMainWindow(parent)
+    , m_controller(controller)
+    , m_doc(controller.Document())
+    , m_profile(profile)
+    , m_appTarget(appTarget)
 {
     setObjectName(QStringLiteral("MainFrame"));
     m_entryServices = std::make_unique<CShellEntryServices>(m_icons);
@@ -114,8 +117,8 @@ void CMainFrame::SetCommandManager(std::unique_ptr<ICommandTarget> manager)
 
 std::vector<ICommandTarget*> CMainFrame::Route() const
 {
-    return {m_commandManager.get(), m_outputBar, m_activePane, &m_controller,
-            const_cast<CMainFrame*>(this), m_appTarget};
+    return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, const_cast<CMainFrame*>(this),
+        m_appTarget };
 }
 
 void CMainFrame::CreateClient()
@@ -136,7 +139,7 @@ void CMainFrame::CreateClient()
     setCentralWidget(m_splitter);
 
     const int treeWidth = m_profile.value(QStringLiteral("LeftWindowStatus/Width"), 100).toInt();
-    m_splitter->setSizes({treeWidth > 0 ? treeWidth : 100, qMax(1, width() - treeWidth)});
+    m_splitter->setSizes({ treeWidth > 0 ? treeWidth : 100, qMax(1, width() - treeWidth) });
 }
 
 void CMainFrame::CreateMenus()
@@ -219,7 +222,7 @@ void CMainFrame::CreateToolBar()
     // The filter button follows the field at once rather than at the next
     // idle refresh.
     connect(m_filterField, &QLineEdit::textChanged, this,
-            [this] { m_router->UpdateActions({m_router->Action(ID_FILTER)}); });
+        [this] { m_router->UpdateActions({ m_router->Action(ID_FILTER) }); });
 }
 
 void CMainFrame::CreateStatusBar()
@@ -230,7 +233,7 @@ void CMainFrame::CreateStatusBar()
     // shown, back when the prompt goes.
     m_messagePane = new QLabel(LoadString(IDS_IDLE_MESSAGE), bar);
     bar->addWidget(m_messagePane, 1);
-    for (int id : {IDS_INDICATOR_CAPS, IDS_INDICATOR_NUM, IDS_INDICATOR_SCRL}) {
+    for (int id : { IDS_INDICATOR_CAPS, IDS_INDICATOR_NUM, IDS_INDICATOR_SCRL }) {
         auto* indicator = new QLabel(LoadString(id), bar);
         indicator->setObjectName(QString::number(id));
         // Lock key states are not available portably: the indicators stay
@@ -279,7 +282,7 @@ bool CMainFrame::QueryCommand(int id, CommandState& state)
     case ID_VIEW_TOOLBAR:
     case ID_VIEW_STATUS_BAR: {
         QWidget* bar = id == ID_VIEW_OUTPUT_BAR ? static_cast<QWidget*>(m_outputBar)
-                       : id == ID_VIEW_TOOLBAR  ? static_cast<QWidget*>(m_toolBar)
+            : id == ID_VIEW_TOOLBAR             ? static_cast<QWidget*>(m_toolBar)
                                                 : static_cast<QWidget*>(statusBar());
         state.enabled = true;
         state.checkable = true;

@@ -38,7 +38,7 @@ class CMainFrame : public QMainWindow, public ICommandTarget {
 public:
     // `appTarget` is the last target of the route (not owned, may be null).
     CMainFrame(CDocumentController& controller, QSettings& profile, ICommandTarget* appTarget,
-               QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Installs the command manager, the first target of the route. The frame

@@ -36,9 +36,9 @@ void CMainFrame::RestoreWindowRect()
 {
     m_profile.beginGroup(QStringLiteral("LastWindowStatus"));
     QRect rect(m_profile.value(QStringLiteral("Left"), kDefaultRect.left()).toInt(),
-               m_profile.value(QStringLiteral("Top"), kDefaultRect.top()).toInt(),
-               m_profile.value(QStringLiteral("Width"), kDefaultRect.width()).toInt(),
-               m_profile.value(QStringLiteral("Height"), kDefaultRect.height()).toInt());
+        m_profile.value(QStringLiteral("Top"), kDefaultRect.top()).toInt(),
+        m_profile.value(QStringLiteral("Width"), kDefaultRect.width()).toInt(),
+        m_profile.value(QStringLiteral("Height"), kDefaultRect.height()).toInt());
     m_profile.endGroup();
     // A rectangle from a screen that is gone (or a damaged profile) would put
     // the window where nobody can reach it.

@@ -8,15 +8,16 @@
 
 namespace tessary {
 
-COutputBar::COutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Output"), parent)
+COutputBar::COutputBar(QWidget* parent)
+    : QDockWidget(QStringLiteral("Output"), parent)
 {
     setObjectName(QString::number(ID_VIEW_OUTPUT_BAR));
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("101"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setHeaderLabels({LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
-                             LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION)});
+    m_list->setHeaderLabels({ LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
+        LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION) });
     for (int c = 0; c < 5; ++c)
         m_list->header()->resizeSection(c, 120);
     setWidget(m_list);

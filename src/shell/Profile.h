@@ -22,7 +22,10 @@ QString HelpPathFor(const QString& exePath);
 // paths, no duplicates.
 class CRecentFileList {
 public:
-    explicit CRecentFileList(int capacity) : m_capacity(capacity) {}
+    explicit CRecentFileList(int capacity)
+        : m_capacity(capacity)
+    {
+    }
 
     void Load(QSettings& profile);
     void Save(QSettings& profile) const;

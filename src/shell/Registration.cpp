@@ -12,16 +12,15 @@ namespace {
 
 QByteArray MimePackage()
 {
-    return QByteArrayLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"application/x-tessary-library\">\n"
-        "    <comment>Tessary Document</comment>\n"
-        "    <comment xml:lang=\"zh_CN\">文档库 文件</comment>\n"
-        "    <icon name=\"application-x-tessary-library\"/>\n"
-        "    <glob pattern=\"*.dli\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n");
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                             "  <mime-type type=\"application/x-tessary-library\">\n"
+                             "    <comment>Tessary Document</comment>\n"
+                             "    <comment xml:lang=\"zh_CN\">文档库 文件</comment>\n"
+                             "    <icon name=\"application-x-tessary-library\"/>\n"
+                             "    <glob pattern=\"*.dli\"/>\n"
+                             "  </mime-type>\n"
+                             "</mime-info>\n");
 }
 
 // Quotes a path for the Exec key of a desktop entry.
@@ -44,12 +43,12 @@ QByteArray DesktopEntry(const QString& exePath)
                              "Name[zh_CN]=橡檐\n"
                              "Comment=Catalogue of documents on disks and CDs\n"
                              "Exec=")
-           + ExecQuoted(exePath)
-           + QByteArrayLiteral(" %f\n"
-                               "Icon=tessary\n"
-                               "MimeType=application/x-tessary-library;\n"
-                               "Categories=Office;Utility;\n"
-                               "Terminal=false\n");
+        + ExecQuoted(exePath)
+        + QByteArrayLiteral(" %f\n"
+                            "Icon=tessary\n"
+                            "MimeType=application/x-tessary-library;\n"
+                            "Categories=Office;Utility;\n"
+                            "Terminal=false\n");
 }
 
 QByteArray ReadResource(const QString& path)
@@ -86,12 +85,12 @@ bool RegisterFileType(const QString& dataHome, const QString& exePath)
         QByteArray content;
     };
     const Piece pieces[] = {
-        {home.filePath(QStringLiteral("mime/packages/tessary.xml")), MimePackage()},
-        {home.filePath(QStringLiteral("applications/tessary.desktop")), DesktopEntry(exePath)},
-        {home.filePath(QStringLiteral("icons/hicolor/48x48/apps/tessary.png")),
-         ReadResource(QStringLiteral(":/icons/tessary-48.png"))},
-        {home.filePath(QStringLiteral("icons/hicolor/48x48/mimetypes/application-x-tessary-library.png")),
-         ReadResource(QStringLiteral(":/icons/library-48.png"))},
+        { home.filePath(QStringLiteral("mime/packages/tessary.xml")), MimePackage() },
+        { home.filePath(QStringLiteral("applications/tessary.desktop")), DesktopEntry(exePath) },
+        { home.filePath(QStringLiteral("icons/hicolor/48x48/apps/tessary.png")),
+            ReadResource(QStringLiteral(":/icons/tessary-48.png")) },
+        { home.filePath(QStringLiteral("icons/hicolor/48x48/mimetypes/application-x-tessary-library.png")),
+            ReadResource(QStringLiteral(":/icons/library-48.png")) },
     };
     bool written = false;
     for (const Piece& piece : pieces) {
@@ -108,10 +107,10 @@ void RefreshDesktopDatabases(const QString& dataHome)
     const QDir home(dataHome);
     const QString mimeTool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
     if (!mimeTool.isEmpty())
-        QProcess::startDetached(mimeTool, {home.filePath(QStringLiteral("mime"))});
+        QProcess::startDetached(mimeTool, { home.filePath(QStringLiteral("mime")) });
     const QString desktopTool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
     if (!desktopTool.isEmpty())
-        QProcess::startDetached(desktopTool, {home.filePath(QStringLiteral("applications"))});
+        QProcess::startDetached(desktopTool, { home.filePath(QStringLiteral("applications")) });
 }
 
 } // namespace tessary

@@ -18,7 +18,8 @@
 
 namespace tessary {
 
-CTessaryApp::CTessaryApp(int& argc, char** argv) : QApplication(argc, argv)
+CTessaryApp::CTessaryApp(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     InitResources();
     setApplicationName(QStringLiteral("Tessary"));
@@ -26,7 +27,7 @@ CTessaryApp::CTessaryApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationVersion(QStringLiteral("1.1"));
     setDesktopFileName(QStringLiteral("tessary"));
     QIcon icon;
-    for (int size : {16, 32, 48})
+    for (int size : { 16, 32, 48 })
         icon.addFile(QStringLiteral(":/icons/tessary-%1.png").arg(size));
     setWindowIcon(icon);
 }
@@ -49,8 +50,8 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     if (m_profilePath.isEmpty())
         m_profilePath = qEnvironmentVariable("TESSARY_PROFILE");
     if (m_profilePath.isEmpty())
-        m_profilePath = ProfilePathFor(applicationDirPath(),
-                                       QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+        m_profilePath = ProfilePathFor(
+            applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     m_profile = std::make_unique<QSettings>(m_profilePath, QSettings::IniFormat);
     m_helpPath = HelpPathFor(applicationFilePath());
 
@@ -65,7 +66,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("library"), QStringLiteral("Library file (.dli) to open"),
-                                 QStringLiteral("[library.dli]"));
+        QStringLiteral("[library.dli]"));
     parser.process(QStringList(applicationFilePath()) + arguments);
     const QStringList files = parser.positionalArguments();
 
@@ -78,7 +79,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     if (files.isEmpty())
         ok = m_controller->NewDocument();
     else
-        ok = m_controller->OpenDocument(files.first(), false);
+        ok = m_controller->OpenDocument(QFileInfo(files.first()).absoluteFilePath(), false);
     if (!ok) {
         m_frame.reset();
         m_controller.reset();

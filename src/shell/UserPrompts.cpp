@@ -20,8 +20,8 @@ class CDialogPrompts : public IUserPrompts {
 public:
     SaveAnswer AskSaveChanges(QWidget* parent, const QString& title) override
     {
-        const auto answer = QMessageBox::question(
-            parent, LoadString(57344), QString::fromUtf8("是否保存对“%1”的更改？").arg(title),
+        const auto answer = QMessageBox::question(parent, LoadString(57344),
+            QString::fromUtf8("是否保存对“%1”的更改？").arg(title),
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
         if (answer == QMessageBox::Yes)
             return SaveAnswer::Save;
@@ -53,9 +53,15 @@ public:
     {
         const QString caption = LoadString(57344);
         switch (icon) {
-        case Icon::Information: QMessageBox::information(parent, caption, text); break;
-        case Icon::Warning: QMessageBox::warning(parent, caption, text); break;
-        case Icon::Critical: QMessageBox::critical(parent, caption, text); break;
+        case Icon::Information:
+            QMessageBox::information(parent, caption, text);
+            break;
+        case Icon::Warning:
+            QMessageBox::warning(parent, caption, text);
+            break;
+        case Icon::Critical:
+            QMessageBox::critical(parent, caption, text);
+            break;
         }
     }
 

@@ -19,7 +19,7 @@ public:
 };
 
 // The left pane: the category tree.
-class ICategoryPane : public IPaneView {};
+class ICategoryPane : public IPaneView { };
 
 // The right pane: the entries of the current category.
 class IItemListPane : public IPaneView {

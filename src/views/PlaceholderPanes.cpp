@@ -18,7 +18,9 @@ QString Shown(const std::string& gb)
 
 } // namespace
 
-CSimpleCategoryPane::CSimpleCategoryPane(CTessaryDoc& doc, QWidget* parent) : QTreeWidget(parent), m_doc(doc)
+CSimpleCategoryPane::CSimpleCategoryPane(CTessaryDoc& doc, QWidget* parent)
+    : QTreeWidget(parent)
+    , m_doc(doc)
 {
     setHeaderHidden(true);
     setRootIsDecorated(false);
@@ -56,11 +58,13 @@ void CSimpleCategoryPane::Rebuild()
     }
 }
 
-CSimpleItemListPane::CSimpleItemListPane(CTessaryDoc& doc, QWidget* parent) : QTreeWidget(parent), m_doc(doc)
+CSimpleItemListPane::CSimpleItemListPane(CTessaryDoc& doc, QWidget* parent)
+    : QTreeWidget(parent)
+    , m_doc(doc)
 {
     setRootIsDecorated(false);
-    setHeaderLabels({LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
-                     LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION)});
+    setHeaderLabels({ LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
+        LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION) });
     for (int c = 0; c < 5; ++c)
         header()->resizeSection(c, 120);
     m_doc.AddView(this);
@@ -96,8 +100,9 @@ void CSimpleItemListPane::Rebuild()
         const QString name = Shown(entry.GetDisplayName());
         if (!m_filter.isEmpty() && !name.contains(m_filter, Qt::CaseInsensitive))
             return;
-        new QTreeWidgetItem(this, {name, QStringLiteral("%1 Byte").arg(entry.GetSize()), Shown(entry.GetTypeText()),
-                                   QString(), Shown(entry.GetPath())});
+        new QTreeWidgetItem(this,
+            { name, QStringLiteral("%1 Byte").arg(entry.GetSize()), Shown(entry.GetTypeText()), QString(),
+                Shown(entry.GetPath()) });
     };
     for (const CCategory* sub : current->GetSubCategoryList())
         add(*sub);

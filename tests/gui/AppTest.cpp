@@ -18,8 +18,8 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
-#include <QStatusTipEvent>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 
 #include <functional>
@@ -132,9 +132,10 @@ private Q_SLOTS:
         QCOMPARE(Frame().MessagePane()->text(), QString::fromUtf8("就绪"));
         QCOMPARE(Frame().FilterField()->width(), 150);
         QStringList indicators;
-        for (int id : {59137, 59138, 59139})
+        for (int id : { 59137, 59138, 59139 })
             indicators << Frame().statusBar()->findChild<QLabel*>(QString::number(id))->text();
-        QCOMPARE(indicators, QStringList({QString::fromUtf8("大写"), QString::fromUtf8("数字"), QString::fromUtf8("滚动")}));
+        QCOMPARE(indicators,
+            QStringList({ QString::fromUtf8("大写"), QString::fromUtf8("数字"), QString::fromUtf8("滚动") }));
     }
 
     void MenusShowTheirEntriesWithKeys()
@@ -146,10 +147,10 @@ private Q_SLOTS:
         QStringList file;
         for (QAction* a : popups.at(0)->menu()->actions())
             file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file.mid(0, 8), QStringList({QString::fromUtf8("新建(&N)"), QString::fromUtf8("打开(&O)..."),
-                                               QString::fromUtf8("保存(&S)"), QString::fromUtf8("另存为(&A)..."),
-                                               QStringLiteral("-"), QString::fromUtf8("导入(&I)..."),
-                                               QString::fromUtf8("导出(&E)..."), QStringLiteral("-")}));
+        QCOMPARE(file.mid(0, 8),
+            QStringList({ QString::fromUtf8("新建(&N)"), QString::fromUtf8("打开(&O)..."),
+                QString::fromUtf8("保存(&S)"), QString::fromUtf8("另存为(&A)..."), QStringLiteral("-"),
+                QString::fromUtf8("导入(&I)..."), QString::fromUtf8("导出(&E)..."), QStringLiteral("-") }));
         QCOMPARE(file.last(), QString::fromUtf8("退出(&X)"));
         QCOMPARE(Frame().Router().Action(ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
         // With no recent files the placeholder shows, greyed.
@@ -164,7 +165,7 @@ private Q_SLOTS:
     {
         QVERIFY(Start());
         Frame().setGeometry(QRect(200, 150, 700, 480));
-        Frame().Splitter()->setSizes({180, 500});
+        Frame().Splitter()->setSizes({ 180, 500 });
         QVERIFY(Run(ID_VIEW_OUTPUT_BAR));
         QVERIFY(Run(ID_VIEW_TOOLBAR));
         QVERIFY(Run(ID_VIEW_STATUS_BAR));
@@ -211,7 +212,7 @@ private Q_SLOTS:
         manager->handlers[ID_FILE_SAVE] = {};
         QVERIFY(Run(ID_EDIT_SELECT_ALL));
         QVERIFY(Run(ID_FILE_SAVE));
-        QCOMPARE(manager->ran, QList<int>({ID_EDIT_SELECT_ALL, ID_FILE_SAVE}));
+        QCOMPARE(manager->ran, QList<int>({ ID_EDIT_SELECT_ALL, ID_FILE_SAVE }));
         QVERIFY(m_prompts.proposedNames.isEmpty()); // the document's save did not run
     }
 
@@ -223,7 +224,7 @@ private Q_SLOTS:
         open->showStatusText(&Frame());
         QCOMPARE(Frame().statusBar()->currentMessage(), QString::fromUtf8("打开一个现有文档库"));
         QVERIFY(Frame().MessagePane()->isHidden());
-        QStatusTipEvent leave{QString()};
+        QStatusTipEvent leave { QString() };
         QCoreApplication::sendEvent(&Frame(), &leave);
         QVERIFY(!Frame().MessagePane()->isHidden());
         QCOMPARE(Frame().MessagePane()->text(), QString::fromUtf8("就绪"));
@@ -247,9 +248,9 @@ private Q_SLOTS:
         QVERIFY(Start());
         Frame().UpdateCommandUI();
         CCommandRouter& router = Frame().Router();
-        for (int id : {ID_TOOLBAR_SPARE, ID_ITEM_DELETE, ID_SEARCH, ID_CATEGORY_NEW_ROOT})
+        for (int id : { ID_TOOLBAR_SPARE, ID_ITEM_DELETE, ID_SEARCH, ID_CATEGORY_NEW_ROOT })
             QVERIFY2(!router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
-        for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP})
+        for (int id : { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP })
             QVERIFY2(router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(!router.Action(ID_VIEW_OUTPUT_BAR)->isChecked());
         QVERIFY(router.Action(ID_VIEW_TOOLBAR)->isChecked());
@@ -274,8 +275,8 @@ private Q_SLOTS:
 
     void FailingCommandIsReportedAndTheProgramGoesOn()
     {
-        test::WriteLibrary(Path("keep.dli"), {QStringLiteral("Alpha")});
-        QVERIFY(Start({Path("keep.dli")}));
+        test::WriteLibrary(Path("keep.dli"), { QStringLiteral("Alpha") });
+        QVERIFY(Start({ Path("keep.dli") }));
         CManagerDouble* manager = InstallManager();
         manager->handlers[ID_CATEGORY_NEW_ROOT] = [] { throw std::runtime_error("no"); };
         manager->handlers[ID_IMPORT_CD] = [] { throw FileError(FileErrorCause::AccessDenied, "/media/cd"); };
@@ -302,8 +303,8 @@ private Q_SLOTS:
 
     void CommandLineOpensALibrary()
     {
-        test::WriteLibrary(Path("good.dli"), {QStringLiteral("Alpha"), QString::fromUtf8("文档")});
-        QVERIFY(Start({Path("good.dli")}));
+        test::WriteLibrary(Path("good.dli"), { QStringLiteral("Alpha"), QString::fromUtf8("文档") });
+        QVERIFY(Start({ Path("good.dli") }));
         QCOMPARE(Doc().GetRootCount(), std::size_t(2));
         QCOMPARE(Frame().windowTitle(), Caption("good.dli"));
         auto* tree = dynamic_cast<QTreeWidget*>(Frame().TreePane()->Widget());
@@ -314,12 +315,12 @@ private Q_SLOTS:
     void CommandLineWithABadLibraryFails()
     {
         test::WriteBytes(Path("broken.dli"), QByteArray("\x05\x00\xff\xff garbage", 14));
-        QVERIFY(!Start({Path("broken.dli")}));
+        QVERIFY(!Start({ Path("broken.dli") }));
         QVERIFY(!App().MainFrame());
         QCOMPARE(m_prompts.messages.size(), 1);
         QVERIFY(m_prompts.messages.first().contains(Path("broken.dli")));
 
-        QVERIFY(!Start({Path("missing.dli")}));
+        QVERIFY(!Start({ Path("missing.dli") }));
         QCOMPARE(m_prompts.messages.size(), 2);
         QVERIFY(m_prompts.messages.last().contains(QString::fromUtf8("找不到")));
     }
@@ -347,28 +348,28 @@ private Q_SLOTS:
 
     void ChangesAreOfferedForSavingBeforeNewOpenAndExit()
     {
-        test::WriteLibrary(Path("other.dli"), {QStringLiteral("Other")});
+        test::WriteLibrary(Path("other.dli"), { QStringLiteral("Other") });
         QVERIFY(Start());
         Doc().AddRoot(new CCustomCategory("Mine"));
 
-        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Cancel };
         QVERIFY(Run(ID_FILE_NEW));
         QCOMPARE(Doc().GetRootCount(), std::size_t(1));
         QVERIFY(Doc().IsModified());
 
-        m_prompts.openFiles = {Path("other.dli")};
-        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        m_prompts.openFiles = { Path("other.dli") };
+        m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Cancel };
         QVERIFY(Run(ID_FILE_OPEN));
         QCOMPARE(Doc().GetTitle(), std::string("未命名 *"));
 
-        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Cancel};
+        m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Cancel };
         QVERIFY(!App().ExitInstance());
         QVERIFY(Frame().isVisible());
         QCOMPARE(m_prompts.saveQuestions.size(), 3);
 
         // Saving on exit writes the library before the window goes.
-        m_prompts.saveAnswers = {IUserPrompts::SaveAnswer::Save};
-        m_prompts.saveFiles = {Path("mine.dli")};
+        m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Save };
+        m_prompts.saveFiles = { Path("mine.dli") };
         QVERIFY(App().ExitInstance());
         CTessaryDoc reread;
         reread.OnOpenDocument(QFile::encodeName(Path("mine.dli")).toStdString());
@@ -377,10 +378,10 @@ private Q_SLOTS:
 
     void RecentFilesReopenAndForgetMissingOnes()
     {
-        test::WriteLibrary(Path("one.dli"), {QStringLiteral("One")});
-        test::WriteLibrary(Path("two.dli"), {QStringLiteral("Two"), QStringLiteral("Three")});
+        test::WriteLibrary(Path("one.dli"), { QStringLiteral("One") });
+        test::WriteLibrary(Path("two.dli"), { QStringLiteral("Two"), QStringLiteral("Three") });
         QVERIFY(Start());
-        m_prompts.openFiles = {Path("one.dli"), Path("two.dli")};
+        m_prompts.openFiles = { Path("one.dli"), Path("two.dli") };
         QVERIFY(Run(ID_FILE_OPEN));
         QVERIFY(Run(ID_FILE_OPEN));
         QAction* first = Frame().Router().Action(ID_FILE_MRU_FIRST);
@@ -396,16 +397,17 @@ private Q_SLOTS:
         QFile::remove(Path("two.dli"));
         QVERIFY(Run(ID_FILE_MRU_FIRST + 1));
         QCOMPARE(m_prompts.messages.size(), 1);
-        QCOMPARE(App().Controller()->RecentFiles().Files(), QStringList{Path("one.dli")});
+        QCOMPARE(App().Controller()->RecentFiles().Files(), QStringList { Path("one.dli") });
         QVERIFY(!second->isVisible());
     }
 
     void DroppedLibraryOpens()
     {
-        test::WriteLibrary(Path("dropped.dli"), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+        test::WriteLibrary(
+            Path("dropped.dli"), { QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C") });
         QVERIFY(Start());
         QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(Path("dropped.dli"))});
+        mime.setUrls({ QUrl::fromLocalFile(Path("dropped.dli")) });
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&Frame(), &enter);
         QVERIFY(enter.isAccepted());
@@ -420,9 +422,10 @@ private Q_SLOTS:
         QVERIFY(Start());
         QVERIFY(Run(ID_HOME_PAGE));
         QVERIFY(m_prompts.urls.isEmpty());
-        App().Profile()->setValue(QStringLiteral("URL/SoftwareHome"), QStringLiteral("https://example.org/tessary"));
+        App().Profile()->setValue(
+            QStringLiteral("URL/SoftwareHome"), QStringLiteral("https://example.org/tessary"));
         QVERIFY(Run(ID_HOME_PAGE));
-        QCOMPARE(m_prompts.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.org/tessary"))});
+        QCOMPARE(m_prompts.urls, QList<QUrl> { QUrl(QStringLiteral("https://example.org/tessary")) });
         QVERIFY(Run(ID_APP_ABOUT));
         QCOMPARE(m_prompts.aboutShown, 1);
     }

@@ -2,14 +2,14 @@
 
 #include "Category.h"
 #include "Document.h"
-#include "TextCodec.h"
 #include "TessaryApp.h"
+#include "TextCodec.h"
 #include "UserPrompts.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -50,8 +50,7 @@ public:
     int aboutShown = 0;
 
 private:
-    template <class T>
-    static T Take(std::deque<T>& queue, T fallback)
+    template <class T> static T Take(std::deque<T>& queue, T fallback)
     {
         if (queue.empty())
             return fallback;
@@ -87,10 +86,10 @@ inline CTessaryApp& App()
 
 // A test program whose application object is the real one, so that event
 // delivery goes through the program's own guard.
-#define TESSARY_GUI_TEST_MAIN(TestClass)                                                                   \
-    int main(int argc, char** argv)                                                                        \
-    {                                                                                                      \
-        tessary::CTessaryApp app(argc, argv);                                                              \
-        TestClass tc;                                                                                      \
-        return QTest::qExec(&tc, argc, argv);                                                              \
+#define TESSARY_GUI_TEST_MAIN(TestClass)                                                                     \
+    int main(int argc, char** argv)                                                                          \
+    {                                                                                                        \
+        tessary::CTessaryApp app(argc, argv);                                                                \
+        TestClass tc;                                                                                        \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }

@@ -26,11 +26,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("exe");
         QTest::addColumn<QString>("help");
-        QTest::newRow("with extension") << QStringLiteral("/opt/Tools/prog.exe") << QStringLiteral("/opt/Tools/prog.chm");
-        QTest::newRow("without extension") << QStringLiteral("/usr/bin/tessary") << QStringLiteral("/usr/bin/tessary.chm");
-        QTest::newRow("dot in a folder stays") << QStringLiteral("/opt/app.d/tessary") << QStringLiteral("/opt/app.d/tessary.chm");
-        QTest::newRow("folder with .HLP") << QStringLiteral("/opt/x.HLP/prog") << QStringLiteral("/opt/x.chm/prog.chm");
-        QTest::newRow("folder with .hlp") << QStringLiteral("/opt/x.hlp/prog") << QStringLiteral("/opt/x.hlp/prog.chm");
+        QTest::newRow("with extension")
+            << QStringLiteral("/opt/Tools/prog.exe") << QStringLiteral("/opt/Tools/prog.chm");
+        QTest::newRow("without extension")
+            << QStringLiteral("/usr/bin/tessary") << QStringLiteral("/usr/bin/tessary.chm");
+        QTest::newRow("dot in a folder stays")
+            << QStringLiteral("/opt/app.d/tessary") << QStringLiteral("/opt/app.d/tessary.chm");
+        QTest::newRow("folder with .HLP")
+            << QStringLiteral("/opt/x.HLP/prog") << QStringLiteral("/opt/x.chm/prog.chm");
+        QTest::newRow("folder with .hlp")
+            << QStringLiteral("/opt/x.hlp/prog") << QStringLiteral("/opt/x.hlp/prog.chm");
     }
     void HelpFileReplacesTheExtensionAndEveryUpperCaseHlp()
     {
@@ -43,20 +48,22 @@ private Q_SLOTS:
     {
         QTemporaryDir exeDir;
         QTemporaryDir configDir;
-        QCOMPARE(ProfilePathFor(exeDir.path(), configDir.path()), exeDir.filePath(QStringLiteral("Oakbrim.ini")));
+        QCOMPARE(
+            ProfilePathFor(exeDir.path(), configDir.path()), exeDir.filePath(QStringLiteral("Oakbrim.ini")));
         // A place that cannot hold the file sends it to the user's folder.
         const QString missing = exeDir.filePath(QStringLiteral("no/such/dir"));
-        QCOMPARE(ProfilePathFor(missing, configDir.path()), configDir.filePath(QStringLiteral("Oakbrim.ini")));
+        QCOMPARE(
+            ProfilePathFor(missing, configDir.path()), configDir.filePath(QStringLiteral("Oakbrim.ini")));
     }
 
     void RecentFilesKeepFourNewestFirstWithoutDuplicates()
     {
         CRecentFileList list(4);
-        for (const char* name : {"/a.dli", "/b.dli", "/c.dli", "/d.dli", "/e.dli"})
+        for (const char* name : { "/a.dli", "/b.dli", "/c.dli", "/d.dli", "/e.dli" })
             list.Add(QString::fromLatin1(name));
-        QCOMPARE(list.Files(), Names({"/e.dli", "/d.dli", "/c.dli", "/b.dli"}));
+        QCOMPARE(list.Files(), Names({ "/e.dli", "/d.dli", "/c.dli", "/b.dli" }));
         list.Add(QStringLiteral("/c.dli"));
-        QCOMPARE(list.Files(), Names({"/c.dli", "/e.dli", "/d.dli", "/b.dli"}));
+        QCOMPARE(list.Files(), Names({ "/c.dli", "/e.dli", "/d.dli", "/b.dli" }));
         list.Remove(QStringLiteral("/e.dli"));
 
         QTemporaryDir dir;
@@ -64,7 +71,7 @@ private Q_SLOTS:
         list.Save(profile);
         CRecentFileList loaded(4);
         loaded.Load(profile);
-        QCOMPARE(loaded.Files(), Names({"/c.dli", "/d.dli", "/b.dli"}));
+        QCOMPARE(loaded.Files(), Names({ "/c.dli", "/d.dli", "/b.dli" }));
     }
 
     void RegistrationIsWrittenOnceAndRepairedWhenChanged()
@@ -97,8 +104,10 @@ private Q_SLOTS:
         const int folderB = icons.IndexOf(QStringLiteral("/media/cd/b"), true, false);
         QCOMPARE(folderA, folderB);
         QVERIFY(icons.IndexOf(QStringLiteral("/media/cd/a"), true, true) != folderA);
-        QVERIFY(icons.IndexOf(QStringLiteral(".dli"), false, false) != icons.IndexOf(QStringLiteral(".cdcate"), false, false));
-        QCOMPARE(icons.IndexOf(QStringLiteral(".TXT"), false, false), icons.IndexOf(QStringLiteral(".txt"), false, false));
+        QVERIFY(icons.IndexOf(QStringLiteral(".dli"), false, false)
+            != icons.IndexOf(QStringLiteral(".cdcate"), false, false));
+        QCOMPARE(icons.IndexOf(QStringLiteral(".TXT"), false, false),
+            icons.IndexOf(QStringLiteral(".txt"), false, false));
         QCOMPARE(icons.IndexOf(QStringLiteral("noext"), false, false), 0);
         const int count = icons.Count();
         for (int i = 0; i < 1000; ++i)

@@ -19,16 +19,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("tooltip");
         QTest::newRow("new") << ID_FILE_NEW << QString::fromUtf8("建立新文档库") << QString::fromUtf8("新建");
-        QTest::newRow("library import") << ID_LIBRARY_IMPORT
-                                        << QString::fromUtf8("把另一个文档信息库导入到当前文档信息库")
-                                        << QString::fromUtf8("导入文档信息库");
+        QTest::newRow("library import")
+            << ID_LIBRARY_IMPORT << QString::fromUtf8("把另一个文档信息库导入到当前文档信息库")
+            << QString::fromUtf8("导入文档信息库");
         QTest::newRow("clear content shares the extract tooltip")
             << ID_CLEAR_CONTENT << QString::fromUtf8("清空所选项目文件内容") << QString::fromUtf8("提取内容");
-        QTest::newRow("delete button has no tooltip") << ID_ITEM_DELETE << QString::fromUtf8("删除选中的项目") << QString();
-        QTest::newRow("filter has no tooltip") << ID_FILTER << QString::fromUtf8("过滤显示当前类别") << QString();
+        QTest::newRow("delete button has no tooltip")
+            << ID_ITEM_DELETE << QString::fromUtf8("删除选中的项目") << QString();
+        QTest::newRow("filter has no tooltip")
+            << ID_FILTER << QString::fromUtf8("过滤显示当前类别") << QString();
         QTest::newRow("last recent file") << ID_FILE_MRU_LAST << QString::fromUtf8("打开该文档") << QString();
-        QTest::newRow("plain string") << IDS_SEARCH_RESULT_COUNT << QString::fromUtf8("搜索结果共 %d 个文件")
-                                      << QString();
+        QTest::newRow("plain string")
+            << IDS_SEARCH_RESULT_COUNT << QString::fromUtf8("搜索结果共 %d 个文件") << QString();
     }
     void PromptAndTooltipSplitAtLineFeed()
     {
@@ -62,7 +64,7 @@ private Q_SLOTS:
     void EveryMenuEntryAndButtonHasAPrompt()
     {
         QSet<int> ids;
-        for (auto menus : {MainMenu(), OutputBarMenu()})
+        for (auto menus : { MainMenu(), OutputBarMenu() })
             for (const MenuPopup& popup : menus)
                 for (const MenuEntry& entry : popup.entries)
                     if (entry.id)
@@ -79,10 +81,12 @@ private Q_SLOTS:
         QStringList titles;
         for (const MenuPopup& popup : MainMenu())
             titles << QString::fromUtf8(popup.title);
-        QCOMPARE(titles, QStringList({QString::fromUtf8("文件(&F)"), QString::fromUtf8("搜索(&E)"),
-                                      QString::fromUtf8("类别(&C)"), QString::fromUtf8("资料(&D)"),
-                                      QString::fromUtf8("查看(&V)"), QString::fromUtf8("帮助(&H)")}));
-        QCOMPARE(QString::fromUtf8(MainMenu()[kCategoryPopupIndex].entries[0].text), QString::fromUtf8("创建根类(&R)"));
+        QCOMPARE(titles,
+            QStringList({ QString::fromUtf8("文件(&F)"), QString::fromUtf8("搜索(&E)"),
+                QString::fromUtf8("类别(&C)"), QString::fromUtf8("资料(&D)"), QString::fromUtf8("查看(&V)"),
+                QString::fromUtf8("帮助(&H)") }));
+        QCOMPARE(QString::fromUtf8(MainMenu()[kCategoryPopupIndex].entries[0].text),
+            QString::fromUtf8("创建根类(&R)"));
         QCOMPARE(MainMenu()[kDatumPopupIndex].entries.back().id, ID_PROPERTIES);
         QCOMPARE(MainMenu()[0].entries.size(), std::size_t(11));
         QCOMPARE(MainMenu()[3].entries.size(), std::size_t(12));
@@ -99,7 +103,8 @@ private Q_SLOTS:
             const QIcon icon(QString::fromLatin1(path));
             QCOMPARE(icon.pixmap(16, 16).size(), QSize(16, 16));
         }
-        for (const char* name : {":/icons/tessary-48.png", ":/icons/library-16.png", ":/icons/cdcate-16.png"})
+        for (const char* name :
+            { ":/icons/tessary-48.png", ":/icons/library-16.png", ":/icons/cdcate-16.png" })
             QVERIFY(QFile::exists(QString::fromLatin1(name)));
     }
 };

@@ -21,11 +21,14 @@ namespace {
 // throw from a command.
 class CFakeTarget : public ICommandTarget {
 public:
-    explicit CFakeTarget(const char* name) : m_name(name) {}
+    explicit CFakeTarget(const char* name)
+        : m_name(name)
+    {
+    }
 
     void Handle(int id, bool enabled = true, std::function<void()> action = {})
     {
-        m_handled[id] = {enabled, std::move(action)};
+        m_handled[id] = { enabled, std::move(action) };
     }
     bool QueryCommand(int id, CommandState& state) override
     {
@@ -62,9 +65,9 @@ private:
 class RoutingTest : public QObject {
     Q_OBJECT
 private:
-    CFakeTarget m_manager{"manager"};
-    CFakeTarget m_outputBar{"output"};
-    CFakeTarget m_frame{"frame"};
+    CFakeTarget m_manager { "manager" };
+    CFakeTarget m_outputBar { "output" };
+    CFakeTarget m_frame { "frame" };
     CCommandRouter* m_router = nullptr;
     int m_reports = 0;
 
@@ -76,7 +79,7 @@ private Q_SLOTS:
         m_frame = CFakeTarget("frame");
         m_router = new CCommandRouter(this);
         m_router->SetRoute([this] {
-            return std::vector<ICommandTarget*>{&m_manager, &m_outputBar, nullptr, &m_frame};
+            return std::vector<ICommandTarget*> { &m_manager, &m_outputBar, nullptr, &m_frame };
         });
         m_reports = 0;
         m_router->SetReporter([this] { ++m_reports; });
@@ -90,8 +93,8 @@ private Q_SLOTS:
         m_outputBar.Handle(ID_EDIT_SELECT_ALL);
         QVERIFY(m_router->Execute(ID_RESULT_EXTRACT));
         QVERIFY(m_router->Execute(ID_EDIT_SELECT_ALL));
-        QCOMPARE(m_manager.ran, QStringList{QStringLiteral("manager:40014")});
-        QCOMPARE(m_outputBar.ran, QStringList{QStringLiteral("output:57642")});
+        QCOMPARE(m_manager.ran, QStringList { QStringLiteral("manager:40014") });
+        QCOMPARE(m_outputBar.ran, QStringList { QStringLiteral("output:57642") });
     }
 
     // The enable rule of the first target decides, even when a later target
@@ -101,7 +104,7 @@ private Q_SLOTS:
         m_manager.Handle(ID_SEARCH, false);
         m_frame.Handle(ID_SEARCH, true);
         QAction* action = m_router->Action(ID_SEARCH);
-        m_router->UpdateActions({action});
+        m_router->UpdateActions({ action });
         QVERIFY(!action->isEnabled());
         QVERIFY(!m_router->Execute(ID_SEARCH));
         action->trigger();
@@ -146,7 +149,7 @@ private Q_SLOTS:
             bool ExecuteCommand(int) override { return false; }
         } toggle;
         toggle.enabled = &enabled;
-        m_router->SetRoute([&] { return std::vector<ICommandTarget*>{&toggle}; });
+        m_router->SetRoute([&] { return std::vector<ICommandTarget*> { &toggle }; });
         QMenu menu;
         menu.addAction(m_router->Action(ID_DATUM_EDIT));
         m_router->WatchMenu(&menu);
@@ -205,7 +208,7 @@ private Q_SLOTS:
         } catch (...) {
             ReportCurrentException();
         }
-        QCOMPARE(prompts.messages, QStringList{QString::fromUtf8("发生错误")});
+        QCOMPARE(prompts.messages, QStringList { QString::fromUtf8("发生错误") });
         SetPrompts(nullptr);
     }
 };
