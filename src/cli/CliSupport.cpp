@@ -166,18 +166,18 @@ std::string FormatTime(Time32 time)
     return std::string(buf, n);
 }
 
-CCategory* ResolveCategory(const CategoryList& roots, const std::string& spec)
+CCategory* ResolveCategory(const CategoryList& roots, const std::string& which)
 {
-    auto unknown = [&]() { return UsageError("no category '" + spec + "' in the library"); };
+    auto unknown = [&]() { return UsageError("no category '" + which + "' in the library"); };
     const CategoryList* level = &roots;
     CCategory* found = nullptr;
-    if (!spec.empty() && spec[0] == '@') {
-        std::string_view rest = std::string_view(spec).substr(1);
+    if (!which.empty() && which[0] == '@') {
+        std::string_view rest = std::string_view(which).substr(1);
         while (true) {
             std::size_t slash = rest.find('/');
             auto pos = ParseInteger(rest.substr(0, slash), false, 0, 0xFFFFFFFFLL);
             if (!pos)
-                throw UsageError("bad category position in '" + spec + "'");
+                throw UsageError("bad category position in '" + which + "'");
             if (static_cast<std::size_t>(*pos) >= level->size())
                 throw unknown();
             found = (*level)[static_cast<std::size_t>(*pos)];
@@ -187,7 +187,7 @@ CCategory* ResolveCategory(const CategoryList& roots, const std::string& spec)
             rest.remove_prefix(slash + 1);
         }
     }
-    std::string_view rest = spec;
+    std::string_view rest = which;
     while (true) {
         std::size_t slash = rest.find('/');
         std::string name = Utf8ToGb(rest.substr(0, slash));

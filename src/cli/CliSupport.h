@@ -69,10 +69,10 @@ Time32 ParseTime(const std::string& text, const char* what);
 // "MM/DD/YY HH:MM:SS", 24-hour, local time.
 std::string FormatTime(Time32 time);
 
-// Finds the category that `spec` names among `roots`: names separated by "/"
+// Finds the category that `which` names among `roots`: names separated by "/"
 // (UTF-8; the first category of that name at each level), or "@" followed by
 // 0-based positions separated by "/". Throws UsageError when none fits.
-CCategory* ResolveCategory(const CategoryList& roots, const std::string& spec);
+CCategory* ResolveCategory(const CategoryList& roots, const std::string& which);
 
 // Buffered standard output, flushed when full and at destruction. Write
 // errors (a closed pipe, a full disk) are reported by Flush.

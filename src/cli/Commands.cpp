@@ -92,10 +92,10 @@ int Scan(const std::vector<std::string>& args)
     CCategory* into = nullptr;
     if (Exists(*lib)) {
         Load(doc, *lib);
-        if (const std::string* spec = a.Get("--into")) {
-            into = ResolveCategory(doc.GetRootList(), *spec);
+        if (const std::string* which = a.Get("--into")) {
+            into = ResolveCategory(doc.GetRootList(), *which);
             if (!into->CanAddSubCategory())
-                throw UsageError("category '" + *spec + "' is not a custom category and takes no imports");
+                throw UsageError("category '" + *which + "' is not a custom category and takes no imports");
         }
     } else if (a.Has("--into")) {
         throw UsageError("--into needs an existing library, and '" + *lib + "' does not exist");
