@@ -250,6 +250,15 @@ void CMainFrame::CreateOutputBar()
     m_outputBar = new COutputBar(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
     m_outputBar->hide();
+
+    // Its context menu routes like the main menu: entries the bar does not
+    // handle itself reach the command manager.
+    const tessary::MenuPopup& popup = OutputBarMenu().front();
+    auto* menu = new QMenu(QString::fromUtf8(popup.title), this);
+    for (const MenuEntry& entry : popup.entries)
+        menu->addAction(m_router->Action(entry.id, QString::fromUtf8(entry.text)));
+    m_router->WatchMenu(menu);
+    m_outputBar->SetContextMenu(menu);
 }
 
 QMenu* CMainFrame::MenuPopup(int index) const

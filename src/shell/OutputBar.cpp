@@ -4,6 +4,7 @@
 #include "Strings.h"
 
 #include <QHeaderView>
+#include <QMenu>
 #include <QTreeWidget>
 
 namespace tessary {
@@ -21,6 +22,12 @@ COutputBar::COutputBar(QWidget* parent)
     for (int c = 0; c < 5; ++c)
         m_list->header()->resizeSection(c, 120);
     setWidget(m_list);
+
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (m_contextMenu)
+            m_contextMenu->popup(m_list->viewport()->mapToGlobal(pos));
+    });
 }
 
 void COutputBar::Clear()

@@ -4,6 +4,7 @@
 
 #include <QDockWidget>
 
+class QMenu;
 class QTreeWidget;
 
 namespace tessary {
@@ -19,12 +20,15 @@ public:
     QTreeWidget* ResultList() const { return m_list; }
     // Removes every row (the library they point into is going away).
     void Clear();
+    // The menu shown on a right click in the result list (not owned).
+    void SetContextMenu(QMenu* menu) { m_contextMenu = menu; }
 
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
 private:
     QTreeWidget* m_list;
+    QMenu* m_contextMenu = nullptr;
 };
 
 } // namespace tessary

@@ -253,6 +253,11 @@ private Q_SLOTS:
         for (int id : { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP })
             QVERIFY2(router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(!router.Action(ID_VIEW_OUTPUT_BAR)->isChecked());
+        // The output bar's own entries: select all always, delete only with
+        // a selection; content commands wait for the command manager.
+        QVERIFY(router.Action(ID_EDIT_SELECT_ALL)->isEnabled());
+        QVERIFY(!router.Action(ID_RESULT_DELETE)->isEnabled());
+        QVERIFY(!router.Action(ID_RESULT_EXTRACT)->isEnabled());
         QVERIFY(router.Action(ID_VIEW_TOOLBAR)->isChecked());
     }
 
