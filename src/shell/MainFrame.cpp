@@ -131,6 +131,9 @@ void CMainFrame::CreateClient()
     m_treePane = tree;
     m_listPane = list;
     m_activePane = m_treePane;
+    const auto icon = [this](int index) { return m_icons.Icon(index); };
+    m_treePane->SetIconSource(icon);
+    m_listPane->SetIconSource(icon);
     m_splitter->addWidget(tree);
     m_splitter->addWidget(list);
     // The tree keeps its width when the window grows.

@@ -8,12 +8,22 @@
 #include <QTreeWidget>
 
 namespace tessary {
+namespace {
+
+// The bar's default size (before the user or the saved layout sizes it).
+class CResultList : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    QSize sizeHint() const override { return QSize(200, 100); }
+};
+
+} // namespace
 
 COutputBar::COutputBar(QWidget* parent)
     : QDockWidget(QStringLiteral("Output"), parent)
 {
     setObjectName(QString::number(ID_VIEW_OUTPUT_BAR));
-    m_list = new QTreeWidget(this);
+    m_list = new CResultList(this);
     m_list->setObjectName(QStringLiteral("101"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -3,6 +3,9 @@
 #include "CommandTarget.h"
 #include "DocumentBase.h"
 
+#include <functional>
+
+class QIcon;
 class QString;
 class QWidget;
 
@@ -16,6 +19,9 @@ class IPaneView : public IDocumentView, public ICommandTarget {
 public:
     // The pane's widget, owned by the splitter once the frame places it.
     virtual QWidget* Widget() = 0;
+    // Lends the pane the shared small-icon list: `icon(index)` gives the icon
+    // of an entry's image index. The function outlives the pane.
+    virtual void SetIconSource(std::function<QIcon(int)> icon) = 0;
 };
 
 // The left pane: the category tree.

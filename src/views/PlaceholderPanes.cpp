@@ -53,6 +53,8 @@ void CSimpleCategoryPane::Rebuild()
     for (CCategory* root : m_doc.GetRootList()) {
         auto* row = new QTreeWidgetItem(this, QStringList(Shown(root->GetDisplayName())));
         row->setData(0, Qt::UserRole, QVariant::fromValue<void*>(root));
+        if (m_icon)
+            row->setIcon(0, m_icon(root->GetImageIndex()));
         if (root == m_doc.GetCurrentCategory())
             setCurrentItem(row);
     }
@@ -100,9 +102,11 @@ void CSimpleItemListPane::Rebuild()
         const QString name = Shown(entry.GetDisplayName());
         if (!m_filter.isEmpty() && !name.contains(m_filter, Qt::CaseInsensitive))
             return;
-        new QTreeWidgetItem(this,
+        auto* row = new QTreeWidgetItem(this,
             { name, QStringLiteral("%1 Byte").arg(entry.GetSize()), Shown(entry.GetTypeText()), QString(),
                 Shown(entry.GetPath()) });
+        if (m_icon)
+            row->setIcon(0, m_icon(entry.GetImageIndex()));
     };
     for (const CCategory* sub : current->GetSubCategoryList())
         add(*sub);

@@ -2,6 +2,7 @@
 
 #include "PaneView.h"
 
+#include <QIcon>
 #include <QTreeWidget>
 
 namespace tessary {
@@ -18,6 +19,11 @@ public:
     ~CSimpleCategoryPane() override;
 
     QWidget* Widget() override { return this; }
+    void SetIconSource(std::function<QIcon(int)> icon) override
+    {
+        m_icon = std::move(icon);
+        Rebuild();
+    }
     void OnUpdate(IDocumentView* sender) override;
     bool QueryCommand(int, CommandState&) override { return false; }
     bool ExecuteCommand(int) override { return false; }
@@ -25,6 +31,7 @@ public:
 private:
     void Rebuild();
     CTessaryDoc& m_doc;
+    std::function<QIcon(int)> m_icon;
 };
 
 class CSimpleItemListPane : public QTreeWidget, public IItemListPane {
@@ -34,6 +41,11 @@ public:
     ~CSimpleItemListPane() override;
 
     QWidget* Widget() override { return this; }
+    void SetIconSource(std::function<QIcon(int)> icon) override
+    {
+        m_icon = std::move(icon);
+        Rebuild();
+    }
     void OnUpdate(IDocumentView* sender) override;
     bool QueryCommand(int, CommandState&) override { return false; }
     bool ExecuteCommand(int) override { return false; }
@@ -44,6 +56,7 @@ public:
 private:
     void Rebuild();
     CTessaryDoc& m_doc;
+    std::function<QIcon(int)> m_icon;
     QString m_filter;
 };
 
