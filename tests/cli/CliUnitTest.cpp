@@ -78,3 +78,27 @@ TEST(Json, KeepsListOrderAndSurvivesDeepNesting)
     EXPECT_THROW(ReadJson("{\"roots\": [{\"class\": \"CCustomCategory\", \"name\": \"\xFF\"}]}"), DataError);
     EXPECT_NO_THROW(ReadJson(R"({"roots": [{"name": "\ud83d\ude00", "class": "CCustomCategory"}]})"));
 }
+
+TEST(Json, DamagedDocumentsFailCleanly)
+{
+    const std::string good =
+        R"({"roots": [{"class": "CRootFolderCategory", "name": "r\u00e9", "remark": "", "subcategories": [)"
+        R"({"class": "CFolderCategory", "name": "s", "remark": "", "subcategories": [], "items": []}], )"
+        R"("items": [{"class": "CCustomDatum", "name": "n", "remark": "x\ny", "content": "AAE=", "extension": "t", )"
+        R"("size": 7, "time": -1, "folder": "/f"}], "path": "/p"}]})";
+    ASSERT_NO_THROW(ReadJson(good));
+    // Every truncation and every single-byte change either reads or fails
+    // with DataError: nothing else escapes, nothing crashes.
+    const char replacements[] = {'\0', '"', '{', '}', '[', ']', ',', ':', '\\', '-', '9', 'x', '\xFF'};
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        EXPECT_THROW(ReadJson(good.substr(0, i)), DataError) << i;
+        for (char r : replacements) {
+            std::string bad = good;
+            bad[i] = r;
+            try {
+                ReadJson(bad);
+            } catch (const DataError&) {
+            }
+        }
+    }
+}
