@@ -11,6 +11,7 @@
 #include "ResourceIds.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,6 +137,31 @@ private Q_SLOTS:
             indicators << Frame().statusBar()->findChild<QLabel*>(QString::number(id))->text();
         QCOMPARE(indicators,
             QStringList({ QString::fromUtf8("大写"), QString::fromUtf8("数字"), QString::fromUtf8("滚动") }));
+    }
+
+    // Started from another folder, with no profile named, the program keeps
+    // its settings beside the executable and registers library files.
+    void PlainStartUsesTheProfileBesideTheProgram()
+    {
+        if (!qEnvironmentVariableIsSet("XDG_DATA_HOME"))
+            QSKIP("needs a private XDG_DATA_HOME (set by the test runner)");
+        const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+        const QString profile = QCoreApplication::applicationDirPath() + QStringLiteral("/Oakbrim.ini");
+        QFile::remove(profile);
+        QFile::remove(dataHome + QStringLiteral("/applications/tessary.desktop"));
+        const QByteArray saved = qgetenv("TESSARY_PROFILE");
+        qunsetenv("TESSARY_PROFILE");
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(m_dir->path());
+        const bool started = App().InitInstance({});
+        QDir::setCurrent(cwd);
+        qputenv("TESSARY_PROFILE", saved);
+        QVERIFY(started);
+        QCOMPARE(App().ProfilePath(), profile);
+        QVERIFY(QFile::exists(dataHome + QStringLiteral("/applications/tessary.desktop")));
+        Stop();
+        QVERIFY(QFile::exists(profile));
+        QFile::remove(profile);
     }
 
     void MenusShowTheirEntriesWithKeys()
