@@ -85,6 +85,8 @@ CMainFrame::CMainFrame(
     });
     connect(&m_controller, &CDocumentController::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now)
+            return;
         if (Contains(m_treePane->Widget(), now))
             m_activePane = m_treePane;
         else if (Contains(m_listPane->Widget(), now))
@@ -104,6 +106,10 @@ CMainFrame::CMainFrame(
 
 CMainFrame::~CMainFrame()
 {
+    // The panes go after this body; focus moving away from a dying pane must
+    // not reach the pane pointers.
+    disconnect(qApp, nullptr, this, nullptr);
+    m_idleTimer->stop();
     if (GetEntryServices() == m_entryServices.get())
         SetEntryServices(nullptr);
     // The command manager refers to the panes: it goes first.
