@@ -109,25 +109,6 @@ void RunSearch(benchmark::State& state, const CCategory& root, const CSearchCrit
     state.counters["results"] = static_cast<double>(found);
 }
 
-// The floor: the same walk touching every data item's name, without matching.
-void BM_WalkTouchingNames(benchmark::State& state)
-{
-    const Library& lib = TheLibrary();
-    for (auto _ : state) {
-        std::size_t sum = 0;
-        std::vector<const CCategory*> pending{lib.root.get()};
-        while (!pending.empty()) {
-            const CCategory* c = pending.back();
-            pending.pop_back();
-            for (const CDatum* d : c->GetDatumList())
-                sum += static_cast<unsigned char>(d->m_strName.data()[0]);
-            pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
-        }
-        benchmark::DoNotOptimize(sum);
-    }
-}
-BENCHMARK(BM_WalkTouchingNames)->Unit(benchmark::kMillisecond);
-
 void BM_NameRareKeyword(benchmark::State& state)
 {
     const Library& lib = TheLibrary();
