@@ -69,15 +69,7 @@ RootList MakeSyntheticLibrary(const SyntheticShape& shape)
 std::size_t CountEntries(const RootList& roots)
 {
     std::size_t n = 0;
-    std::vector<const CCategory*> pending;
-    for (const auto& r : roots)
-        pending.push_back(r.get());
-    while (!pending.empty()) {
-        const CCategory* c = pending.back();
-        pending.pop_back();
-        n += 1 + c->GetDatumList().size();
-        pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
-    }
+    ForEachCategory(roots, [&](const CCategory& c) { n += 1 + c.GetDatumList().size(); });
     return n;
 }
 
@@ -108,25 +100,19 @@ std::size_t MallocBytes(std::size_t n) { return n ? (n + 8 + 15) / 16 * 16 : 0; 
 std::size_t LibraryBytes(const RootList& roots)
 {
     std::size_t bytes = 0;
-    std::vector<const CCategory*> pending;
-    for (const auto& r : roots)
-        pending.push_back(r.get());
-    while (!pending.empty()) {
-        const CCategory* c = pending.back();
-        pending.pop_back();
-        bytes += PoolBlockBytes(ObjectBytes(*c)) + c->m_strName.HeapBytes() + c->m_strRemark.HeapBytes();
-        if (auto* p = dynamic_cast<const CPathCategory*>(c))
+    ForEachCategory(roots, [&](const CCategory& c) {
+        bytes += PoolBlockBytes(ObjectBytes(c)) + c.m_strName.HeapBytes() + c.m_strRemark.HeapBytes();
+        if (auto* p = dynamic_cast<const CPathCategory*>(&c))
             bytes += p->m_strPath.HeapBytes();
-        bytes += MallocBytes(c->GetDatumList().capacity() * sizeof(void*));
-        bytes += MallocBytes(c->GetSubCategoryList().capacity() * sizeof(void*));
-        for (const CDatum* d : c->GetDatumList()) {
+        bytes += MallocBytes(c.GetDatumList().capacity() * sizeof(void*));
+        bytes += MallocBytes(c.GetSubCategoryList().capacity() * sizeof(void*));
+        for (const CDatum* d : c.GetDatumList()) {
             bytes += PoolBlockBytes(ObjectBytes(*d)) + d->m_strName.HeapBytes() + d->m_strRemark.HeapBytes() +
                      d->m_strExtension.HeapBytes() + d->m_strContent.HeapBytes();
             if (auto* cd = dynamic_cast<const CCustomDatum*>(d))
                 bytes += cd->m_strFolder.HeapBytes();
         }
-        pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
-    }
+    });
     return bytes;
 }
 

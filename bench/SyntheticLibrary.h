@@ -3,6 +3,7 @@
 #include "Archive.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace tessary::bench {
 
@@ -18,6 +19,21 @@ struct SyntheticShape {
 // (GB18030), realistic extensions, sizes and times, a remark on one item in
 // a hundred, no content.
 RootList MakeSyntheticLibrary(const SyntheticShape& shape = {});
+
+// Calls `fn(category)` for every category of the library, without recursion.
+template <class Fn>
+void ForEachCategory(const RootList& roots, Fn&& fn)
+{
+    std::vector<const CCategory*> pending;
+    for (const auto& r : roots)
+        pending.push_back(r.get());
+    while (!pending.empty()) {
+        const CCategory* c = pending.back();
+        pending.pop_back();
+        fn(*c);
+        pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
+    }
+}
 
 // Number of entries (categories and data items) below and including `roots`.
 std::size_t CountEntries(const RootList& roots);
