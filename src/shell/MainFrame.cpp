@@ -121,9 +121,9 @@ void CMainFrame::SetCommandManager(std::unique_ptr<ICommandTarget> manager)
     m_commandManager = manager ? std::move(manager) : std::make_unique<CNullCommandTarget>();
 }
 
-std::vector<ICommandTarget*> CMainFrame::Route() const
+std::vector<ICommandTarget*> CMainFrame::Route()
 {
-    return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, const_cast<CMainFrame*>(this),
+    return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, this,
         m_appTarget };
 }
 

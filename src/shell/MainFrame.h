@@ -86,7 +86,7 @@ private:
     void CreateStatusBar();
     void CreateOutputBar();
     void UpdateRecentFileMenu();
-    std::vector<ICommandTarget*> Route() const;
+    std::vector<ICommandTarget*> Route();
     // Persistence (MainFrameLayout.cpp).
     void RestoreWindowRect();
     void RestoreBarState();

@@ -345,7 +345,8 @@ private Q_SLOTS:
 
     void CommandLineWithABadLibraryFails()
     {
-        test::WriteBytes(Path("broken.dli"), QByteArray("\x05\x00\xff\xff garbage", 14));
+        static const char kBroken[] = "\x05\x00\xff\xff garbage";
+        test::WriteBytes(Path("broken.dli"), QByteArray(kBroken, sizeof kBroken - 1));
         QVERIFY(!Start({ Path("broken.dli") }));
         QVERIFY(!App().MainFrame());
         QCOMPARE(m_prompts.messages.size(), 1);
