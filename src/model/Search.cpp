@@ -375,17 +375,18 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
         }
     }
 
+    // Room for every item up front: growing a list of a million results step
+    // by step would copy it over and over and touch twice the memory. Pages
+    // that no result reaches are never touched, and a list that stays small
+    // is shrunk below.
+    results.reserve(before + itemCount);
+
     // Matches are appended in visiting order. The data items and their name
     // blocks lie all over the heap and most folders hold only a few items,
     // so memory is fetched ahead across categories: the item lists two
     // categories ahead, the items of the next category, and within a list
     // the items and names a few places ahead. Many cache misses are then
     // under way at once instead of one after the other.
-    // Room for every item up front: growing a list of a million results step
-    // by step would copy it over and over and touch twice the memory. Pages
-    // that no result reaches are never touched, and a list that stays small
-    // is shrunk below.
-    results.reserve(before + itemCount);
     const std::size_t categories = order.size();
     for (std::size_t k = 0; k < categories; ++k) {
         if (k + 2 < categories && !order[k + 2]->m_data.empty())
