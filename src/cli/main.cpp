@@ -5,7 +5,6 @@
 #include "DocumentFile.h"
 #include "FileError.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -51,7 +50,6 @@ int Fail(int status, const std::string& message)
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, ""); // local time zone and the user's time settings
     if (argc < 2) {
         PrintUsage(stderr);
         return kExitUsage;
