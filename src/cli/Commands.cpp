@@ -471,7 +471,16 @@ const std::vector<Command>& Commands()
          Extract},
         {"clear", "clear LIB CATEGORY",
          "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear},
-        {"json", "json LIB", "Writes the whole library as JSON to standard output.\n", Json},
+        {"json", "json LIB",
+         "Writes the whole library as JSON to standard output:\n"
+         "  {\"roots\": [CATEGORY, ...]}\n"
+         "  CATEGORY = {\"class\", \"name\", \"remark\", \"subcategories\": [CATEGORY, ...], \"items\": [ITEM, ...],\n"
+         "              \"path\" (CD-ROM, drive and root-folder categories only)}\n"
+         "  ITEM     = {\"class\", \"name\", \"remark\", \"content\" (base64), \"extension\", \"size\", \"time\",\n"
+         "              \"folder\" (CCustomDatum only)}\n"
+         "Texts are UTF-8, times seconds since 1970 UTC. A text that is not valid GB18030 has no\n"
+         "exact UTF-8 form: the library is then refused rather than written differently.\n",
+         Json},
         {"from-json", "from-json JSON -o LIB",
          "Builds the library that the JSON file (\"-\" for standard input) describes and saves\n"
          "it as LIB. The output of `json` gives back the same library file, byte for byte.\n",
