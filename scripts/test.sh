@@ -5,8 +5,8 @@
 #   2. the core and the command line under AddressSanitizer and
 #      UndefinedBehaviorSanitizer, configured without Qt (which also proves
 #      that the core needs no Qt);
-#   3. the archive fuzz target over its regression inputs, then for 60
-#      seconds from its seed corpus.
+#   3. the fuzz targets of the library reader and of the JSON reader, each
+#      over its regression inputs, then from its seed corpus (60 and 30 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -40,26 +40,33 @@ cmake --build build/asan -j"$jobs"
   ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/asan-ctest.log || status=1
 count_ctest build/asan-ctest.log
 
-echo "== fuzzing the library reader"
+echo "== fuzzing the library reader and the JSON reader"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARY_BUILD_FUZZERS=ON \
   -DTESSARY_BUILD_TESTS=OFF -DTESSARY_BUILD_GUI=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
-cmake --build build/fuzz -j"$jobs" --target fuzz_archive
-fuzzer=build/fuzz/fuzz/fuzz_archive
-regressions=$(find fuzz/regressions -type f ! -name '*.md' | sort)
-if [ -n "$regressions" ]; then
-  if $fuzzer -artifact_prefix=build/fuzz- $regressions >build/fuzz-regressions.log 2>&1; then passed=$((passed + 1)); else
-    cat build/fuzz-regressions.log; failed=$((failed + 1)); status=1; fi
-fi
-rm -rf build/fuzz-corpus && mkdir -p build/fuzz-corpus
-if $fuzzer -artifact_prefix=build/fuzz- -max_total_time=60 -max_len=65536 -print_final_stats=1 build/fuzz-corpus fuzz/corpus/archive \
-  >build/fuzz.log 2>&1; then
-  passed=$((passed + 1))
-  grep -E 'stat::number_of_executed_units|Done' build/fuzz.log | head -2
-else
-  tail -60 build/fuzz.log
-  failed=$((failed + 1))
-  status=1
-fi
+cmake --build build/fuzz -j"$jobs" --target fuzz_archive fuzz_json
+# fuzz NAME SECONDS: the regression inputs first, then fuzzing from the seeds.
+fuzz() {
+  local name=$1 seconds=$2 fuzzer=build/fuzz/fuzz/fuzz_$1 inputs
+  inputs=$(find "fuzz/regressions/$name" -type f 2>/dev/null | sort)
+  if [ -n "$inputs" ]; then
+    # shellcheck disable=SC2086
+    if $fuzzer -artifact_prefix="build/fuzz-$name-" $inputs >"build/fuzz-$name-regressions.log" 2>&1; then
+      passed=$((passed + 1))
+    else
+      tail -60 "build/fuzz-$name-regressions.log"; failed=$((failed + 1)); status=1
+    fi
+  fi
+  rm -rf "build/fuzz-$name-corpus" && mkdir -p "build/fuzz-$name-corpus"
+  if $fuzzer -artifact_prefix="build/fuzz-$name-" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
+    "build/fuzz-$name-corpus" "fuzz/corpus/$name" >"build/fuzz-$name.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "fuzz_$name: $(grep -E '^Done' "build/fuzz-$name.log")"
+  else
+    tail -60 "build/fuzz-$name.log"; failed=$((failed + 1)); status=1
+  fi
+}
+fuzz archive 60
+fuzz json 30
 
 echo "tests: $passed passed, $failed failed"
 exit $status
