@@ -47,7 +47,7 @@ cmake --build build/fuzz -j"$jobs" --target fuzz_archive fuzz_json
 # fuzz NAME SECONDS: the regression inputs first, then fuzzing from the seeds.
 fuzz() {
   local name=$1 seconds=$2 fuzzer=build/fuzz/fuzz/fuzz_$1 inputs
-  inputs=$(find "fuzz/regressions/$name" -type f 2>/dev/null | sort)
+  inputs=$(find "fuzz/regressions/$name" -type f 2>/dev/null | sort || true)
   if [ -n "$inputs" ]; then
     # shellcheck disable=SC2086
     if $fuzzer -artifact_prefix="build/fuzz-$name-" $inputs >"build/fuzz-$name-regressions.log" 2>&1; then
