@@ -343,7 +343,7 @@ CDatum* CDatum::Match(const CSearchCriteria& criteria, std::size_t)
 
 namespace {
 constexpr std::size_t kItemAhead = 16;
-constexpr std::size_t kNameAhead = 4;
+constexpr std::size_t kNameAhead = 8;
 } // namespace
 
 void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDatum*>& results) const
