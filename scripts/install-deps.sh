@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  fonts-wqy-microhei # the interface is in Chinese: a font with its glyphs
 )
 
 missing=()
