@@ -40,18 +40,7 @@ RootList MakeSyntheticLibrary(const SyntheticShape& shape)
     RootList roots;
     auto* root = new CRootFolderCategory("drive", "/media/data");
     roots.emplace_back(root);
-    std::vector<std::pair<CCategory*, int>> folders{{root, 0}};
-    folders.reserve(shape.folders + 1);
-    for (std::size_t i = 0; i < shape.folders; ++i) {
-        // Prefer recent folders as parents so the tree gets depth, up to 8.
-        std::size_t pick = folders.size() - 1 - rng() % std::min<std::size_t>(folders.size(), 64);
-        auto [parent, depth] = folders[pick];
-        if (depth >= 8)
-            std::tie(parent, depth) = folders[rng() % std::min<std::size_t>(folders.size(), 100)];
-        auto* f = new CFolderCategory(Name(rng));
-        parent->AddSubCategory(f);
-        folders.emplace_back(f, depth + 1);
-    }
+    auto folders = AddFolderTree(root, shape.folders, rng, Name);
     for (std::size_t i = 0; i < shape.files; ++i) {
         CCategory* parent = folders[rng() % folders.size()].first;
         auto* d = new CFileDatum;

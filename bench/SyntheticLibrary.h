@@ -2,7 +2,14 @@
 
 #include "Archive.h"
 
+#include "Category.h"
+
+#include <algorithm>
 #include <cstddef>
+#include <random>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace tessary::bench {
@@ -19,6 +26,27 @@ struct SyntheticShape {
 // (GB18030), realistic extensions, sizes and times, a remark on one item in
 // a hundred, no content.
 RootList MakeSyntheticLibrary(const SyntheticShape& shape = {});
+
+// Adds `count` folder categories below `root`, nested up to eight deep (new
+// folders prefer recent ones as parents, so the tree gets depth), named by
+// `name(rng)`. Returns every category with its depth, `root` first.
+template <class NameFn>
+std::vector<std::pair<CCategory*, int>> AddFolderTree(CCategory* root, std::size_t count, std::mt19937& rng,
+                                                      NameFn&& name)
+{
+    std::vector<std::pair<CCategory*, int>> folders{{root, 0}};
+    folders.reserve(count + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t pick = folders.size() - 1 - rng() % std::min<std::size_t>(folders.size(), 64);
+        auto [parent, depth] = folders[pick];
+        if (depth >= 8)
+            std::tie(parent, depth) = folders[rng() % std::min<std::size_t>(folders.size(), 100)];
+        auto* f = new CFolderCategory(name(rng));
+        parent->AddSubCategory(f);
+        folders.emplace_back(f, depth + 1);
+    }
+    return folders;
+}
 
 // Calls `fn(category)` for every category of the library, without recursion.
 template <class Fn>

@@ -59,16 +59,7 @@ struct Library {
     {
         std::mt19937 rng(7);
         root = std::make_unique<CRootFolderCategory>("drive", "/media/data");
-        std::vector<std::pair<CCategory*, int>> folders{{root.get(), 0}};
-        for (int i = 0; i < 50000; ++i) {
-            std::size_t pick = folders.size() - 1 - rng() % std::min<std::size_t>(folders.size(), 64);
-            auto [parent, depth] = folders[pick];
-            if (depth >= 8)
-                std::tie(parent, depth) = folders[rng() % std::min<std::size_t>(folders.size(), 100)];
-            auto* f = new CFolderCategory(Name(rng));
-            parent->AddSubCategory(f);
-            folders.emplace_back(f, depth + 1);
-        }
+        auto folders = bench::AddFolderTree(root.get(), 50000, rng, Name);
         const std::size_t files = 950000;
         std::size_t made = 0;
         for (std::size_t i = 0; i < folders.size(); ++i) {
