@@ -12,11 +12,11 @@ namespace tessary::bench {
 
 namespace {
 
-const char* const kExtensions[] = {"txt", "doc", "pdf", "jpg", "png", "html", "cpp", "h", "mp3", "xlsx", "zip",
-                                   "tar.gz", "", "docx", "py", "json"};
+const char* const kExtensions[] = { "txt", "doc", "pdf", "jpg", "png", "html", "cpp", "h", "mp3", "xlsx",
+    "zip", "tar.gz", "", "docx", "py", "json" };
 // A few common characters in GB18030 (two bytes each).
-const char* const kChinese[] = {"\xCE\xC4", "\xBC\xFE", "\xB7\xD6", "\xC0\xE0", "\xD0\xC2", "\xBD\xA8",
-                                "\xB9\xE2", "\xC5\xCC", "\xCA\xFD", "\xBE\xDD"};
+const char* const kChinese[] = { "\xCE\xC4", "\xBC\xFE", "\xB7\xD6", "\xC0\xE0", "\xD0\xC2", "\xBD\xA8",
+    "\xB9\xE2", "\xC5\xCC", "\xCA\xFD", "\xBE\xDD" };
 
 std::string Name(std::mt19937& rng)
 {
@@ -67,22 +67,35 @@ namespace {
 std::size_t ObjectBytes(const CItem& item)
 {
     switch (item.GetClassId()) {
-    case ClassId::Item: return sizeof(CItem);
-    case ClassId::Category: return sizeof(CCategory);
-    case ClassId::CustomCategory: return sizeof(CCustomCategory);
-    case ClassId::CDRomCategory: return sizeof(CCDRomCategory);
-    case ClassId::DriverCategory: return sizeof(CDriverCategory);
-    case ClassId::RootFolderCategory: return sizeof(CRootFolderCategory);
-    case ClassId::FolderCategory: return sizeof(CFolderCategory);
-    case ClassId::Datum: return sizeof(CDatum);
-    case ClassId::FileDatum: return sizeof(CFileDatum);
-    case ClassId::CustomDatum: return sizeof(CCustomDatum);
+    case ClassId::Item:
+        return sizeof(CItem);
+    case ClassId::Category:
+        return sizeof(CCategory);
+    case ClassId::CustomCategory:
+        return sizeof(CCustomCategory);
+    case ClassId::CDRomCategory:
+        return sizeof(CCDRomCategory);
+    case ClassId::DriverCategory:
+        return sizeof(CDriverCategory);
+    case ClassId::RootFolderCategory:
+        return sizeof(CRootFolderCategory);
+    case ClassId::FolderCategory:
+        return sizeof(CFolderCategory);
+    case ClassId::Datum:
+        return sizeof(CDatum);
+    case ClassId::FileDatum:
+        return sizeof(CFileDatum);
+    case ClassId::CustomDatum:
+        return sizeof(CCustomDatum);
     }
     return 0;
 }
 
 // malloc's cost of a buffer: an 8-byte header, rounded up to 16.
-std::size_t MallocBytes(std::size_t n) { return n ? (n + 8 + 15) / 16 * 16 : 0; }
+std::size_t MallocBytes(std::size_t n)
+{
+    return n ? (n + 8 + 15) / 16 * 16 : 0;
+}
 
 } // namespace
 
@@ -96,8 +109,8 @@ std::size_t LibraryBytes(const RootList& roots)
         bytes += MallocBytes(c.GetDatumList().capacity() * sizeof(void*));
         bytes += MallocBytes(c.GetSubCategoryList().capacity() * sizeof(void*));
         for (const CDatum* d : c.GetDatumList()) {
-            bytes += PoolBlockBytes(ObjectBytes(*d)) + d->m_strName.HeapBytes() + d->m_strRemark.HeapBytes() +
-                     d->m_strExtension.HeapBytes() + d->m_strContent.HeapBytes();
+            bytes += PoolBlockBytes(ObjectBytes(*d)) + d->m_strName.HeapBytes() + d->m_strRemark.HeapBytes()
+                + d->m_strExtension.HeapBytes() + d->m_strContent.HeapBytes();
             if (auto* cd = dynamic_cast<const CCustomDatum*>(d))
                 bytes += cd->m_strFolder.HeapBytes();
         }

@@ -31,10 +31,10 @@ RootList MakeSyntheticLibrary(const SyntheticShape& shape = {});
 // folders prefer recent ones as parents, so the tree gets depth), named by
 // `name(rng)`. Returns every category with its depth, `root` first.
 template <class NameFn>
-std::vector<std::pair<CCategory*, int>> AddFolderTree(CCategory* root, std::size_t count, std::mt19937& rng,
-                                                      NameFn&& name)
+std::vector<std::pair<CCategory*, int>> AddFolderTree(
+    CCategory* root, std::size_t count, std::mt19937& rng, NameFn&& name)
 {
-    std::vector<std::pair<CCategory*, int>> folders{{root, 0}};
+    std::vector<std::pair<CCategory*, int>> folders { { root, 0 } };
     folders.reserve(count + 1);
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t pick = folders.size() - 1 - rng() % std::min<std::size_t>(folders.size(), 64);
@@ -49,8 +49,7 @@ std::vector<std::pair<CCategory*, int>> AddFolderTree(CCategory* root, std::size
 }
 
 // Calls `fn(category)` for every category of the library, without recursion.
-template <class Fn>
-void ForEachCategory(const RootList& roots, Fn&& fn)
+template <class Fn> void ForEachCategory(const RootList& roots, Fn&& fn)
 {
     std::vector<const CCategory*> pending;
     for (const auto& r : roots)

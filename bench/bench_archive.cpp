@@ -44,10 +44,10 @@ Fixture& Shared()
 
 void Report(benchmark::State& state, std::size_t entries, std::size_t bytes)
 {
-    state.counters["entries/s"] =
-        benchmark::Counter(double(entries) * state.iterations(), benchmark::Counter::kIsRate);
-    state.counters["MB/s"] =
-        benchmark::Counter(double(bytes) * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    state.counters["entries/s"]
+        = benchmark::Counter(double(entries) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["MB/s"]
+        = benchmark::Counter(double(bytes) * state.iterations() / 1e6, benchmark::Counter::kIsRate);
     state.counters["entries"] = double(entries);
     state.counters["file MB"] = double(bytes) / 1e6;
 }
@@ -89,13 +89,16 @@ void BM_Destroy(benchmark::State& state)
         state.ResumeTiming();
         lib.clear();
     }
-    state.counters["entries/s"] =
-        benchmark::Counter(double(f.entries) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["entries/s"]
+        = benchmark::Counter(double(f.entries) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 class FdSink : public IByteSink {
 public:
-    explicit FdSink(int fd) : m_fd(fd) {}
+    explicit FdSink(int fd)
+        : m_fd(fd)
+    {
+    }
     void Write(const char* data, std::size_t size) override
     {
         while (size) {
@@ -111,7 +114,10 @@ private:
     int m_fd;
 };
 
-std::string TempPath() { return "/tmp/tessary-bench-archive.dli"; }
+std::string TempPath()
+{
+    return "/tmp/tessary-bench-archive.dli";
+}
 
 void BM_WriteFile(benchmark::State& state)
 {

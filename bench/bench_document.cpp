@@ -47,7 +47,10 @@ Fixture& Shared()
     return fixture;
 }
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 double Median(std::vector<double> v)
 {
@@ -57,8 +60,7 @@ double Median(std::vector<double> v)
 
 // Each iteration runs the bare step and the document step back to back, so
 // drift of the shared machine hits both alike; the ratio is the median.
-template <class Bare, class Doc>
-void Alternate(benchmark::State& state, Bare bare, Doc doc)
+template <class Bare, class Doc> void Alternate(benchmark::State& state, Bare bare, Doc doc)
 {
     std::vector<double> bareTimes, docTimes, ratios;
     bare();

@@ -17,10 +17,11 @@ using namespace tessary;
 
 namespace {
 
-const char* const kExtensions[] = {"txt", "doc", "pdf", "jpg", "png", "html", "cpp", "h", "mp3", "xlsx", "zip", "", "py"};
+const char* const kExtensions[]
+    = { "txt", "doc", "pdf", "jpg", "png", "html", "cpp", "h", "mp3", "xlsx", "zip", "", "py" };
 // Common characters in GB18030 (two bytes each), and one four-byte character.
-const char* const kChinese[] = {"\xCE\xC4", "\xBC\xFE", "\xB7\xD6", "\xC0\xE0", "\xD0\xC2", "\xBD\xA8",
-                                "\xB9\xE2", "\xC5\xCC", "\xCA\xFD", "\xBE\xDD", "\x81\x30\x89\x37"};
+const char* const kChinese[] = { "\xCE\xC4", "\xBC\xFE", "\xB7\xD6", "\xC0\xE0", "\xD0\xC2", "\xBD\xA8",
+    "\xB9\xE2", "\xC5\xCC", "\xCA\xFD", "\xBE\xDD", "\x81\x30\x89\x37" };
 const char kRare[] = "QZX9W";
 constexpr int kPlantedRare = 12;
 
@@ -43,7 +44,7 @@ std::string Name(std::mt19937& rng)
         }
     };
     fill(rng() % (len - 3 + 1));
-    static const char* const tags[] = {"doc", "Doc", "DOC"};
+    static const char* const tags[] = { "doc", "Doc", "DOC" };
     s += tags[rng() % 3];
     fill(len);
     return s;
@@ -149,13 +150,13 @@ BENCHMARK(BM_NameRareScatteredLibrary)->Unit(benchmark::kMillisecond);
 // 64 data items with 1 MiB of content each: text with Chinese and a few
 // zero-free binary-looking runs; the keyword does not occur.
 struct ContentLibrary {
-    CCustomCategory root{"content"};
+    CCustomCategory root { "content" };
     std::size_t bytes = 0;
     ContentLibrary()
     {
         std::mt19937 rng(11);
-        static const char words[][12] = {"the ", "report ", "quarter ", "and ", "Needle", "value ", "total ",
-                                         "\xD6\xD0\xCE\xC4 ", "\xCA\xFD\xBE\xDD ", "\n", "x=1; ", "Result "};
+        static const char words[][12] = { "the ", "report ", "quarter ", "and ", "Needle", "value ", "total ",
+            "\xD6\xD0\xCE\xC4 ", "\xCA\xFD\xBE\xDD ", "\n", "x=1; ", "Result " };
         for (int i = 0; i < 64; ++i) {
             std::string text;
             text.reserve(1 << 20);
@@ -183,14 +184,23 @@ void ContentSearch(benchmark::State& state, const char* keyword, bool caseSensit
 }
 
 // First and last bytes rarely fit: nearly pure scanning.
-void BM_ContentRareKeyword(benchmark::State& state) { ContentSearch(state, "Needles", false); }
+void BM_ContentRareKeyword(benchmark::State& state)
+{
+    ContentSearch(state, "Needles", false);
+}
 BENCHMARK(BM_ContentRareKeyword)->Unit(benchmark::kMillisecond);
 
 // First and last bytes fit often ("the ... " words): many candidates to verify.
-void BM_ContentFrequentCandidates(benchmark::State& state) { ContentSearch(state, "the totals", false); }
+void BM_ContentFrequentCandidates(benchmark::State& state)
+{
+    ContentSearch(state, "the totals", false);
+}
 BENCHMARK(BM_ContentFrequentCandidates)->Unit(benchmark::kMillisecond);
 
-void BM_ContentChineseKeyword(benchmark::State& state) { ContentSearch(state, "\xCE\xC4\xCA\xFD", true); }
+void BM_ContentChineseKeyword(benchmark::State& state)
+{
+    ContentSearch(state, "\xCE\xC4\xCA\xFD", true);
+}
 BENCHMARK(BM_ContentChineseKeyword)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -12,7 +12,7 @@
 namespace tessary::cli {
 
 Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-                         const std::vector<std::string>& flags)
+    const std::vector<std::string>& flags)
 {
     auto known = [](const std::vector<std::string>& list, const std::string& name) {
         return std::find(list.begin(), list.end(), name) != list.end();
@@ -98,7 +98,8 @@ std::uint32_t ParseSize(const std::string& text, const char* what)
 {
     auto v = ParseInteger(text, false, 0, 0xFFFFFFFFLL);
     if (!v)
-        throw UsageError(std::string("bad number for ") + what + ": '" + text + "' (expected 0 to 4294967295)");
+        throw UsageError(
+            std::string("bad number for ") + what + ": '" + text + "' (expected 0 to 4294967295)");
     return static_cast<std::uint32_t>(*v);
 }
 
@@ -113,8 +114,8 @@ int ParseCount(const std::string& text, const char* what)
 Time32 ParseTime(const std::string& text, const char* what)
 {
     auto bad = [&]() {
-        return UsageError(std::string("bad time for ") + what + ": '" + text +
-                          "' (expected YYYY-MM-DD, \"YYYY-MM-DD HH:MM:SS\" or @SECONDS within 1901-2038)");
+        return UsageError(std::string("bad time for ") + what + ": '" + text
+            + "' (expected YYYY-MM-DD, \"YYYY-MM-DD HH:MM:SS\" or @SECONDS within 1901-2038)");
     };
     if (!text.empty() && text[0] == '@') {
         auto v = ParseInteger(std::string_view(text).substr(1), true, INT32_MIN, INT32_MAX);
@@ -133,7 +134,7 @@ Time32 ParseTime(const std::string& text, const char* what)
     };
     if (text[4] != '-' || text[7] != '-')
         throw bad();
-    std::tm tm{};
+    std::tm tm {};
     tm.tm_year = field(0, 4, 1900, 9999) - 1900;
     tm.tm_mon = field(5, 2, 1, 12) - 1;
     tm.tm_mday = field(8, 2, 1, 31);
@@ -158,7 +159,7 @@ Time32 ParseTime(const std::string& text, const char* what)
 std::string FormatTime(Time32 time)
 {
     std::time_t t = time;
-    std::tm tm{};
+    std::tm tm {};
     if (!localtime_r(&t, &tm))
         return {};
     char buf[32];

@@ -55,7 +55,7 @@ struct Arguments {
 // "--timing" are known everywhere; "--" ends the options. Throws UsageError
 // for an unknown option or a missing value.
 Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-                         const std::vector<std::string>& flags);
+    const std::vector<std::string>& flags);
 // Throws UsageError unless the number of positional arguments lies in [min, max].
 void ExpectPositional(const Arguments& a, std::size_t min, std::size_t max);
 
@@ -113,7 +113,11 @@ void WriteHeader(Output& out);
 // Measures the phases of a command for --timing.
 class PhaseTimer {
 public:
-    explicit PhaseTimer(bool enabled) : m_enabled(enabled), m_last(Clock::now()) {}
+    explicit PhaseTimer(bool enabled)
+        : m_enabled(enabled)
+        , m_last(Clock::now())
+    {
+    }
     // Ends the current phase and records it under `name`.
     void Mark(const char* name);
     // Prints the recorded phases to standard error (when enabled).

@@ -19,8 +19,7 @@ namespace tessary::cli {
 namespace {
 
 // The bytes a file was read into, whatever holder the reader hands back.
-template <class Bytes>
-std::string_view AsView(const Bytes& bytes)
+template <class Bytes> std::string_view AsView(const Bytes& bytes)
 {
     if constexpr (requires { bytes.view(); })
         return bytes.view();
@@ -29,7 +28,10 @@ std::string_view AsView(const Bytes& bytes)
 }
 
 // Loads `path` into `doc`; a zero-byte file is an empty library.
-void Load(CTessaryDoc& doc, const std::string& path) { doc.OnOpenDocument(path); }
+void Load(CTessaryDoc& doc, const std::string& path)
+{
+    doc.OnOpenDocument(path);
+}
 
 std::string LastComponent(std::string path)
 {
@@ -72,7 +74,7 @@ bool Exists(const std::string& path)
 
 int Scan(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {"-o", "--kind", "--name", "--into"}, {});
+    Arguments a = ParseArguments(args, { "-o", "--kind", "--name", "--into" }, {});
     ExpectPositional(a, 1, 1);
     const std::string* lib = a.Get("-o");
     if (!lib)
@@ -105,9 +107,9 @@ int Scan(const std::vector<std::string>& args)
     std::string folder = AbsoluteFolder(dir);
     std::string name = DiskToGb(a.Has("--name") ? *a.Get("--name") : LastComponent(dir));
     std::string path = DiskToGb(folder);
-    CCategory* category = kind == "cd"      ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
-                          : kind == "drive" ? static_cast<CCategory*>(CreateDriverCategory(name, path))
-                                            : static_cast<CCategory*>(CreateRootFolderCategory(name, path));
+    CCategory* category = kind == "cd" ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
+        : kind == "drive"              ? static_cast<CCategory*>(CreateDriverCategory(name, path))
+                                       : static_cast<CCategory*>(CreateRootFolderCategory(name, path));
     if (into)
         into->AddSubCategory(category);
     else
@@ -127,7 +129,8 @@ int List(const std::vector<std::string>& args)
     CTessaryDoc doc;
     Load(doc, a.positional[0]);
     timer.Mark("load");
-    const CCategory* c = a.positional.size() == 2 ? ResolveCategory(doc.GetRootList(), a.positional[1]) : nullptr;
+    const CCategory* c
+        = a.positional.size() == 2 ? ResolveCategory(doc.GetRootList(), a.positional[1]) : nullptr;
     Output out;
     WriteHeader(out);
     if (!c) {
@@ -147,7 +150,7 @@ int List(const std::vector<std::string>& args)
 
 int Tree(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {"--depth"}, {});
+    Arguments a = ParseArguments(args, { "--depth" }, {});
     ExpectPositional(a, 1, 2);
     int maxDepth = a.Has("--depth") ? ParseCount(*a.Get("--depth"), "--depth") : -1;
     PhaseTimer timer(a.timing);
@@ -168,8 +171,9 @@ int Tree(const std::vector<std::string>& args)
         auto [c, depth] = stack.back();
         stack.pop_back();
         out << std::string_view(std::string(2 * static_cast<std::size_t>(depth), ' '))
-            << std::string_view(GbToUtf8(c->GetTypeText())) << '\t' << std::string_view(GbToUtf8(c->m_strName.view()))
-            << '\t' << static_cast<std::uint64_t>(c->GetDatumList().size()) << '\n';
+            << std::string_view(GbToUtf8(c->GetTypeText())) << '\t'
+            << std::string_view(GbToUtf8(c->m_strName.view())) << '\t'
+            << static_cast<std::uint64_t>(c->GetDatumList().size()) << '\n';
         if (maxDepth >= 0 && depth >= maxDepth)
             continue;
         const CategoryList& subs = c->GetSubCategoryList();
@@ -184,9 +188,10 @@ int Tree(const std::vector<std::string>& args)
 
 int Search(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(
-        args, {"--name", "--ext", "--remark", "--content", "--case", "--larger", "--smaller", "--after", "--before"},
-        {"--or"});
+    Arguments a = ParseArguments(args,
+        { "--name", "--ext", "--remark", "--content", "--case", "--larger", "--smaller", "--after",
+            "--before" },
+        { "--or" });
     ExpectPositional(a, 1, 2);
     CSearchCriteria criteria;
     if (auto* v = a.Get("--name"))
@@ -211,7 +216,8 @@ int Search(const std::vector<std::string>& args)
             else if (f == "content")
                 criteria.m_bContentCase = true;
             else
-                throw UsageError("bad field '" + std::string(f) + "' in --case (expected name, ext, remark, content)");
+                throw UsageError(
+                    "bad field '" + std::string(f) + "' in --case (expected name, ext, remark, content)");
             if (comma == std::string_view::npos)
                 break;
             rest.remove_prefix(comma + 1);
@@ -262,7 +268,7 @@ int Search(const std::vector<std::string>& args)
 
 int Export(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {"-o"}, {});
+    Arguments a = ParseArguments(args, { "-o" }, {});
     ExpectPositional(a, 2, 2);
     const std::string* outPath = a.Get("-o");
     if (!outPath)
@@ -273,8 +279,8 @@ int Export(const std::vector<std::string>& args)
     timer.Mark("load");
     const CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
     if (!c->CanExport())
-        throw UsageError("category '" + a.positional[1] +
-                         "' is a folder category, which takes its path from its parent and cannot be exported");
+        throw UsageError("category '" + a.positional[1]
+            + "' is a folder category, which takes its path from its parent and cannot be exported");
     CTessaryDoc::ExportCategory(*c, *outPath);
     timer.Mark("save");
     timer.Report();
@@ -331,8 +337,14 @@ int ExtractOrClear(const std::vector<std::string>& args, bool extract)
     return failures ? kExitFile : kExitOk;
 }
 
-int Extract(const std::vector<std::string>& args) { return ExtractOrClear(args, true); }
-int Clear(const std::vector<std::string>& args) { return ExtractOrClear(args, false); }
+int Extract(const std::vector<std::string>& args)
+{
+    return ExtractOrClear(args, true);
+}
+int Clear(const std::vector<std::string>& args)
+{
+    return ExtractOrClear(args, false);
+}
 
 int Json(const std::vector<std::string>& args)
 {
@@ -356,7 +368,7 @@ int Json(const std::vector<std::string>& args)
 
 int FromJson(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {"-o"}, {});
+    Arguments a = ParseArguments(args, { "-o" }, {});
     ExpectPositional(a, 1, 1);
     const std::string* outPath = a.Get("-o");
     if (!outPath)
@@ -438,57 +450,61 @@ int Stats(const std::vector<std::string>& args)
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY]",
-         "Scans the folder DIR into a new root-folder (default), drive or CD category named NAME\n"
-         "(default: DIR's last path component) and saves LIB. An existing LIB gets the category\n"
-         "as its last root, or with --into as the last sub-category of a custom category.\n",
-         Scan},
-        {"ls", "ls LIB [CATEGORY]",
-         "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"
-         "categories) with the columns name, size, type, last-write time and path, tab-separated.\n",
-         List},
-        {"tree", "tree LIB [CATEGORY] [--depth N]",
-         "Shows the category hierarchy, two spaces of indentation per level: type, name and the\n"
-         "number of data items, tab-separated. --depth limits the levels shown below the start.\n",
-         Tree},
-        {"search",
-         "search LIB [CATEGORY] [--name K] [--ext K] [--remark K] [--content K] [--case FIELDS]\n"
-         "       [--larger N] [--smaller N] [--after TIME] [--before TIME] [--or]",
-         "Searches CATEGORY (default: every root in turn) for data items and lists them in result\n"
-         "order, then the count. Keywords are substrings; --case takes a comma list of name, ext,\n"
-         "remark, content that compare case-sensitively. Size and time bounds are strict.\n"
-         "TIME is YYYY-MM-DD, \"YYYY-MM-DD HH:MM:SS\" (local time) or @SECONDS. --or: any given\n"
-         "criterion suffices; otherwise all must hold.\n",
-         Search},
-        {"export", "export LIB CATEGORY -o OUT",
-         "Writes CATEGORY with its subtree as a library of its own (not for folder categories).\n", Export},
-        {"merge", "merge LIB CATEGORY FROM",
-         "Appends every root of the library FROM to the custom category CATEGORY and saves LIB.\n", Merge},
-        {"extract", "extract LIB CATEGORY",
-         "Copies the content of the file behind every data item directly in CATEGORY into the\n"
-         "library and saves LIB. Files that cannot be read are reported; the others are still\n"
-         "extracted, and the exit status is then 2.\n",
-         Extract},
-        {"clear", "clear LIB CATEGORY",
-         "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear},
-        {"json", "json LIB",
-         "Writes the whole library as JSON to standard output:\n"
-         "  {\"roots\": [CATEGORY, ...]}\n"
-         "  CATEGORY = {\"class\", \"name\", \"remark\", \"subcategories\": [CATEGORY, ...], \"items\": [ITEM, ...],\n"
-         "              \"path\" (CD-ROM, drive and root-folder categories only)}\n"
-         "  ITEM     = {\"class\", \"name\", \"remark\", \"content\" (base64), \"extension\", \"size\", \"time\",\n"
-         "              \"folder\" (CCustomDatum only)}\n"
-         "Texts are UTF-8, times seconds since 1970 UTC. A text that is not valid GB18030 has no\n"
-         "exact UTF-8 form: the library is then refused rather than written differently.\n",
-         Json},
-        {"from-json", "from-json JSON -o LIB",
-         "Builds the library that the JSON file (\"-\" for standard input) describes and saves\n"
-         "it as LIB. The output of `json` gives back the same library file, byte for byte.\n",
-         FromJson},
-        {"stats", "stats LIB",
-         "Counts the entries per class, the data items with content, their total size and the\n"
-         "bytes of content.\n",
-         Stats},
+        { "scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY]",
+            "Scans the folder DIR into a new root-folder (default), drive or CD category named NAME\n"
+            "(default: DIR's last path component) and saves LIB. An existing LIB gets the category\n"
+            "as its last root, or with --into as the last sub-category of a custom category.\n",
+            Scan },
+        { "ls", "ls LIB [CATEGORY]",
+            "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"
+            "categories) with the columns name, size, type, last-write time and path, tab-separated.\n",
+            List },
+        { "tree", "tree LIB [CATEGORY] [--depth N]",
+            "Shows the category hierarchy, two spaces of indentation per level: type, name and the\n"
+            "number of data items, tab-separated. --depth limits the levels shown below the start.\n",
+            Tree },
+        { "search",
+            "search LIB [CATEGORY] [--name K] [--ext K] [--remark K] [--content K] [--case FIELDS]\n"
+            "       [--larger N] [--smaller N] [--after TIME] [--before TIME] [--or]",
+            "Searches CATEGORY (default: every root in turn) for data items and lists them in result\n"
+            "order, then the count. Keywords are substrings; --case takes a comma list of name, ext,\n"
+            "remark, content that compare case-sensitively. Size and time bounds are strict.\n"
+            "TIME is YYYY-MM-DD, \"YYYY-MM-DD HH:MM:SS\" (local time) or @SECONDS. --or: any given\n"
+            "criterion suffices; otherwise all must hold.\n",
+            Search },
+        { "export", "export LIB CATEGORY -o OUT",
+            "Writes CATEGORY with its subtree as a library of its own (not for folder categories).\n",
+            Export },
+        { "merge", "merge LIB CATEGORY FROM",
+            "Appends every root of the library FROM to the custom category CATEGORY and saves LIB.\n",
+            Merge },
+        { "extract", "extract LIB CATEGORY",
+            "Copies the content of the file behind every data item directly in CATEGORY into the\n"
+            "library and saves LIB. Files that cannot be read are reported; the others are still\n"
+            "extracted, and the exit status is then 2.\n",
+            Extract },
+        { "clear", "clear LIB CATEGORY",
+            "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear },
+        { "json", "json LIB",
+            "Writes the whole library as JSON to standard output:\n"
+            "  {\"roots\": [CATEGORY, ...]}\n"
+            "  CATEGORY = {\"class\", \"name\", \"remark\", \"subcategories\": [CATEGORY, ...], \"items\": "
+            "[ITEM, ...],\n"
+            "              \"path\" (CD-ROM, drive and root-folder categories only)}\n"
+            "  ITEM     = {\"class\", \"name\", \"remark\", \"content\" (base64), \"extension\", \"size\", "
+            "\"time\",\n"
+            "              \"folder\" (CCustomDatum only)}\n"
+            "Texts are UTF-8, times seconds since 1970 UTC. A text that is not valid GB18030 has no\n"
+            "exact UTF-8 form: the library is then refused rather than written differently.\n",
+            Json },
+        { "from-json", "from-json JSON -o LIB",
+            "Builds the library that the JSON file (\"-\" for standard input) describes and saves\n"
+            "it as LIB. The output of `json` gives back the same library file, byte for byte.\n",
+            FromJson },
+        { "stats", "stats LIB",
+            "Counts the entries per class, the data items with content, their total size and the\n"
+            "bytes of content.\n",
+            Stats },
     };
     return commands;
 }

@@ -39,8 +39,8 @@ bool Utf8ToGbExact(std::string_view utf8, std::string& gb)
     std::size_t inLeft = utf8.size();
     char* out = gb.data();
     std::size_t outLeft = gb.size();
-    if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
-        iconv(cd, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1))
+    if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)
+        || iconv(cd, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1))
         return false;
     gb.resize(gb.size() - outLeft);
     return true;
@@ -54,8 +54,8 @@ std::string GbToUtf8Exact(std::string_view gb, const CItem& owner, const char* f
     std::string utf8 = GbToUtf8(gb);
     std::string back;
     if (!Utf8ToGbExact(utf8, back) || back != gb)
-        throw DataError("the " + std::string(field) + " of '" + GbToUtf8(owner.GetDisplayName()) +
-                        "' is not valid GB18030 text, which JSON cannot hold exactly");
+        throw DataError("the " + std::string(field) + " of '" + GbToUtf8(owner.GetDisplayName())
+            + "' is not valid GB18030 text, which JSON cannot hold exactly");
     return utf8;
 }
 
@@ -70,11 +70,21 @@ void WriteString(Output& out, std::string_view utf8)
         out << utf8.substr(start, i - start);
         start = i + 1;
         switch (c) {
-        case '"': out << "\\\""; break;
-        case '\\': out << "\\\\"; break;
-        case '\n': out << "\\n"; break;
-        case '\r': out << "\\r"; break;
-        case '\t': out << "\\t"; break;
+        case '"':
+            out << "\\\"";
+            break;
+        case '\\':
+            out << "\\\\";
+            break;
+        case '\n':
+            out << "\\n";
+            break;
+        case '\r':
+            out << "\\r";
+            break;
+        case '\t':
+            out << "\\t";
+            break;
         default: {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -101,7 +111,8 @@ void WriteItem(Output& out, const CDatum& d)
     WriteText(out, d.m_strName, d, "name");
     out << ", \"remark\": ";
     WriteText(out, d.m_strRemark, d, "remark");
-    out << ", \"content\": \"" << std::string_view(Base64Encode(d.m_strContent.view())) << "\", \"extension\": ";
+    out << ", \"content\": \"" << std::string_view(Base64Encode(d.m_strContent.view()))
+        << "\", \"extension\": ";
     WriteText(out, d.m_strExtension, d, "extension");
     out << ", \"size\": " << static_cast<std::uint64_t>(d.m_dwSize)
         << ", \"time\": " << static_cast<std::int64_t>(d.m_timeModified);
@@ -127,7 +138,8 @@ bool ClassFromName(std::string_view name, ClassId& id) noexcept
 
 bool IsCategoryClass(ClassId id) noexcept
 {
-    return id != ClassId::Item && id != ClassId::Datum && id != ClassId::FileDatum && id != ClassId::CustomDatum;
+    return id != ClassId::Item && id != ClassId::Datum && id != ClassId::FileDatum
+        && id != ClassId::CustomDatum;
 }
 
 bool IsDatumClass(ClassId id) noexcept
@@ -137,7 +149,10 @@ bool IsDatumClass(ClassId id) noexcept
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : m_s(text) {}
+    explicit Parser(std::string_view text)
+        : m_s(text)
+    {
+    }
 
     RootList Parse()
     {
@@ -166,7 +181,10 @@ public:
 
 private:
     struct Pending {
-        explicit Pending(std::size_t at) : offset(at) {}
+        explicit Pending(std::size_t at)
+            : offset(at)
+        {
+        }
         std::size_t offset;
         ClassId id = ClassId::Item;
         unsigned seen = 0; // bit per key, against duplicates
@@ -174,7 +192,7 @@ private:
         RootList subs;
         std::vector<std::unique_ptr<CDatum>> items;
         bool inSubs = false; // reading the "subcategories" list
-        bool first = true;   // no element (or key) read yet at this level
+        bool first = true; // no element (or key) read yet at this level
     };
 
     [[noreturn]] void Fail(std::size_t offset, const std::string& what) const
@@ -190,8 +208,8 @@ private:
 
     void SkipSpace() noexcept
     {
-        while (m_pos < m_s.size() &&
-               (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' || m_s[m_pos] == '\t'))
+        while (m_pos < m_s.size()
+            && (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' || m_s[m_pos] == '\t'))
             ++m_pos;
     }
 
@@ -264,8 +282,8 @@ private:
         std::string out;
         while (true) {
             std::size_t run = m_pos;
-            while (m_pos < m_s.size() && m_s[m_pos] != '"' && m_s[m_pos] != '\\' &&
-                   static_cast<unsigned char>(m_s[m_pos]) >= 0x20)
+            while (m_pos < m_s.size() && m_s[m_pos] != '"' && m_s[m_pos] != '\\'
+                && static_cast<unsigned char>(m_s[m_pos]) >= 0x20)
                 ++m_pos;
             out.append(m_s.substr(run, m_pos - run));
             if (m_pos >= m_s.size())
@@ -279,14 +297,30 @@ private:
                 Fail(start, "unterminated string");
             char e = m_s[m_pos++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 std::size_t at = m_pos - 2;
                 std::uint32_t cp = ParseHex4();
@@ -304,7 +338,8 @@ private:
                 AppendUtf8(out, cp);
                 break;
             }
-            default: Fail(m_pos - 2, "bad escape in a string");
+            default:
+                Fail(m_pos - 2, "bad escape in a string");
             }
         }
         if (!IsValidUtf8(out))
@@ -332,7 +367,8 @@ private:
         std::size_t digits = p;
         while (p < m_s.size() && m_s[p] >= '0' && m_s[p] <= '9')
             ++p;
-        if (p == digits || p - digits > 15 || (p < m_s.size() && (m_s[p] == '.' || m_s[p] == 'e' || m_s[p] == 'E')))
+        if (p == digits || p - digits > 15
+            || (p < m_s.size() && (m_s[p] == '.' || m_s[p] == 'e' || m_s[p] == 'E')))
             Fail(at, std::string("expected an integer ") + what);
         long long v = 0;
         for (std::size_t i = digits; i < p; ++i)
@@ -353,7 +389,9 @@ private:
         if (!ClassFromName(name, id))
             Fail(at, "unknown class \"" + name + "\"");
         if (category ? !IsCategoryClass(id) : !IsDatumClass(id))
-            Fail(at, "class \"" + name + (category ? "\" where a category belongs" : "\" where a data item belongs"));
+            Fail(at,
+                "class \"" + name
+                    + (category ? "\" where a category belongs" : "\" where a data item belongs"));
         return id;
     }
 
@@ -575,7 +613,7 @@ std::string Base64Encode(std::string_view bytes)
 bool Base64Decode(std::string_view text, std::string& bytes)
 {
     static const auto table = [] {
-        std::array<signed char, 256> t{};
+        std::array<signed char, 256> t {};
         t.fill(-1);
         for (int i = 0; i < 64; ++i)
             t[static_cast<unsigned char>(kBase64[i])] = static_cast<signed char>(i);
@@ -625,7 +663,7 @@ void WriteJson(const CategoryList& roots, Output& out)
         out << ", \"remark\": ";
         WriteText(out, c.m_strRemark, c, "remark");
         out << ", \"subcategories\": [";
-        stack.push_back({&c, 0});
+        stack.push_back({ &c, 0 });
     };
     while (true) {
         if (stack.empty()) {
@@ -664,6 +702,9 @@ void WriteJson(const CategoryList& roots, Output& out)
     out << "]}\n";
 }
 
-RootList ReadJson(std::string_view json) { return Parser(json).Parse(); }
+RootList ReadJson(std::string_view json)
+{
+    return Parser(json).Parse();
+}
 
 } // namespace tessary::cli

@@ -22,11 +22,11 @@ void PrintUsage(std::FILE* to)
     for (const Command& c : Commands())
         std::fprintf(to, "  %s\n", c.synopsis);
     std::fprintf(to,
-                 "\nCATEGORY is a path of names from a root separated by \"/\", or \"@\" followed by\n"
-                 "0-based positions separated by \"/\" (@0/2: the third sub-category of the first root).\n"
-                 "--timing prints how long loading, the work and saving took to standard error.\n"
-                 "Exit status: 0 success, 1 usage error, 2 file or format error.\n"
-                 "Run 'tessary-cli COMMAND --help' for a command's details.\n");
+        "\nCATEGORY is a path of names from a root separated by \"/\", or \"@\" followed by\n"
+        "0-based positions separated by \"/\" (@0/2: the third sub-category of the first root).\n"
+        "--timing prints how long loading, the work and saving took to standard error.\n"
+        "Exit status: 0 success, 1 usage error, 2 file or format error.\n"
+        "Run 'tessary-cli COMMAND --help' for a command's details.\n");
 }
 
 bool WantsHelp(const std::vector<std::string>& args)

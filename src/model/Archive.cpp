@@ -16,14 +16,22 @@ using namespace format;
 const char* ArchiveFaultText(ArchiveFault fault) noexcept
 {
     switch (fault) {
-    case ArchiveFault::EndOfFile: return "unexpected end of file";
-    case ArchiveFault::BadClass: return "unknown class name";
-    case ArchiveFault::BadSchema: return "unsupported class schema";
-    case ArchiveFault::BadIndex: return "reference to an undefined class";
-    case ArchiveFault::NullTag: return "null object tag";
-    case ArchiveFault::ObjectReference: return "reference to an earlier object";
-    case ArchiveFault::WrongKind: return "entry of the wrong kind for its list";
-    case ArchiveFault::TooLarge: return "text or list too large for the library format";
+    case ArchiveFault::EndOfFile:
+        return "unexpected end of file";
+    case ArchiveFault::BadClass:
+        return "unknown class name";
+    case ArchiveFault::BadSchema:
+        return "unsupported class schema";
+    case ArchiveFault::BadIndex:
+        return "reference to an undefined class";
+    case ArchiveFault::NullTag:
+        return "null object tag";
+    case ArchiveFault::ObjectReference:
+        return "reference to an earlier object";
+    case ArchiveFault::WrongKind:
+        return "entry of the wrong kind for its list";
+    case ArchiveFault::TooLarge:
+        return "text or list too large for the library format";
     }
     return "library format error";
 }
@@ -43,7 +51,9 @@ std::string FaultMessage(ArchiveFault fault, std::uint64_t offset, const std::st
 
 class Writer {
 public:
-    Writer(std::string& out, IByteSink* sink) : m_out(out), m_sink(sink)
+    Writer(std::string& out, IByteSink* sink)
+        : m_out(out)
+        , m_sink(sink)
     {
         if (m_out.size() < kChunk)
             m_out.resize(kChunk);
@@ -235,14 +245,14 @@ private:
     {
         m_stack.clear();
         CategoryHead(root);
-        m_stack.push_back({&root, 0});
+        m_stack.push_back({ &root, 0 });
         while (!m_stack.empty()) {
             StackFrame& f = m_stack.back();
             const CategoryList& subs = f.category->GetSubCategoryList();
             if (f.next < subs.size()) {
                 const CCategory* sub = subs[f.next++];
                 CategoryHead(*sub);
-                m_stack.push_back({sub, 0});
+                m_stack.push_back({ sub, 0 });
             } else {
                 CategoryTail(*f.category);
                 m_stack.pop_back();
@@ -256,7 +266,7 @@ private:
     char* m_limit;
     std::uint64_t m_written = 0;
     std::uint32_t m_nextIndex = 1;
-    std::array<std::uint32_t, kClassCount> m_classIndex{};
+    std::array<std::uint32_t, kClassCount> m_classIndex {};
     struct StackFrame {
         const CCategory* category;
         std::size_t next;
@@ -267,7 +277,9 @@ private:
 } // namespace
 
 ArchiveError::ArchiveError(ArchiveFault fault, std::uint64_t offset, const std::string& detail)
-    : std::runtime_error(FaultMessage(fault, offset, detail)), m_fault(fault), m_offset(offset)
+    : std::runtime_error(FaultMessage(fault, offset, detail))
+    , m_fault(fault)
+    , m_offset(offset)
 {
 }
 

@@ -14,14 +14,14 @@ namespace tessary {
 
 // Why a library file could not be read.
 enum class ArchiveFault {
-    EndOfFile,      // the data ends inside a count, text, tag or field
-    BadClass,       // unknown class name, or a name of 64 bytes or more
-    BadSchema,      // a class whose schema number is not 1
-    BadIndex,       // a class reference to an index no class holds
-    NullTag,        // the null object tag, which library files never hold
-    ObjectReference,// a reference to an earlier object, likewise
-    WrongKind,      // an entry of the wrong kind for its list
-    TooLarge,       // (writing) a text or list the format cannot hold
+    EndOfFile, // the data ends inside a count, text, tag or field
+    BadClass, // unknown class name, or a name of 64 bytes or more
+    BadSchema, // a class whose schema number is not 1
+    BadIndex, // a class reference to an index no class holds
+    NullTag, // the null object tag, which library files never hold
+    ObjectReference, // a reference to an earlier object, likewise
+    WrongKind, // an entry of the wrong kind for its list
+    TooLarge, // (writing) a text or list the format cannot hold
 };
 
 const char* ArchiveFaultText(ArchiveFault fault) noexcept;

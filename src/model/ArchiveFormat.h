@@ -13,16 +13,16 @@ namespace tessary::format {
 inline constexpr std::uint16_t kNullTag = 0x0000;
 inline constexpr std::uint16_t kNewClassTag = 0xFFFF;
 inline constexpr std::uint16_t kClassTagBit = 0x8000;
-inline constexpr std::uint16_t kBigTag = 0x7FFF;          // a DWORD tag follows
+inline constexpr std::uint16_t kBigTag = 0x7FFF; // a DWORD tag follows
 inline constexpr std::uint32_t kBigClassTagBit = 0x80000000u;
 inline constexpr std::uint32_t kMaxWordClassIndex = 0x7FFE; // larger ones use the DWORD form
 inline constexpr std::uint16_t kSchema = 1;
 inline constexpr std::size_t kMaxClassNameLength = 63;
 
 // Text length prefixes.
-inline constexpr std::uint8_t kByteLengthEscape = 0xFF;   // a WORD length follows
+inline constexpr std::uint8_t kByteLengthEscape = 0xFF; // a WORD length follows
 inline constexpr std::uint16_t kWordLengthEscape = 0xFFFF; // a DWORD length follows
-inline constexpr std::uint16_t kWideTextMarker = 0xFFFE;   // UTF-16 text, length in 16-bit units follows
+inline constexpr std::uint16_t kWideTextMarker = 0xFFFE; // UTF-16 text, length in 16-bit units follows
 inline constexpr std::uint32_t kDwordLengthEscape = 0xFFFFFFFFu; // a 64-bit length follows
 
 // List counts.
@@ -40,7 +40,10 @@ inline bool IsCategoryClass(ClassId id) noexcept
 {
     return id >= ClassId::Category && id <= ClassId::FolderCategory;
 }
-inline bool IsDatumClass(ClassId id) noexcept { return id >= ClassId::Datum && id <= ClassId::CustomDatum; }
+inline bool IsDatumClass(ClassId id) noexcept
+{
+    return id >= ClassId::Datum && id <= ClassId::CustomDatum;
+}
 inline bool HasPath(ClassId id) noexcept
 {
     return id == ClassId::CDRomCategory || id == ClassId::DriverCategory || id == ClassId::RootFolderCategory;

@@ -24,7 +24,9 @@ namespace {
 class Reader {
 public:
     explicit Reader(std::string_view data)
-        : m_begin(reinterpret_cast<const unsigned char*>(data.data())), m_p(m_begin), m_end(m_p + data.size())
+        : m_begin(reinterpret_cast<const unsigned char*>(data.data()))
+        , m_p(m_begin)
+        , m_end(m_p + data.size())
     {
     }
 
@@ -73,8 +75,8 @@ private:
     std::uint32_t Dword()
     {
         Need(4);
-        std::uint32_t v = std::uint32_t(m_p[0]) | (std::uint32_t(m_p[1]) << 8) | (std::uint32_t(m_p[2]) << 16) |
-                          (std::uint32_t(m_p[3]) << 24);
+        std::uint32_t v = std::uint32_t(m_p[0]) | (std::uint32_t(m_p[1]) << 8) | (std::uint32_t(m_p[2]) << 16)
+            | (std::uint32_t(m_p[3]) << 24);
         m_p += 4;
         return v;
     }
@@ -159,7 +161,7 @@ private:
             Need(len);
             std::string_view name(reinterpret_cast<const char*>(m_p), len);
             m_p += len;
-            ClassId id{};
+            ClassId id {};
             bool known = false;
             for (int i = 0; i < kClassCount && !known; ++i)
                 if (name == ClassName(static_cast<ClassId>(i)))
@@ -168,8 +170,8 @@ private:
                 Fail(ArchiveFault::BadClass, at, "\"" + PrintableName(name) + "\"");
             if (schema != kSchema)
                 Fail(ArchiveFault::BadSchema, at,
-                     std::string(ClassName(id)) + " with schema " + std::to_string(schema));
-            m_classes.push_back({m_nextIndex++, id});
+                    std::string(ClassName(id)) + " with schema " + std::to_string(schema));
+            m_classes.push_back({ m_nextIndex++, id });
             ++m_nextIndex;
             return id;
         }
@@ -187,7 +189,7 @@ private:
         }
         // Indexes grow as they are handed out, so the table is sorted.
         auto it = std::lower_bound(m_classes.begin(), m_classes.end(), classIndex,
-                                   [](const ClassEntry& e, std::uint32_t i) { return e.index < i; });
+            [](const ClassEntry& e, std::uint32_t i) { return e.index < i; });
         if (it == m_classes.end() || it->index != classIndex)
             Fail(ArchiveFault::BadIndex, at, "index " + std::to_string(classIndex));
         ++m_nextIndex;
@@ -250,7 +252,7 @@ private:
         ItemFields(*c);
         std::uint32_t subs = Count();
         c->GetSubCategoryList().ReserveBack(std::min<std::size_t>(subs, Remaining() / kMinCategoryBytes));
-        m_stack.push_back({c, subs});
+        m_stack.push_back({ c, subs });
     }
 
     void CategoryTail(CCategory* c)
@@ -291,6 +293,9 @@ private:
 
 } // namespace
 
-RootList ReadLibrary(std::string_view data) { return Reader(data).Library(); }
+RootList ReadLibrary(std::string_view data)
+{
+    return Reader(data).Library();
+}
 
 } // namespace tessary

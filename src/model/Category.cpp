@@ -81,7 +81,7 @@ Size32 CCategory::GetSize() const
     // Unsigned addition wraps modulo 2^32 in any order, so an iterative walk
     // gives the same sum as the recursive definition.
     Size32 sum = 0;
-    std::vector<const CCategory*> pending{this};
+    std::vector<const CCategory*> pending { this };
     while (!pending.empty()) {
         const CCategory* c = pending.back();
         pending.pop_back();
@@ -102,12 +102,12 @@ CDatum* CCategory::Match(const CSearchCriteria& criteria, std::size_t start)
         std::size_t next;
         std::size_t start;
     };
-    std::vector<Frame> stack{{this, 0, start}};
+    std::vector<Frame> stack { { this, 0, start } };
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next < f.category->m_subCategories.size()) {
             CCategory* sub = f.category->m_subCategories[f.next++];
-            stack.push_back({sub, 0, 0});
+            stack.push_back({ sub, 0, 0 });
             continue;
         }
         const DatumList& data = f.category->m_data;
@@ -119,11 +119,20 @@ CDatum* CCategory::Match(const CSearchCriteria& criteria, std::size_t start)
     return nullptr;
 }
 
-int CCategory::GetImageIndex() const { return Icon(GetPath(), true, false); }
+int CCategory::GetImageIndex() const
+{
+    return Icon(GetPath(), true, false);
+}
 
-int CCustomCategory::GetImageIndex() const { return Icon(".dli", false, false); }
+int CCustomCategory::GetImageIndex() const
+{
+    return Icon(".dli", false, false);
+}
 
-int CCDRomCategory::GetImageIndex() const { return Icon(".cdcate", false, false); }
+int CCDRomCategory::GetImageIndex() const
+{
+    return Icon(".cdcate", false, false);
+}
 
 int CDriverCategory::GetImageIndex() const
 {
@@ -132,9 +141,15 @@ int CDriverCategory::GetImageIndex() const
     return Icon(root, true, false);
 }
 
-int CRootFolderCategory::GetSelectedImageIndex() const { return Icon(GetPath(), true, true); }
+int CRootFolderCategory::GetSelectedImageIndex() const
+{
+    return Icon(GetPath(), true, true);
+}
 
-int CFolderCategory::GetSelectedImageIndex() const { return Icon(GetPath(), true, true); }
+int CFolderCategory::GetSelectedImageIndex() const
+{
+    return Icon(GetPath(), true, true);
+}
 
 int CPathCategory::EditProperties()
 {

@@ -106,7 +106,10 @@ protected:
 class CCDRomCategory : public CPathCategory {
 public:
     CCDRomCategory() = default;
-    CCDRomCategory(std::string_view name, std::string_view path) : CPathCategory(name, path) {}
+    CCDRomCategory(std::string_view name, std::string_view path)
+        : CPathCategory(name, path)
+    {
+    }
     ClassId GetClassId() const noexcept override { return ClassId::CDRomCategory; }
     std::string GetTypeText() const override { return typetext::kCDRom; }
     int GetImageIndex() const override;
@@ -115,7 +118,10 @@ public:
 class CDriverCategory : public CPathCategory {
 public:
     CDriverCategory() = default;
-    CDriverCategory(std::string_view name, std::string_view path) : CPathCategory(name, path) {}
+    CDriverCategory(std::string_view name, std::string_view path)
+        : CPathCategory(name, path)
+    {
+    }
     ClassId GetClassId() const noexcept override { return ClassId::DriverCategory; }
     std::string GetTypeText() const override { return typetext::kDriver; }
     int GetImageIndex() const override;
@@ -124,7 +130,10 @@ public:
 class CRootFolderCategory : public CPathCategory {
 public:
     CRootFolderCategory() = default;
-    CRootFolderCategory(std::string_view name, std::string_view path) : CPathCategory(name, path) {}
+    CRootFolderCategory(std::string_view name, std::string_view path)
+        : CPathCategory(name, path)
+    {
+    }
     ClassId GetClassId() const noexcept override { return ClassId::RootFolderCategory; }
     std::string GetTypeText() const override { return typetext::kRootFolder; }
     int GetSelectedImageIndex() const override;

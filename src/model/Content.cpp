@@ -72,6 +72,9 @@ void ExtractContent(CDatum& datum)
     datum.m_strContent.Assign(bytes.data(), bytes.size());
 }
 
-void ClearContent(CDatum& datum) noexcept { datum.m_strContent.Clear(); }
+void ClearContent(CDatum& datum) noexcept
+{
+    datum.m_strContent.Clear();
+}
 
 } // namespace tessary

@@ -15,7 +15,8 @@ class CDatum;
 class ContentError : public FileError {
 public:
     ContentError(FileErrorCause cause, std::string path, int sysErrno, bool whileReading)
-        : FileError(cause, std::move(path), sysErrno), m_whileReading(whileReading)
+        : FileError(cause, std::move(path), sysErrno)
+        , m_whileReading(whileReading)
     {
     }
     bool WhileReading() const noexcept { return m_whileReading; }

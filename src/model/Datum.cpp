@@ -14,7 +14,10 @@ std::string CDatum::GetDisplayName() const
     return s;
 }
 
-std::string CDatum::GetFolderPath() const { return m_pParent ? m_pParent->GetFolderPath() : std::string(); }
+std::string CDatum::GetFolderPath() const
+{
+    return m_pParent ? m_pParent->GetFolderPath() : std::string();
+}
 
 int CDatum::GetImageIndex() const
 {

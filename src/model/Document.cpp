@@ -11,8 +11,8 @@ constexpr std::string_view kModifiedMark = " *";
 
 bool EndsWithMark(const std::string& title) noexcept
 {
-    return title.size() >= kModifiedMark.size() &&
-        std::string_view(title).substr(title.size() - kModifiedMark.size()) == kModifiedMark;
+    return title.size() >= kModifiedMark.size()
+        && std::string_view(title).substr(title.size() - kModifiedMark.size()) == kModifiedMark;
 }
 
 bool IsWithin(const CCategory* entry, const CCategory* top) noexcept
@@ -25,7 +25,10 @@ bool IsWithin(const CCategory* entry, const CCategory* top) noexcept
 
 } // namespace
 
-CTessaryDoc::~CTessaryDoc() { DeleteContents(); }
+CTessaryDoc::~CTessaryDoc()
+{
+    DeleteContents();
+}
 
 bool CTessaryDoc::OnNewDocument()
 {
@@ -124,7 +127,7 @@ bool CTessaryDoc::ExportCategory(const CCategory& category, const std::string& p
 {
     if (!category.CanExport())
         return false;
-    WriteLibraryFile({&category}, path);
+    WriteLibraryFile({ &category }, path);
     return true;
 }
 

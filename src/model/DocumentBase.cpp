@@ -4,9 +4,15 @@
 
 namespace tessary {
 
-CDocumentBase::CDocumentBase() : m_title(DefaultTitle()) {}
+CDocumentBase::CDocumentBase()
+    : m_title(DefaultTitle())
+{
+}
 
-const char* CDocumentBase::DefaultTitle() noexcept { return "\xE6\x9C\xAA\xE5\x91\xBD\xE5\x90\x8D"; } // 未命名
+const char* CDocumentBase::DefaultTitle() noexcept
+{
+    return "\xE6\x9C\xAA\xE5\x91\xBD\xE5\x90\x8D";
+} // 未命名
 
 void CDocumentBase::AddView(IDocumentView* view)
 {

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <sys/mman.h>
@@ -22,14 +22,17 @@ constexpr std::size_t kIoChunk = 1 << 20;
 
 std::string ArchiveMessage(const std::string& path, const ArchiveError& error)
 {
-    return "'" + path + "' is not a valid library: " + ArchiveFaultText(error.Fault()) + " at byte " +
-        std::to_string(error.Offset());
+    return "'" + path + "' is not a valid library: " + ArchiveFaultText(error.Fault()) + " at byte "
+        + std::to_string(error.Offset());
 }
 
 // Buffers the writer's small pieces into large writes on the temporary file.
 class FdSink : public IByteSink {
 public:
-    FdSink(IFileSystem& fs, int fd, const std::string& path) : m_fs(fs), m_fd(fd), m_path(path)
+    FdSink(IFileSystem& fs, int fd, const std::string& path)
+        : m_fs(fs)
+        , m_fd(fd)
+        , m_path(path)
     {
         m_buf.reserve(kIoChunk);
     }
@@ -84,15 +87,15 @@ std::string FolderOf(const std::string& path)
 
 std::string TemporaryNameFor(const std::string& target)
 {
-    static std::atomic<unsigned> counter{0};
+    static std::atomic<unsigned> counter { 0 };
     std::size_t sep = target.rfind('/');
     std::string folder = sep == std::string::npos ? std::string() : target.substr(0, sep + 1);
     std::string base = sep == std::string::npos ? target : target.substr(sep + 1);
     // Hidden and kept short enough for NAME_MAX where the target name allows.
     if (base.size() > 200)
         base.resize(200);
-    return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-        std::to_string(counter.fetch_add(1));
+    return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-"
+        + std::to_string(counter.fetch_add(1));
 }
 
 void SyncFolder(IFileSystem& fs, const std::string& folder)
@@ -109,8 +112,10 @@ void SyncFolder(IFileSystem& fs, const std::string& folder)
 } // namespace
 
 LibraryReadError::LibraryReadError(std::string path, const ArchiveError& error)
-    : std::runtime_error(ArchiveMessage(path, error)), m_path(std::move(path)), m_fault(error.Fault()),
-      m_offset(error.Offset())
+    : std::runtime_error(ArchiveMessage(path, error))
+    , m_path(std::move(path))
+    , m_fault(error.Fault())
+    , m_offset(error.Offset())
 {
 }
 

@@ -43,7 +43,7 @@ public:
     FileBytes& operator=(const FileBytes&) = delete;
     ~FileBytes() { Release(); }
 
-    std::string_view view() const noexcept { return {m_data, m_size}; }
+    std::string_view view() const noexcept { return { m_data, m_size }; }
     operator std::string_view() const noexcept { return view(); }
     const char* data() const noexcept { return m_data; }
     std::size_t size() const noexcept { return m_size; }

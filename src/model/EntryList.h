@@ -18,8 +18,7 @@ namespace tessary {
 //
 // The list does not own what it points to: the category that holds the list
 // destroys its entries. 24 bytes, no allocation while empty.
-template <class T>
-class EntryList {
+template <class T> class EntryList {
 public:
     using value_type = T*;
     using iterator = T**;

@@ -10,17 +10,28 @@ namespace {
 const char* CauseText(FileErrorCause cause) noexcept
 {
     switch (cause) {
-    case FileErrorCause::NotFound: return "it was not found";
-    case FileErrorCause::AccessDenied: return "access was denied";
-    case FileErrorCause::SharingViolation: return "it is in use by another program";
-    case FileErrorCause::DiskFull: return "the disk is full";
-    case FileErrorCause::BadPath: return "the path is invalid";
-    case FileErrorCause::TooManyOpenFiles: return "too many files are open";
-    case FileErrorCause::EndOfFile: return "it ended unexpectedly";
-    case FileErrorCause::TooLarge: return "it is too large (4 GiB or more)";
-    case FileErrorCause::NotRegularFile: return "it is not a regular file";
-    case FileErrorCause::HardIO: return "a device error occurred";
-    case FileErrorCause::Generic: break;
+    case FileErrorCause::NotFound:
+        return "it was not found";
+    case FileErrorCause::AccessDenied:
+        return "access was denied";
+    case FileErrorCause::SharingViolation:
+        return "it is in use by another program";
+    case FileErrorCause::DiskFull:
+        return "the disk is full";
+    case FileErrorCause::BadPath:
+        return "the path is invalid";
+    case FileErrorCause::TooManyOpenFiles:
+        return "too many files are open";
+    case FileErrorCause::EndOfFile:
+        return "it ended unexpectedly";
+    case FileErrorCause::TooLarge:
+        return "it is too large (4 GiB or more)";
+    case FileErrorCause::NotRegularFile:
+        return "it is not a regular file";
+    case FileErrorCause::HardIO:
+        return "a device error occurred";
+    case FileErrorCause::Generic:
+        break;
     }
     return "an error occurred";
 }
@@ -43,8 +54,10 @@ std::string Compose(FileErrorCause cause, const std::string& path, int sysErrno,
 } // namespace
 
 FileError::FileError(FileErrorCause cause, std::string path, int sysErrno, const std::string& detail)
-    : std::runtime_error(Compose(cause, path, sysErrno, detail)), m_cause(cause), m_path(std::move(path)),
-      m_errno(sysErrno)
+    : std::runtime_error(Compose(cause, path, sysErrno, detail))
+    , m_cause(cause)
+    , m_path(std::move(path))
+    , m_errno(sysErrno)
 {
 }
 

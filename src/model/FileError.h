@@ -7,17 +7,17 @@ namespace tessary {
 
 // Why a file operation failed, in the terms a message to the user needs.
 enum class FileErrorCause {
-    Generic,          // anything not listed below
-    NotFound,         // no such file or folder
-    AccessDenied,     // permission denied, read-only file system
+    Generic, // anything not listed below
+    NotFound, // no such file or folder
+    AccessDenied, // permission denied, read-only file system
     SharingViolation, // busy or locked by another program
-    DiskFull,         // no space left, quota exceeded
-    BadPath,          // a name too long or a folder missing on the way
+    DiskFull, // no space left, quota exceeded
+    BadPath, // a name too long or a folder missing on the way
     TooManyOpenFiles,
-    EndOfFile,        // the file ended early
-    TooLarge,         // the format cannot hold it (4 GiB or more)
-    NotRegularFile,   // a folder, fifo, socket or device where a file was needed
-    HardIO,           // a read or write error of the device
+    EndOfFile, // the file ended early
+    TooLarge, // the format cannot hold it (4 GiB or more)
+    NotRegularFile, // a folder, fifo, socket or device where a file was needed
+    HardIO, // a read or write error of the device
 };
 
 // A failed file operation: which file, why, and the system's error number.

@@ -18,7 +18,10 @@ IFileSystem* g_current = &g_posix;
 
 } // namespace
 
-IFileSystem& FileSystem() noexcept { return *g_current; }
+IFileSystem& FileSystem() noexcept
+{
+    return *g_current;
+}
 
 IFileSystem* SetFileSystem(IFileSystem* fs) noexcept
 {
@@ -54,7 +57,10 @@ int PosixFileSystem::OpenAt(int dirFd, const char* name, int flags, mode_t mode)
 
 // A close interrupted by a signal has still released the descriptor on
 // Linux, so it is never retried.
-int PosixFileSystem::Close(int fd) { return ::close(fd); }
+int PosixFileSystem::Close(int fd)
+{
+    return ::close(fd);
+}
 
 ssize_t PosixFileSystem::Read(int fd, void* buf, std::size_t size)
 {
@@ -74,15 +80,30 @@ ssize_t PosixFileSystem::Write(int fd, const void* buf, std::size_t size)
     return n;
 }
 
-int PosixFileSystem::Fsync(int fd) { return ::fsync(fd); }
-int PosixFileSystem::Fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
-int PosixFileSystem::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int PosixFileSystem::Fsync(int fd)
+{
+    return ::fsync(fd);
+}
+int PosixFileSystem::Fstat(int fd, struct stat* st)
+{
+    return ::fstat(fd, st);
+}
+int PosixFileSystem::Fchmod(int fd, mode_t mode)
+{
+    return ::fchmod(fd, mode);
+}
 int PosixFileSystem::StatAt(int dirFd, const char* name, struct stat* st, int flags)
 {
     return ::fstatat(dirFd, name, st, flags);
 }
-int PosixFileSystem::Stat(const char* path, struct stat* st) { return ::stat(path, st); }
-int PosixFileSystem::Lstat(const char* path, struct stat* st) { return ::lstat(path, st); }
+int PosixFileSystem::Stat(const char* path, struct stat* st)
+{
+    return ::stat(path, st);
+}
+int PosixFileSystem::Lstat(const char* path, struct stat* st)
+{
+    return ::lstat(path, st);
+}
 
 long PosixFileSystem::GetDents(int dirFd, char* buf, std::size_t size)
 {
@@ -93,7 +114,13 @@ long PosixFileSystem::GetDents(int dirFd, char* buf, std::size_t size)
 #endif
 }
 
-int PosixFileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
-int PosixFileSystem::Unlink(const char* path) { return ::unlink(path); }
+int PosixFileSystem::Rename(const char* from, const char* to)
+{
+    return ::rename(from, to);
+}
+int PosixFileSystem::Unlink(const char* path)
+{
+    return ::unlink(path);
+}
 
 } // namespace tessary

@@ -73,7 +73,10 @@ IFileSystem* SetFileSystem(IFileSystem* fs) noexcept;
 // Installs a file system for the lifetime of the guard (tests).
 class ScopedFileSystem {
 public:
-    explicit ScopedFileSystem(IFileSystem& fs) noexcept : m_previous(SetFileSystem(&fs)) {}
+    explicit ScopedFileSystem(IFileSystem& fs) noexcept
+        : m_previous(SetFileSystem(&fs))
+    {
+    }
     ~ScopedFileSystem() { SetFileSystem(m_previous); }
     ScopedFileSystem(const ScopedFileSystem&) = delete;
     ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
@@ -85,7 +88,10 @@ private:
 // Closes a descriptor through the file system when it goes out of scope.
 class FdGuard {
 public:
-    explicit FdGuard(int fd = -1) noexcept : m_fd(fd) {}
+    explicit FdGuard(int fd = -1) noexcept
+        : m_fd(fd)
+    {
+    }
     ~FdGuard() { Reset(); }
     FdGuard(const FdGuard&) = delete;
     FdGuard& operator=(const FdGuard&) = delete;

@@ -36,17 +36,17 @@ inline constexpr int kClassCount = 10;
 // The class name as it appears in a library file ("CCustomCategory", ...).
 const char* ClassName(ClassId id) noexcept;
 
-using Time32 = std::int32_t;  // seconds since 1970-01-01 00:00:00 UTC
+using Time32 = std::int32_t; // seconds since 1970-01-01 00:00:00 UTC
 using Size32 = std::uint32_t; // byte count, low 32 bits of the real size
 
 // Type-column texts, GB18030 bytes.
 namespace typetext {
 inline constexpr const char* kItem = "Item";
-inline constexpr const char* kCDRom = "\xB9\xE2\xC5\xCC";                 // 光盘
-inline constexpr const char* kCustomCategory = "\xB7\xD6\xC0\xE0";        // 分类
-inline constexpr const char* kDocument = "\xCE\xC4\xB5\xB5";              // 文档
-inline constexpr const char* kDriver = "\xB4\xC5\xC5\xCC";                // 磁盘
-inline constexpr const char* kFolder = "\xCE\xC4\xBC\xFE\xBC\xD0";        // 文件夹
+inline constexpr const char* kCDRom = "\xB9\xE2\xC5\xCC"; // 光盘
+inline constexpr const char* kCustomCategory = "\xB7\xD6\xC0\xE0"; // 分类
+inline constexpr const char* kDocument = "\xCE\xC4\xB5\xB5"; // 文档
+inline constexpr const char* kDriver = "\xB4\xC5\xC5\xCC"; // 磁盘
+inline constexpr const char* kFolder = "\xCE\xC4\xBC\xFE\xBC\xD0"; // 文件夹
 inline constexpr const char* kRootFolder = "\xCE\xC4\xBC\xFE\xBC\xD0\xB7\xD6\xC0\xE0"; // 文件夹分类
 } // namespace typetext
 

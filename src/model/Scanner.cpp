@@ -48,7 +48,10 @@ struct Frame {
 
 class TreeScanner {
 public:
-    explicit TreeScanner(IFileSystem& fs) : m_fs(fs) {}
+    explicit TreeScanner(IFileSystem& fs)
+        : m_fs(fs)
+    {
+    }
 
     ~TreeScanner()
     {
@@ -72,7 +75,7 @@ public:
         }
         m_device = st.st_dev;
         m_stack.reserve(64);
-        m_stack.push_back({rootFd, &top, 0, 0});
+        m_stack.push_back({ rootFd, &top, 0, 0 });
         while (!m_stack.empty())
             Step();
     }
@@ -149,7 +152,7 @@ private:
                 sub.release();
                 return;
             }
-            m_stack.push_back({fd, sub.release(), 0, 0}); // capacity reserved above: cannot throw
+            m_stack.push_back({ fd, sub.release(), 0, 0 }); // capacity reserved above: cannot throw
             return;
         }
         // Files, links (their own size and time), fifos, sockets and devices:
@@ -179,8 +182,7 @@ private:
     std::vector<std::unique_ptr<char[]>> m_buffers;
 };
 
-template <class Kind>
-Kind* CreateScanned(std::string_view name, const std::string& path)
+template <class Kind> Kind* CreateScanned(std::string_view name, const std::string& path)
 {
     auto category = std::make_unique<Kind>(name, path);
     category->ScanFolder(GbToDisk(path));

@@ -15,7 +15,10 @@ namespace tessary {
 
 namespace {
 
-inline bool IsAsciiLetter(unsigned c) noexcept { return (c | 0x20u) - 'a' < 26u; }
+inline bool IsAsciiLetter(unsigned c) noexcept
+{
+    return (c | 0x20u) - 'a' < 26u;
+}
 
 // Length of the GB18030 character that starts at `p`, with `rest` bytes left
 // (at least 1). A lead byte whose character is cut off by the end counts as
@@ -37,8 +40,14 @@ inline std::size_t TextLength(std::string_view text) noexcept
     return z ? static_cast<std::size_t>(static_cast<const char*>(z) - text.data()) : text.size();
 }
 
-inline bool IsLeadByte(unsigned c) noexcept { return c - 0x81u < 0x7Eu; }
-inline bool IsDigitByte(unsigned c) noexcept { return c - 0x30u < 10u; }
+inline bool IsLeadByte(unsigned c) noexcept
+{
+    return c - 0x81u < 0x7Eu;
+}
+inline bool IsDigitByte(unsigned c) noexcept
+{
+    return c - 0x30u < 10u;
+}
 
 // Decides whether positions of a field start a character. Positions must
 // not decrease between calls.
@@ -54,7 +63,11 @@ inline bool IsDigitByte(unsigned c) noexcept { return c - 0x30u < 10u; }
 // which costs O(field) over all calls.
 class BoundaryWalker {
 public:
-    BoundaryWalker(const unsigned char* text, std::size_t length) noexcept : m_text(text), m_length(length) {}
+    BoundaryWalker(const unsigned char* text, std::size_t length) noexcept
+        : m_text(text)
+        , m_length(length)
+    {
+    }
 
     bool IsBoundary(std::size_t pos) noexcept
     {
@@ -119,8 +132,8 @@ inline bool SamePage(const unsigned char* a, const unsigned char* b) noexcept
 // with SamePage), so they cannot fault; the caller ignores the bits of
 // positions past the field. Exempt from the address sanitizer, which cannot
 // know that the surplus bytes are never used.
-__attribute__((no_sanitize_address)) unsigned ShortFieldCandidates(const unsigned char* s, std::size_t tail,
-                                                                    const ScanVectors& v, unsigned& zeros) noexcept
+__attribute__((no_sanitize_address)) unsigned ShortFieldCandidates(
+    const unsigned char* s, std::size_t tail, const ScanVectors& v, unsigned& zeros) noexcept
 {
     const __m128i zero = _mm_setzero_si128();
     __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
@@ -128,10 +141,10 @@ __attribute__((no_sanitize_address)) unsigned ShortFieldCandidates(const unsigne
     __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + tail));
     __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + tail + 16));
     auto mask = [](__m128i x) { return static_cast<unsigned>(_mm_movemask_epi8(x)); };
-    unsigned f = mask(_mm_cmpeq_epi8(_mm_or_si128(a0, v.firstMask), v.first)) |
-                 mask(_mm_cmpeq_epi8(_mm_or_si128(a1, v.firstMask), v.first)) << 16;
-    unsigned l = mask(_mm_cmpeq_epi8(_mm_or_si128(b0, v.lastMask), v.last)) |
-                 mask(_mm_cmpeq_epi8(_mm_or_si128(b1, v.lastMask), v.last)) << 16;
+    unsigned f = mask(_mm_cmpeq_epi8(_mm_or_si128(a0, v.firstMask), v.first))
+        | mask(_mm_cmpeq_epi8(_mm_or_si128(a1, v.firstMask), v.first)) << 16;
+    unsigned l = mask(_mm_cmpeq_epi8(_mm_or_si128(b0, v.lastMask), v.last))
+        | mask(_mm_cmpeq_epi8(_mm_or_si128(b1, v.lastMask), v.last)) << 16;
     zeros = mask(_mm_cmpeq_epi8(a0, zero)) | mask(_mm_cmpeq_epi8(a1, zero)) << 16;
     return f & l;
 }
@@ -147,9 +160,9 @@ CSearchCriteria::CSearchCriteria()
 }
 
 CKeywordPattern::CKeywordPattern(std::string_view keyword, bool caseSensitive) noexcept
-    : m_key(reinterpret_cast<const unsigned char*>(keyword.data())),
-      m_len(TextLength(keyword)),
-      m_caseSensitive(caseSensitive)
+    : m_key(reinterpret_cast<const unsigned char*>(keyword.data()))
+    , m_len(TextLength(keyword))
+    , m_caseSensitive(caseSensitive)
 {
     if (m_len == 0)
         return;
@@ -227,8 +240,9 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
 #if defined(__SSE2__)
     // Candidates are the positions whose first and last byte fit; only those
     // are checked for a character boundary and compared in full.
-    const ScanVectors v{_mm_set1_epi8(static_cast<char>(m_first)), _mm_set1_epi8(static_cast<char>(m_firstMask)),
-                        _mm_set1_epi8(static_cast<char>(m_last)), _mm_set1_epi8(static_cast<char>(m_lastMask))};
+    const ScanVectors v { _mm_set1_epi8(static_cast<char>(m_first)),
+        _mm_set1_epi8(static_cast<char>(m_firstMask)), _mm_set1_epi8(static_cast<char>(m_last)),
+        _mm_set1_epi8(static_cast<char>(m_lastMask)) };
     // Names and extensions are short: one step without loops, so that a
     // million fields of random lengths cost no mispredicted branches.
     if (size <= 32 && SamePage(s + size - 1, s + tail + 31)) {
@@ -248,7 +262,7 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
             __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + tail));
             __m128i eq = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first),
-                                       _mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last));
+                _mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last));
             unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(eq));
             unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)));
             if (zeros) // the text ends in this block
@@ -266,14 +280,15 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
         const std::size_t j = std::min(i, size - 16);
         __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + size - 16));
-        unsigned firstBits =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first)));
-        unsigned lastBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last)));
+        unsigned firstBits
+            = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, firstMask), first)));
+        unsigned lastBits
+            = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(b, lastMask), last)));
         unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)));
         const std::size_t shift = j + tail - (size - 16); // bit k of the first mask pairs with bit k + shift
         unsigned bits = firstBits & (lastBits >> shift);
-        bits &= ~((1u << (i - j)) - 1);          // starts before i are done
-        bits &= (2u << (lastPos - j)) - 1;       // no start after lastPos
+        bits &= ~((1u << (i - j)) - 1); // starts before i are done
+        bits &= (2u << (lastPos - j)) - 1; // no start after lastPos
         zeros &= ~((1u << (i - j)) - 1);
         if (zeros)
             bits &= (1u << __builtin_ctz(zeros)) - 1;
@@ -291,22 +306,25 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
     return npos;
 }
 
-bool CKeywordPattern::Find(std::string_view field) const noexcept { return Search(field) != npos; }
+bool CKeywordPattern::Find(std::string_view field) const noexcept
+{
+    return Search(field) != npos;
+}
 
 CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria) noexcept
-    : m_c(criteria),
-      m_name(criteria.m_strName.view(), criteria.m_bNameCase),
-      m_extension(criteria.m_strExtension.view(), criteria.m_bExtensionCase),
-      m_remark(criteria.m_strRemark.view(), criteria.m_bRemarkCase),
-      m_content(criteria.m_strContent.view(), criteria.m_bContentCase),
-      m_useName(!criteria.m_strName.empty()),
-      m_useExtension(!criteria.m_strExtension.empty()),
-      m_useRemark(!criteria.m_strRemark.empty()),
-      m_useSizeLower(criteria.m_bSizeLower),
-      m_useSizeUpper(criteria.m_bSizeUpper),
-      m_useTimeUpper(criteria.m_bTimeUpper),
-      m_useTimeLower(criteria.m_bTimeLower),
-      m_useContent(!criteria.m_strContent.empty())
+    : m_c(criteria)
+    , m_name(criteria.m_strName.view(), criteria.m_bNameCase)
+    , m_extension(criteria.m_strExtension.view(), criteria.m_bExtensionCase)
+    , m_remark(criteria.m_strRemark.view(), criteria.m_bRemarkCase)
+    , m_content(criteria.m_strContent.view(), criteria.m_bContentCase)
+    , m_useName(!criteria.m_strName.empty())
+    , m_useExtension(!criteria.m_strExtension.empty())
+    , m_useRemark(!criteria.m_strRemark.empty())
+    , m_useSizeLower(criteria.m_bSizeLower)
+    , m_useSizeUpper(criteria.m_bSizeUpper)
+    , m_useTimeUpper(criteria.m_bTimeUpper)
+    , m_useTimeLower(criteria.m_bTimeLower)
+    , m_useContent(!criteria.m_strContent.empty())
 {
 }
 
@@ -317,10 +335,10 @@ inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
     // and the first one that agrees with the mode (true for OR, false for
     // AND) decides.
     const bool orMode = m_c.m_bOr;
-#define TESSARY_TEST(active, result)                                                                                   \
-    if (active) {                                                                                                      \
-        if ((result) == orMode)                                                                                        \
-            return orMode;                                                                                             \
+#define TESSARY_TEST(active, result)                                                                         \
+    if (active) {                                                                                            \
+        if ((result) == orMode)                                                                              \
+            return orMode;                                                                                   \
     }
     TESSARY_TEST(m_useName, m_name.Find(d.m_strName.view()))
     TESSARY_TEST(m_useExtension, m_extension.Find(d.m_strExtension.view()))
@@ -334,7 +352,10 @@ inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
     return !orMode;
 }
 
-bool CSearchMatcher::Matches(const CDatum& d) const noexcept { return MatchesInline(d); }
+bool CSearchMatcher::Matches(const CDatum& d) const noexcept
+{
+    return MatchesInline(d);
+}
 
 CDatum* CDatum::Match(const CSearchCriteria& criteria, std::size_t)
 {
@@ -361,12 +382,12 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
             const CCategory* category;
             std::size_t next;
         };
-        std::vector<Frame> stack{{this, 0}};
+        std::vector<Frame> stack { { this, 0 } };
         while (!stack.empty()) {
             Frame& f = stack.back();
             if (f.next < f.category->m_subCategories.size()) {
                 const CCategory* sub = f.category->m_subCategories[f.next++];
-                stack.push_back({sub, 0});
+                stack.push_back({ sub, 0 });
                 continue;
             }
             order.push_back(f.category);

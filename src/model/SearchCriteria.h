@@ -99,8 +99,8 @@ private:
     const CSearchCriteria& m_c;
     CKeywordPattern m_name, m_extension, m_remark, m_content;
     // Which of the eight tests can decide (a keyword is set, a bound is active).
-    bool m_useName, m_useExtension, m_useRemark, m_useSizeLower, m_useSizeUpper, m_useTimeUpper, m_useTimeLower,
-        m_useContent;
+    bool m_useName, m_useExtension, m_useRemark, m_useSizeLower, m_useSizeUpper, m_useTimeUpper,
+        m_useTimeLower, m_useContent;
 };
 
 } // namespace tessary

@@ -36,7 +36,10 @@ void* PoolAlloc(std::size_t size)
     return p;
 }
 
-void PoolFree(void* block, std::size_t) noexcept { std::free(block); }
+void PoolFree(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 #else
 

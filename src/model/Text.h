@@ -29,7 +29,11 @@ public:
     CText(std::string_view bytes) { Assign(bytes.data(), bytes.size()); }
     CText(const char* bytes, std::size_t length) { Assign(bytes, length); }
     CText(const CText& other) { Assign(other.data(), other.size()); }
-    CText(CText&& other) noexcept : m_bits(other.m_bits) { other.m_bits = 0; }
+    CText(CText&& other) noexcept
+        : m_bits(other.m_bits)
+    {
+        other.m_bits = 0;
+    }
     ~CText() { Release(); }
 
     CText& operator=(const CText& other);
@@ -45,8 +49,7 @@ public:
     void Assign(const char* bytes, std::size_t length);
     // Takes over `length` bytes written by `fill` into a fresh buffer, without
     // an intermediate copy; used by the archive reader and content extraction.
-    template <class Fill>
-    void AssignWith(std::size_t length, Fill&& fill)
+    template <class Fill> void AssignWith(std::size_t length, Fill&& fill)
     {
         char* p = Prepare(length);
         fill(p);
@@ -76,7 +79,7 @@ public:
             return "";
         return reinterpret_cast<const char*>(m_bits) + sizeof(std::uint32_t);
     }
-    std::string_view view() const noexcept { return {data(), size()}; }
+    std::string_view view() const noexcept { return { data(), size() }; }
     operator std::string_view() const noexcept { return view(); }
     std::string str() const { return std::string(view()); }
 

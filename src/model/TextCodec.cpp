@@ -76,7 +76,8 @@ std::size_t Utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp) noex
 // One iconv descriptor per direction and thread, opened on first use.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from))
+    Converter(const char* to, const char* from)
+        : m_cd(iconv_open(to, from))
     {
         if (m_cd == reinterpret_cast<iconv_t>(-1))
             throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
@@ -218,7 +219,8 @@ std::string Utf16ToGb(std::u16string_view utf16)
     utf8.reserve(utf16.size() * 3);
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         char32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00
+            && utf16[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {

@@ -28,7 +28,10 @@ std::string GbToUtf8(std::string_view gb);
 std::string GbToDisk(std::string_view gb);
 
 // Disk bytes -> GB18030 (the same as Utf8ToGb; named for the call sites).
-inline std::string DiskToGb(std::string_view disk) { return Utf8ToGb(disk); }
+inline std::string DiskToGb(std::string_view disk)
+{
+    return Utf8ToGb(disk);
+}
 
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes) noexcept;

@@ -123,8 +123,7 @@ void CMainFrame::SetCommandManager(std::unique_ptr<ICommandTarget> manager)
 
 std::vector<ICommandTarget*> CMainFrame::Route()
 {
-    return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, this,
-        m_appTarget };
+    return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, this, m_appTarget };
 }
 
 void CMainFrame::CreateClient()

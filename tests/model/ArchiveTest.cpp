@@ -25,10 +25,14 @@ const std::string kNewCategory = "\xD0\xC2\xBD\xA8\xB7\xD6\xC0\xE0"; // 新建�
 // holding one custom data item a.txt in C:\docs.
 std::string WorkedExampleBytes()
 {
-    return Bytes({0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00}) + "CCustomCategory" + "\x08" + kNewCategory +
-           Bytes({0x00, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0C, 0x00}) + "CCustomDatum" +
-           Bytes({0x01, 'a', 0x00, 0x00, 0x03, 't', 'x', 't', 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40}) +
-           "\x07" "C:\\docs" + Bytes({0x01, 0x80, 0x08}) + kNewCategory + Bytes({0x00, 0x00, 0x00, 0x00, 0x00});
+    return Bytes({ 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00 }) + "CCustomCategory" + "\x08"
+        + kNewCategory + Bytes({ 0x00, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0C, 0x00 })
+        + "CCustomDatum"
+        + Bytes(
+            { 0x01, 'a', 0x00, 0x00, 0x03, 't', 'x', 't', 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40 })
+        + "\x07"
+          "C:\\docs"
+        + Bytes({ 0x01, 0x80, 0x08 }) + kNewCategory + Bytes({ 0x00, 0x00, 0x00, 0x00, 0x00 });
 }
 
 RootList WorkedExampleLibrary()
@@ -55,8 +59,8 @@ ArchiveFault FaultOf(const std::string& bytes)
 // announced by a new-class tag with the given schema.
 std::string OneRootWith(std::string_view rootClass, std::uint16_t schema = 1)
 {
-    return Bytes({0x01, 0x00, 0xFF, 0xFF, schema & 0xFF, schema >> 8, int(rootClass.size()), 0x00}) +
-           std::string(rootClass) + Bytes({0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    return Bytes({ 0x01, 0x00, 0xFF, 0xFF, schema & 0xFF, schema >> 8, int(rootClass.size()), 0x00 })
+        + std::string(rootClass) + Bytes({ 0x00, 0x00, 0x00, 0x00, 0x00, 0x00 });
 }
 
 } // namespace
@@ -75,8 +79,8 @@ TEST(Archive, WritesTheWorkedExampleByteForByteAndReadsItBack)
 
 TEST(Archive, EmptyLibraryIsTwoZeroBytesAndTrailingBytesAreIgnored)
 {
-    EXPECT_EQ(Write(RootList{}), Bytes({0, 0}));
-    EXPECT_TRUE(ReadLibrary(Bytes({0, 0})).empty());
+    EXPECT_EQ(Write(RootList {}), Bytes({ 0, 0 }));
+    EXPECT_TRUE(ReadLibrary(Bytes({ 0, 0 })).empty());
     EXPECT_EQ(ReadLibrary(WorkedExampleBytes() + "garbage after the last root").size(), 2u);
 }
 
@@ -87,14 +91,14 @@ TEST(Archive, TextLengthPrefixesSwitchFormAtTheirBoundaries)
         std::string prefix;
     };
     const Case cases[] = {
-        {0, Bytes({0x00})},
-        {7, Bytes({0x07})},
-        {254, Bytes({0xFE})},
-        {255, Bytes({0xFF, 0xFF, 0x00})},
-        {65533, Bytes({0xFF, 0xFD, 0xFF})},
-        {65534, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00})},
-        {65535, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00})},
-        {70000, Bytes({0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00})},
+        { 0, Bytes({ 0x00 }) },
+        { 7, Bytes({ 0x07 }) },
+        { 254, Bytes({ 0xFE }) },
+        { 255, Bytes({ 0xFF, 0xFF, 0x00 }) },
+        { 65533, Bytes({ 0xFF, 0xFD, 0xFF }) },
+        { 65534, Bytes({ 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00 }) },
+        { 65535, Bytes({ 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00 }) },
+        { 70000, Bytes({ 0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00 }) },
     };
     for (const Case& c : cases) {
         RootList lib;
@@ -111,14 +115,15 @@ TEST(Archive, TextLengthPrefixesSwitchFormAtTheirBoundaries)
 
 TEST(Archive, ListCountsSwitchToTheDwordFormAt65535)
 {
-    for (std::size_t n : {65534u, 65535u}) {
+    for (std::size_t n : { 65534u, 65535u }) {
         RootList lib;
         lib.emplace_back(new CCustomCategory);
         for (std::size_t i = 0; i < n; ++i)
             lib[0]->AddDatum(new CFileDatum("f"));
         std::string bytes = Write(lib);
         // count (2) + tag (21) + name (1) + remark (1) + empty sub-category count (2)
-        std::string expected = n == 65534 ? Bytes({0xFE, 0xFF}) : Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00});
+        std::string expected
+            = n == 65534 ? Bytes({ 0xFE, 0xFF }) : Bytes({ 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00 });
         EXPECT_EQ(bytes.substr(27, expected.size()), expected);
         RootList back = ReadLibrary(bytes);
         EXPECT_EQ(back[0]->GetDatumList().size(), n);
@@ -140,11 +145,21 @@ TEST(Archive, RandomLibrariesOfEveryKindRoundTripExactly)
         for (int r = 0; r < 3; ++r) {
             CCategory* root = nullptr;
             switch (rng() % 5) {
-            case 0: root = new CCustomCategory(text(20)); break;
-            case 1: root = new CCDRomCategory(text(10), text(10)); break;
-            case 2: root = new CDriverCategory(text(10), text(10)); break;
-            case 3: root = new CRootFolderCategory(text(10), text(300)); break;
-            default: root = new CCategory; break;
+            case 0:
+                root = new CCustomCategory(text(20));
+                break;
+            case 1:
+                root = new CCDRomCategory(text(10), text(10));
+                break;
+            case 2:
+                root = new CDriverCategory(text(10), text(10));
+                break;
+            case 3:
+                root = new CRootFolderCategory(text(10), text(300));
+                break;
+            default:
+                root = new CCategory;
+                break;
             }
             lib.emplace_back(root);
             all.push_back(root);
@@ -153,7 +168,8 @@ TEST(Archive, RandomLibrariesOfEveryKindRoundTripExactly)
             CCategory* at = all[rng() % all.size()];
             switch (rng() % 6) {
             case 0: {
-                auto* c = static_cast<CCategory*>(CreateEntry(rng() % 2 ? ClassId::FolderCategory : ClassId::CustomCategory));
+                auto* c = static_cast<CCategory*>(
+                    CreateEntry(rng() % 2 ? ClassId::FolderCategory : ClassId::CustomCategory));
                 c->m_strName = text(30);
                 c->m_strRemark = text(rng() % 10 ? 0 : 400);
                 at->AddSubCategory(c);
@@ -171,7 +187,8 @@ TEST(Archive, RandomLibrariesOfEveryKindRoundTripExactly)
                 d->m_strName = text(30);
                 d->m_strExtension = text(5);
                 d->m_dwSize = rng() % 3 ? rng() : 0xFFFFFFFFu;
-                d->m_timeModified = rng() % 2 ? -static_cast<Time32>(rng() % 100000) : static_cast<Time32>(rng());
+                d->m_timeModified
+                    = rng() % 2 ? -static_cast<Time32>(rng() % 100000) : static_cast<Time32>(rng());
                 at->AddDatum(d);
                 break;
             }
@@ -188,7 +205,7 @@ TEST(Archive, LongTextsAndBinaryContentSurvive)
 {
     RootList lib;
     lib.emplace_back(new CCustomCategory("c"));
-    for (std::size_t n : {254u, 255u, 65534u, 65535u, 70000u}) {
+    for (std::size_t n : { 254u, 255u, 65534u, 65535u, 70000u }) {
         auto* d = MakeCustomDatum(std::string(n, 'n'), "bin", std::string(n, 'f'));
         std::string content(n, '\0');
         for (std::size_t i = 0; i < n; i += 3)
@@ -214,7 +231,7 @@ TEST(Archive, ClassesFirstMetAfter32767ObjectsUseTheDwordTag)
 
     std::string bytes = Write(lib);
     // The second custom datum refers back to its class with 7F FF + DWORD.
-    EXPECT_NE(bytes.find(Bytes({0xFF, 0x7F})), std::string::npos);
+    EXPECT_NE(bytes.find(Bytes({ 0xFF, 0x7F })), std::string::npos);
     RootList back = ReadLibrary(bytes);
     EXPECT_EQ(Describe(back), Describe(lib));
     EXPECT_EQ(Write(back), bytes);
@@ -230,13 +247,15 @@ TEST(Archive, EveryTruncationFailsAsEndOfFile)
 TEST(Archive, HugeCountsInTinyFilesFailAtOnce)
 {
     // 4 billion roots announced by a 10-byte file: must not reserve anything.
-    EXPECT_EQ(FaultOf(Bytes({0xFF, 0xFF, 0x00, 0x00, 0x00, 0xF0, 0xFF, 0xFF, 0x01, 0x00})), ArchiveFault::EndOfFile);
+    EXPECT_EQ(FaultOf(Bytes({ 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xF0, 0xFF, 0xFF, 0x01, 0x00 })),
+        ArchiveFault::EndOfFile);
     // A text claiming 4 GiB - 2 bytes.
-    std::string text = OneRootWith("CCustomCategory").substr(0, 23) + Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF});
+    std::string text
+        = OneRootWith("CCustomCategory").substr(0, 23) + Bytes({ 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF });
     EXPECT_EQ(FaultOf(text), ArchiveFault::EndOfFile);
     // The 64-bit length form.
-    std::string q = OneRootWith("CCustomCategory").substr(0, 23) +
-                    Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0});
+    std::string q = OneRootWith("CCustomCategory").substr(0, 23)
+        + Bytes({ 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0 });
     EXPECT_EQ(FaultOf(q), ArchiveFault::EndOfFile);
 }
 
@@ -249,14 +268,15 @@ TEST(Archive, ClassFaultsAreReportedByKind)
     EXPECT_NO_THROW(ReadLibrary(OneRootWith("CCustomCategory")));
 
     // Class reference to index 5 before any class exists, and to an object's index.
-    EXPECT_EQ(FaultOf(Bytes({0x01, 0x00, 0x05, 0x80})), ArchiveFault::BadIndex);
+    EXPECT_EQ(FaultOf(Bytes({ 0x01, 0x00, 0x05, 0x80 })), ArchiveFault::BadIndex);
     std::string twoRoots = WorkedExampleBytes();
     twoRoots[twoRoots.size() - 16] = 0x02; // 80 01 -> 80 02: object 2 is the first root, not a class
     EXPECT_EQ(FaultOf(twoRoots), ArchiveFault::BadIndex);
-    EXPECT_EQ(FaultOf(Bytes({0x01, 0x00, 0x00, 0x00})), ArchiveFault::NullTag);
-    EXPECT_EQ(FaultOf(Bytes({0x01, 0x00, 0x01, 0x00})), ArchiveFault::ObjectReference);
-    EXPECT_EQ(FaultOf(Bytes({0x01, 0x00, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x00})), ArchiveFault::ObjectReference);
-    EXPECT_EQ(FaultOf(Bytes({0x01, 0x00, 0xFF, 0x7F, 0x09, 0x00, 0x00, 0x80})), ArchiveFault::BadIndex);
+    EXPECT_EQ(FaultOf(Bytes({ 0x01, 0x00, 0x00, 0x00 })), ArchiveFault::NullTag);
+    EXPECT_EQ(FaultOf(Bytes({ 0x01, 0x00, 0x01, 0x00 })), ArchiveFault::ObjectReference);
+    EXPECT_EQ(
+        FaultOf(Bytes({ 0x01, 0x00, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x00 })), ArchiveFault::ObjectReference);
+    EXPECT_EQ(FaultOf(Bytes({ 0x01, 0x00, 0xFF, 0x7F, 0x09, 0x00, 0x00, 0x80 })), ArchiveFault::BadIndex);
 }
 
 TEST(Archive, EntriesOfTheWrongKindForTheirListAreRefused)
@@ -265,13 +285,13 @@ TEST(Archive, EntriesOfTheWrongKindForTheirListAreRefused)
     EXPECT_EQ(FaultOf(OneRootWith("CItem")), ArchiveFault::WrongKind);
 
     // A category inside a data-item list.
-    std::string bytes = Bytes({0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00}) + "CCustomCategory" +
-                        Bytes({0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x80, 0, 0, 0, 0, 0, 0});
+    std::string bytes = Bytes({ 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00 }) + "CCustomCategory"
+        + Bytes({ 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x80, 0, 0, 0, 0, 0, 0 });
     EXPECT_EQ(FaultOf(bytes), ArchiveFault::WrongKind);
     // A data item inside a sub-category list.
-    bytes = Bytes({0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00}) + "CCustomCategory" +
-            Bytes({0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00}) + "CFileDatum" +
-            Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    bytes = Bytes({ 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00 }) + "CCustomCategory"
+        + Bytes({ 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00 }) + "CFileDatum"
+        + Bytes({ 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 });
     EXPECT_EQ(FaultOf(bytes), ArchiveFault::WrongKind);
 }
 
@@ -290,8 +310,8 @@ TEST(Archive, ErrorsNameTheFaultAndItsOffset)
 TEST(Archive, AcceptsTheWideTextFormOnReading)
 {
     // Root name in UTF-16: FF FE FF, length 2 characters, then 分类 as UTF-16LE.
-    std::string bytes = Bytes({0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00}) + "CCustomCategory" +
-                        Bytes({0xFF, 0xFE, 0xFF, 0x02, 0x06, 0x52, 0x7B, 0x7C, 0x00, 0x00, 0x00, 0x00, 0x00});
+    std::string bytes = Bytes({ 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00 }) + "CCustomCategory"
+        + Bytes({ 0xFF, 0xFE, 0xFF, 0x02, 0x06, 0x52, 0x7B, 0x7C, 0x00, 0x00, 0x00, 0x00, 0x00 });
     RootList lib = ReadLibrary(bytes);
     EXPECT_EQ(lib[0]->m_strName.view(), "\xB7\xD6\xC0\xE0");
     // It is never written: the category comes back in the byte form.
@@ -300,8 +320,8 @@ TEST(Archive, AcceptsTheWideTextFormOnReading)
 
 TEST(Archive, AFolderCategoryInTheRootListLoads)
 {
-    std::string bytes = Bytes({0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00}) + "CFolderCategory" +
-                        Bytes({0x03, 's', 'u', 'b', 0x00, 0x00, 0x00, 0x00, 0x00});
+    std::string bytes = Bytes({ 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0F, 0x00 }) + "CFolderCategory"
+        + Bytes({ 0x03, 's', 'u', 'b', 0x00, 0x00, 0x00, 0x00, 0x00 });
     RootList lib = ReadLibrary(bytes);
     ASSERT_EQ(lib.size(), 1u);
     EXPECT_EQ(lib[0]->GetPath(), std::string(1, kPathSep) + "sub");

@@ -35,8 +35,8 @@ TEST(Codec, NamesThatAreNotUtf8LeadBackToTheSameBytes)
     EXPECT_EQ(GbToDisk(Utf8ToGb(tricky)), tricky);
 
     // Overlong forms and surrogates are not UTF-8 and are escaped byte by byte.
-    for (std::string bad : {std::string("\xC0\xAF"), std::string("\xED\xA0\x80"), std::string("\xF4\x90\x80\x80"),
-                            std::string("\xE4\xB8")}) {
+    for (std::string bad : { std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
+             std::string("\xF4\x90\x80\x80"), std::string("\xE4\xB8") }) {
         EXPECT_FALSE(IsValidUtf8(bad));
         EXPECT_EQ(GbToDisk(Utf8ToGb(bad)), bad);
     }
@@ -60,7 +60,10 @@ TEST(Codec, InvalidLibraryBytesBecomeReplacementCharacters)
 {
     // 0x81 alone at the end is a cut double-byte character.
     EXPECT_EQ(GbToUtf8("ab\x81"), "ab\xEF\xBF\xBD");
-    EXPECT_EQ(GbToUtf8("\xFF" "a"), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(GbToUtf8("\xFF"
+                       "a"),
+        "\xEF\xBF\xBD"
+        "a");
 }
 
 TEST(Codec, WideTextConvertsToGb)

@@ -1,5 +1,5 @@
-#include "Category.h"
 #include "Content.h"
+#include "Category.h"
 #include "Datum.h"
 #include "Document.h"
 #include "FileSystem.h"
@@ -25,7 +25,10 @@ std::string Bytes(std::size_t n)
     return s;
 }
 
-CCustomDatum ItemFor(const std::string& diskPath) { return CCustomDatum(DiskToGb(diskPath)); }
+CCustomDatum ItemFor(const std::string& diskPath)
+{
+    return CCustomDatum(DiskToGb(diskPath));
+}
 
 // Records the sizes reads return; can fail the n-th read.
 class ReadSpyFs : public PosixFileSystem {
@@ -54,7 +57,7 @@ TEST(ContentTest, ExtractionCopiesExactBytesInBlocksAndReplaces)
         ReadSpyFs fs;
         ScopedFileSystem use(fs);
         ExtractContent(item);
-        EXPECT_EQ(fs.reads, (std::vector<ssize_t>{4096, 4096, 1808, 0}));
+        EXPECT_EQ(fs.reads, (std::vector<ssize_t> { 4096, 4096, 1808, 0 }));
     }
     EXPECT_EQ(item.m_strContent.view(), Bytes(10000));
 
@@ -95,12 +98,12 @@ TEST(ContentTest, FilesThatCannotBeReadLeaveTheContentAndSayWhy)
         FileErrorCause cause;
     };
     const Case cases[] = {
-        {t.Path("missing.txt"), FileErrorCause::NotFound},
-        {t.Path("folder"), FileErrorCause::NotRegularFile},
-        {t.Path("pipe"), FileErrorCause::NotRegularFile}, // must not wait for a writer
-        {"/dev/zero", FileErrorCause::NotRegularFile},    // must not read forever
-        {t.Path("huge"), FileErrorCause::TooLarge},
-        {t.Path("missing/x.txt"), FileErrorCause::NotFound},
+        { t.Path("missing.txt"), FileErrorCause::NotFound },
+        { t.Path("folder"), FileErrorCause::NotRegularFile },
+        { t.Path("pipe"), FileErrorCause::NotRegularFile }, // must not wait for a writer
+        { "/dev/zero", FileErrorCause::NotRegularFile }, // must not read forever
+        { t.Path("huge"), FileErrorCause::TooLarge },
+        { t.Path("missing/x.txt"), FileErrorCause::NotFound },
     };
     for (const Case& c : cases) {
         CCustomDatum item = ItemFor(c.path);
@@ -165,9 +168,13 @@ TEST(ContentTest, DocumentIsMarkedAsSoonAsAnyContentChanged)
 TEST(ContentTest, HtmlViewerOnlyForWholeHtmlExtensionsInAnyCase)
 {
     const std::pair<const char*, ContentViewer> cases[] = {
-        {"htm", ContentViewer::Html},   {"HTML", ContentViewer::Html}, {"sHtMl", ContentViewer::Html},
-        {"htmlx", ContentViewer::Text}, {"en.html", ContentViewer::Text}, {"", ContentViewer::Text},
-        {"txt", ContentViewer::Text},
+        { "htm", ContentViewer::Html },
+        { "HTML", ContentViewer::Html },
+        { "sHtMl", ContentViewer::Html },
+        { "htmlx", ContentViewer::Text },
+        { "en.html", ContentViewer::Text },
+        { "", ContentViewer::Text },
+        { "txt", ContentViewer::Text },
     };
     for (const auto& [ext, viewer] : cases) {
         CFileDatum d;

@@ -1,6 +1,6 @@
+#include "Document.h"
 #include "Content.h"
 #include "Datum.h"
-#include "Document.h"
 #include "FileSystem.h"
 #include "LibraryBuilders.h"
 #include "TempTree.h"
@@ -141,7 +141,7 @@ TEST(DocumentTest, SaveThenOpenRestoresTheLibrary)
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetTitle(), "lib.dli");
     EXPECT_EQ(doc.GetPathName(), t.Path("lib.dli"));
-    EXPECT_EQ(FilesIn(t.Root()), std::vector<std::string>{"lib.dli"}); // no temporary file left
+    EXPECT_EQ(FilesIn(t.Root()), std::vector<std::string> { "lib.dli" }); // no temporary file left
 
     CTessaryDoc other;
     other.SetModifiedFlag(true);
@@ -230,7 +230,7 @@ TEST(DocumentTest, ExportThenImportReproducesTheCategory)
     CCategory* imported = shelf->GetSubCategoryList()[1];
     EXPECT_EQ(imported->GetParent(), shelf);
     shelf->DetachSubCategory(imported); // compared as a root, like the exported one
-    EXPECT_EQ(Describe({imported}), Describe({books}));
+    EXPECT_EQ(Describe({ imported }), Describe({ books }));
     shelf->AddSubCategory(imported);
 
     // A library with several roots appends them in file order.
@@ -322,11 +322,11 @@ TEST(DocumentTest, FailedSaveKeepsTheOldFileAndTheMark)
         FileErrorCause cause;
     };
     const Case cases[] = {
-        {Step::Create, FileErrorCause::AccessDenied},
-        {Step::WriteAfter, FileErrorCause::DiskFull},
-        {Step::Fsync, FileErrorCause::HardIO},
-        {Step::Close, FileErrorCause::DiskFull},
-        {Step::Rename, FileErrorCause::Generic},
+        { Step::Create, FileErrorCause::AccessDenied },
+        { Step::WriteAfter, FileErrorCause::DiskFull },
+        { Step::Fsync, FileErrorCause::HardIO },
+        { Step::Close, FileErrorCause::DiskFull },
+        { Step::Rename, FileErrorCause::Generic },
     };
     for (const Case& c : cases) {
         TempTree t;
@@ -349,7 +349,7 @@ TEST(DocumentTest, FailedSaveKeepsTheOldFileAndTheMark)
             EXPECT_EQ(e.Path(), t.Path("lib.dli"));
         }
         EXPECT_EQ(t.Read("lib.dli"), old) << int(c.step);
-        EXPECT_EQ(FilesIn(t.Root()), std::vector<std::string>{"lib.dli"}) << int(c.step);
+        EXPECT_EQ(FilesIn(t.Root()), std::vector<std::string> { "lib.dli" }) << int(c.step);
         EXPECT_TRUE(doc.IsModified());
         EXPECT_EQ(doc.GetTitle(), "lib.dli *");
     }

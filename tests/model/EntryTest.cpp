@@ -80,21 +80,21 @@ TEST(Entries, PathsFollowTheTopCategoryWhenItsPathIsEdited)
     auto* doc = new CFileDatum("report.doc");
     sub->AddDatum(doc);
 
-    EXPECT_EQ(doc->GetPath(), P({"/media/cdrom", "sub", "report.doc"}));
-    EXPECT_EQ(doc->GetFolderPath(), P({"/media/cdrom", "sub"}));
+    EXPECT_EQ(doc->GetPath(), P({ "/media/cdrom", "sub", "report.doc" }));
+    EXPECT_EQ(doc->GetFolderPath(), P({ "/media/cdrom", "sub" }));
     EXPECT_EQ(sub->GetFolderPath(), sub->GetPath());
 
     cd.m_strPath = "/media/other";
-    EXPECT_EQ(doc->GetPath(), P({"/media/other", "sub", "report.doc"}));
+    EXPECT_EQ(doc->GetPath(), P({ "/media/other", "sub", "report.doc" }));
 }
 
 TEST(Entries, CustomDataItemsKeepTheirOwnFolder)
 {
-    CCustomDatum d(P({"/home/docs", "a.b.txt"}));
+    CCustomDatum d(P({ "/home/docs", "a.b.txt" }));
     EXPECT_EQ(d.m_strFolder.view(), "/home/docs");
     EXPECT_EQ(d.m_strName.view(), "a.b");
     EXPECT_EQ(d.m_strExtension.view(), "txt");
-    EXPECT_EQ(d.GetPath(), P({"/home/docs", "a.b.txt"}));
+    EXPECT_EQ(d.GetPath(), P({ "/home/docs", "a.b.txt" }));
     EXPECT_EQ(d.GetFolderPath(), "/home/docs");
 
     CCustomDatum notes("notes");
@@ -113,14 +113,10 @@ TEST(Entries, CustomDataItemsKeepTheirOwnFolder)
 
 TEST(Entries, ViewerIsChosenFromTheLowerCasedExtension)
 {
-    for (auto [ext, viewer] : std::initializer_list<std::pair<const char*, ContentViewer>>{
-             {"HTML", ContentViewer::Html},
-             {"htm", ContentViewer::Html},
-             {"sHtMl", ContentViewer::Html},
-             {"htmlx", ContentViewer::Text},
-             {"ht", ContentViewer::Text},
-             {"", ContentViewer::Text},
-             {"txt", ContentViewer::Text}}) {
+    for (auto [ext, viewer] : std::initializer_list<std::pair<const char*, ContentViewer>> {
+             { "HTML", ContentViewer::Html }, { "htm", ContentViewer::Html },
+             { "sHtMl", ContentViewer::Html }, { "htmlx", ContentViewer::Text },
+             { "ht", ContentViewer::Text }, { "", ContentViewer::Text }, { "txt", ContentViewer::Text } }) {
         CFileDatum d("x");
         d.m_strExtension = ext;
         EXPECT_EQ(ContentViewerFor(d), viewer) << ext;
@@ -150,19 +146,21 @@ TEST(Entries, TypeTextsAndPermissionsByKind)
     EXPECT_EQ(item.GetTypeText(), "Item");
 
     // Only the user's own category takes entries, drops and imports.
-    for (const CCategory* c : {static_cast<const CCategory*>(&cd), static_cast<const CCategory*>(&drive),
-                               static_cast<const CCategory*>(&root), static_cast<const CCategory*>(&folder),
-                               static_cast<const CCategory*>(&plain)}) {
+    for (const CCategory* c : { static_cast<const CCategory*>(&cd), static_cast<const CCategory*>(&drive),
+             static_cast<const CCategory*>(&root), static_cast<const CCategory*>(&folder),
+             static_cast<const CCategory*>(&plain) }) {
         EXPECT_FALSE(c->CanAddDatum());
         EXPECT_FALSE(c->CanAddSubCategory());
         EXPECT_FALSE(c->CanImportInto());
         EXPECT_FALSE(c->CanAcceptDrop());
     }
-    EXPECT_TRUE(custom.CanAddDatum() && custom.CanAddSubCategory() && custom.CanImportInto() && custom.CanAcceptDrop());
+    EXPECT_TRUE(custom.CanAddDatum() && custom.CanAddSubCategory() && custom.CanImportInto()
+        && custom.CanAcceptDrop());
     EXPECT_FALSE(folder.CanDrag());
     EXPECT_FALSE(folder.CanExport());
     EXPECT_TRUE(cd.CanExport() && plain.CanExport());
-    EXPECT_TRUE(cd.HasEditDialog() && drive.HasEditDialog() && root.HasEditDialog() && customDatum.HasEditDialog());
+    EXPECT_TRUE(
+        cd.HasEditDialog() && drive.HasEditDialog() && root.HasEditDialog() && customDatum.HasEditDialog());
     EXPECT_FALSE(custom.HasEditDialog() || folder.HasEditDialog() || file.HasEditDialog());
     EXPECT_TRUE(file.IsDatum() && customDatum.IsDatum());
     EXPECT_FALSE(custom.IsDatum() || item.IsDatum());
@@ -204,7 +202,7 @@ TEST(Entries, CategorySizeWrapsModulo2To32)
     CCustomCategory c("c");
     auto* sub = new CCustomCategory("s");
     c.AddSubCategory(sub);
-    for (CCategory* at : {static_cast<CCategory*>(&c), static_cast<CCategory*>(sub)}) {
+    for (CCategory* at : { static_cast<CCategory*>(&c), static_cast<CCategory*>(sub) }) {
         auto* d = new CFileDatum("big");
         d->m_dwSize = 3000000000u;
         at->AddDatum(d);
@@ -246,7 +244,7 @@ TEST(Entries, NewDataItemsGoFirstAndNewSubCategoriesLast)
 
 TEST(EntryList, BothEndsNeighboursAndRemovalKeepOrder)
 {
-    int v[6] = {0, 1, 2, 3, 4, 5};
+    int v[6] = { 0, 1, 2, 3, 4, 5 };
     EntryList<int> list;
     list.PushBack(&v[2]);
     list.PushFront(&v[1]);
@@ -257,7 +255,7 @@ TEST(EntryList, BothEndsNeighboursAndRemovalKeepOrder)
     std::vector<int> got;
     for (int* p : list)
         got.push_back(*p);
-    EXPECT_EQ(got, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(got, (std::vector<int> { 0, 1, 2, 3, 4, 5 }));
     list.Swap(0, 1);
     EXPECT_EQ(*list[0], 1);
     EXPECT_EQ(list.IndexOf(&v[5]), 5u);

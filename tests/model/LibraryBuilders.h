@@ -12,8 +12,8 @@
 
 namespace tessary::testing {
 
-inline CCustomDatum* MakeCustomDatum(std::string_view name, std::string_view ext, std::string_view folder,
-                                     Size32 size = 0, Time32 time = 0)
+inline CCustomDatum* MakeCustomDatum(
+    std::string_view name, std::string_view ext, std::string_view folder, Size32 size = 0, Time32 time = 0)
 {
     auto* d = new CCustomDatum;
     d->m_strName = name;
@@ -39,11 +39,17 @@ inline std::string Write(const std::vector<const CCategory*>& roots)
     return out;
 }
 
-inline std::string Write(const RootList& roots) { return Write(View(roots)); }
+inline std::string Write(const RootList& roots)
+{
+    return Write(View(roots));
+}
 
 // Every entry with its kind, fields and position, one line each, in list
 // order; parent links that do not match the list an entry is in are marked.
 std::string Describe(const std::vector<const CCategory*>& roots);
-inline std::string Describe(const RootList& roots) { return Describe(View(roots)); }
+inline std::string Describe(const RootList& roots)
+{
+    return Describe(View(roots));
+}
 
 } // namespace tessary::testing

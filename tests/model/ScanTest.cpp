@@ -56,9 +56,9 @@ std::unique_ptr<CRootFolderCategory> Scan(const std::string& diskPath)
 TEST(ScanTest, SubFoldersKeepListingOrderAndFilesComeInReverse)
 {
     TempTree t;
-    for (const char* f : {"a.txt", "b.txt", "c.txt", "d.txt"})
+    for (const char* f : { "a.txt", "b.txt", "c.txt", "d.txt" })
         t.File(f, "x");
-    for (const char* s : {"s1", "s2", "s3"})
+    for (const char* s : { "s1", "s2", "s3" })
         t.Folder(s);
     t.File("s2/inner.txt", "12345");
 
@@ -193,7 +193,7 @@ TEST(ScanTest, MissingOrEmptyOrNonFolderPathsGiveEmptyCategories)
     TempTree t;
     t.Folder("empty");
     t.File("plain.txt", "x");
-    for (const std::string& p : {t.Path("empty"), t.Path("nowhere"), t.Path("plain.txt"), std::string()}) {
+    for (const std::string& p : { t.Path("empty"), t.Path("nowhere"), t.Path("plain.txt"), std::string() }) {
         std::unique_ptr<CCDRomCategory> c(CreateCDRomCategory("cd", p));
         EXPECT_EQ(c->GetSubCategoryList().size(), 0u) << p;
         EXPECT_EQ(c->GetDatumList().size(), 0u) << p;
@@ -234,7 +234,7 @@ public:
 TEST(ScanTest, UnreadableFoldersAndOtherFileSystemsStayEmpty)
 {
     TempTree t;
-    for (const char* f : {"locked", "mnt", "open"}) {
+    for (const char* f : { "locked", "mnt", "open" }) {
         t.Folder(f);
         t.File(std::string(f) + "/inside.txt");
     }

@@ -28,8 +28,8 @@ std::size_t ReferenceCharLength(const std::string& s, std::size_t i)
     auto u = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     if (u(i) < 0x81 || u(i) == 0xFF || i + 1 >= s.size())
         return 1;
-    if (i + 3 < s.size() && u(i + 1) >= 0x30 && u(i + 1) <= 0x39 && u(i + 2) >= 0x81 && u(i + 2) <= 0xFE &&
-        u(i + 3) >= 0x30 && u(i + 3) <= 0x39)
+    if (i + 3 < s.size() && u(i + 1) >= 0x30 && u(i + 1) <= 0x39 && u(i + 2) >= 0x81 && u(i + 2) <= 0xFE
+        && u(i + 3) >= 0x30 && u(i + 3) <= 0x39)
         return 4;
     return 2;
 }
@@ -71,12 +71,12 @@ TEST(KeywordPattern, FoldsOnlyAsciiLettersAndHonoursCaseFlag)
     EXPECT_TRUE(Find("report", "Rep"));
     EXPECT_FALSE(Find("report", "Rep", true));
     EXPECT_TRUE(Find("REPORT", "port"));
-    EXPECT_TRUE(Find("a b c", " b "));   // blanks are ordinary characters
-    EXPECT_FALSE(Find("a b c", "a c"));  // no splitting of the keyword
-    EXPECT_FALSE(Find("file*", "f*e"));  // no wildcards
-    EXPECT_FALSE(Find("@", "`"));        // 0x40 and 0x60 differ only in the case bit but are not letters
+    EXPECT_TRUE(Find("a b c", " b ")); // blanks are ordinary characters
+    EXPECT_FALSE(Find("a b c", "a c")); // no splitting of the keyword
+    EXPECT_FALSE(Find("file*", "f*e")); // no wildcards
+    EXPECT_FALSE(Find("@", "`")); // 0x40 and 0x60 differ only in the case bit but are not letters
     EXPECT_FALSE(Find("[", "{"));
-    EXPECT_FALSE(Find("\xC1", "\xE1"));  // high bytes never fold
+    EXPECT_FALSE(Find("\xC1", "\xE1")); // high bytes never fold
     EXPECT_TRUE(Find("anything", ""));
 }
 
@@ -87,13 +87,25 @@ TEST(KeywordPattern, MatchNeverStartsInsideADoubleByteCharacter)
     EXPECT_FALSE(Find("\xB0\xA1\xB2\xA3", "\xA1\xB2"));
     EXPECT_TRUE(Find("x\xA1\xB2", "\xA1\xB2"));
     // A trail byte that looks like a letter: 'a' inside B0 61 is no match for "a"...
-    EXPECT_FALSE(Find("\xB0" "a", "a"));
-    EXPECT_FALSE(Find("\xB0" "A", "a"));
+    EXPECT_FALSE(Find("\xB0"
+                      "a",
+        "a"));
+    EXPECT_FALSE(Find("\xB0"
+                      "A",
+        "a"));
     // ...and it is not folded: B0 41 and B0 61 are different characters.
-    EXPECT_FALSE(Find("\xB0" "A", "\xB0" "a"));
-    EXPECT_TRUE(Find("\xB0" "A", "\xB0" "A"));
+    EXPECT_FALSE(Find("\xB0"
+                      "A",
+        "\xB0"
+        "a"));
+    EXPECT_TRUE(Find("\xB0"
+                     "A",
+        "\xB0"
+        "A"));
     // After the double-byte character the letters are single bytes again.
-    EXPECT_TRUE(Find("\xB0" "AB", "b"));
+    EXPECT_TRUE(Find("\xB0"
+                     "AB",
+        "b"));
 }
 
 TEST(KeywordPattern, FourByteCharactersCountAsOne)
@@ -118,8 +130,8 @@ TEST(KeywordPattern, AgreesWithTheSlowRuleOnRandomTexts)
 {
     // Small alphabet with letters, look-alike trail bytes, lead bytes and
     // digits, so that both fast paths (vector and tail) meet every situation.
-    const char alphabet[] = {'a', 'A', 'b', 'B', '0', '@', '\x81', '\xB0', '\xA1', '\x30', '\x39', '\xFE', '\xFF',
-                             'a', 'b', 'a', '\0'};
+    const char alphabet[] = { 'a', 'A', 'b', 'B', '0', '@', '\x81', '\xB0', '\xA1', '\x30', '\x39', '\xFE',
+        '\xFF', 'a', 'b', 'a', '\0' };
     std::mt19937 rng(1234);
     auto randomText = [&](std::size_t maxLen) {
         std::string s(rng() % (maxLen + 1), ' ');
@@ -153,7 +165,8 @@ TEST(KeywordPattern, FindsMatchesAcrossLongFields)
     EXPECT_EQ(CKeywordPattern("\xB0\xB0", true).Search("x" + even), 1u);
     EXPECT_EQ(CKeywordPattern("\xB0z", true).Search(odd + "z"), 5000u);
     EXPECT_EQ(CKeywordPattern("\xB0z", true).Search(even + "z"), CKeywordPattern::npos);
-    EXPECT_EQ(CKeywordPattern("\xB0Z", false).Search(odd + "z"), CKeywordPattern::npos); // a trail byte never folds
+    EXPECT_EQ(
+        CKeywordPattern("\xB0Z", false).Search(odd + "z"), CKeywordPattern::npos); // a trail byte never folds
 }
 
 TEST(SearchCriteria, StartsWithNothingSelectedInAndMode)
@@ -215,7 +228,8 @@ TEST(SearchCriteria, BoundsAreStrict)
 
 TEST(SearchCriteria, OrModeCombinesAnyTest)
 {
-    std::unique_ptr<CFileDatum> named(MakeFile("alpha", 1)), big(MakeFile("zzz", 5000)), neither(MakeFile("zzz", 1));
+    std::unique_ptr<CFileDatum> named(MakeFile("alpha", 1)), big(MakeFile("zzz", 5000)),
+        neither(MakeFile("zzz", 1));
     named->m_strRemark = "note";
     CSearchCriteria c;
     c.m_bOr = true;
@@ -229,7 +243,7 @@ TEST(SearchCriteria, OrModeCombinesAnyTest)
     // Only the remark set: AND and OR select the same items.
     CSearchCriteria r;
     r.m_strRemark = "not";
-    for (bool orMode : {false, true}) {
+    for (bool orMode : { false, true }) {
         r.m_bOr = orMode;
         EXPECT_EQ(named->Match(r, 0), named.get());
         EXPECT_EQ(big->Match(r, 0), nullptr);
@@ -272,9 +286,9 @@ TEST(CollectMatches, PutsResultsInFrontInReverseVisitingOrder)
     CSearchCriteria all;
     CDatum* earlier = MakeFile("earlier");
     std::unique_ptr<CDatum> keep(earlier);
-    std::vector<CDatum*> results{earlier};
+    std::vector<CDatum*> results { earlier };
     root.CollectMatches(all, results);
-    std::vector<CDatum*> expected{y, x, v, w, z, earlier};
+    std::vector<CDatum*> expected { y, x, v, w, z, earlier };
     EXPECT_EQ(results, expected);
 
     // The sub-category alone, and a filter that drops some items.
@@ -284,7 +298,7 @@ TEST(CollectMatches, PutsResultsInFrontInReverseVisitingOrder)
     some.m_strExtension = "q";
     std::vector<CDatum*> only;
     root.CollectMatches(some, only);
-    EXPECT_EQ(only, std::vector<CDatum*>{w});
+    EXPECT_EQ(only, std::vector<CDatum*> { w });
 
     // The first match of a category's subtree comes from its sub-categories first.
     EXPECT_EQ(root.Match(all, 0), z);
@@ -306,5 +320,5 @@ TEST(CollectMatches, EmptySubtreeAndDeepNestingAreSafe)
     auto* leaf = MakeFile("leaf");
     c->AddDatum(leaf);
     root.CollectMatches(CSearchCriteria(), results);
-    EXPECT_EQ(results, std::vector<CDatum*>{leaf});
+    EXPECT_EQ(results, std::vector<CDatum*> { leaf });
 }

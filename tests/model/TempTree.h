@@ -58,7 +58,7 @@ public:
     }
     void SetTime(const std::string& rel, long long seconds) const
     {
-        struct timespec ts[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+        struct timespec ts[2] = { { static_cast<time_t>(seconds), 0 }, { static_cast<time_t>(seconds), 0 } };
         ::utimensat(AT_FDCWD, Path(rel).c_str(), ts, AT_SYMLINK_NOFOLLOW);
     }
 

@@ -97,7 +97,7 @@ void Book(QPainter& p)
     roof.lineTo(15.5, 5.5);
     roof.closeSubpath();
     p.drawPath(roof);
-    const QColor spines[] = {kBlue, kGreen, QColor(190, 130, 30)};
+    const QColor spines[] = { kBlue, kGreen, QColor(190, 130, 30) };
     for (int i = 0; i < 3; ++i) {
         p.setBrush(spines[i]);
         p.drawRect(QRectF(2.5 + 4 * i, 6.5, 3, 8));
@@ -231,7 +231,7 @@ int main(int argc, char** argv)
         p.drawPath(funnel);
     });
 
-    for (int size : {16, 32, 48}) {
+    for (int size : { 16, 32, 48 }) {
         Save(QStringLiteral("tessary-%1.png").arg(size).toLatin1().constData(), size, Book);
         Save(QStringLiteral("library-%1.png").arg(size).toLatin1().constData(), size, [](QPainter& p) {
             Page(p, QRectF(1.5, 0.5, 13, 15));
