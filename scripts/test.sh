@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
+#   0. every C and C++ source formatted as .clang-format says;
 #   1. the release build with all suites (model, command line, GUI offscreen)
 #      and the benchmarks compiled, warnings as errors;
 #   2. the core and the command line under AddressSanitizer and
@@ -24,6 +25,9 @@ count_ctest() { # adds the counts of a ctest log to the totals
   failed=$((failed + bad))
 }
 status=0
+
+echo "== formatting"
+if scripts/check-format.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 echo "== release build and tests"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTESSARY_WERROR=ON \
