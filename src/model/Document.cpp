@@ -3,6 +3,8 @@
 #include "Content.h"
 #include "Datum.h"
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
@@ -43,6 +45,9 @@ bool CTessaryDoc::OnNewDocument()
 void CTessaryDoc::DeleteContents()
 {
     m_pCurrentCategory = nullptr;
+    if (!m_rootList.empty())
+        for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
+            listener->OnLibraryClearing();
     for (CCategory* root : m_rootList)
         delete root;
     m_rootList.Clear();
@@ -160,6 +165,30 @@ void CTessaryDoc::ClearContent(CDatum& datum)
 std::vector<const CCategory*> CTessaryDoc::GetRoots() const
 {
     return std::vector<const CCategory*>(m_rootList.begin(), m_rootList.end());
+}
+
+} // namespace tessary
+
+namespace tessary {
+
+void CTessaryDoc::AddRemovalListener(IEntryRemovalListener* listener)
+{
+    if (std::find(m_removalListeners.begin(), m_removalListeners.end(), listener) == m_removalListeners.end())
+        m_removalListeners.push_back(listener);
+}
+
+void CTessaryDoc::RemoveRemovalListener(IEntryRemovalListener* listener)
+{
+    std::erase(m_removalListeners, listener);
+}
+
+void CTessaryDoc::NotifyRemoving(std::span<const CItem* const> entries)
+{
+    if (entries.empty())
+        return;
+    // A copy: a listener may unregister itself while it is told.
+    for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
+        listener->OnEntriesRemoving(entries);
 }
 
 } // namespace tessary

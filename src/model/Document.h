@@ -4,11 +4,26 @@
 #include "DocumentBase.h"
 #include "DocumentFile.h"
 
+#include <span>
 #include <string>
+#include <vector>
 
 namespace tessary {
 
 class CDatum;
+
+// Told before entries leave the library for good, so that whoever keeps
+// pointers to them outside the tree (the output bar's result rows) lets go
+// before they dangle.
+class IEntryRemovalListener {
+public:
+    virtual ~IEntryRemovalListener() = default;
+    // `entries` are about to be destroyed, categories with their whole
+    // subtree. They are still intact during the call and may be walked.
+    virtual void OnEntriesRemoving(std::span<const CItem* const> entries) = 0;
+    // Every entry of the library is about to be destroyed (new, open, close).
+    virtual void OnLibraryClearing() = 0;
+};
 
 // The application's single document: the ordered list of root categories
 // (owned) and the current category (not owned).
@@ -23,7 +38,8 @@ public:
 
     // Empties the library, clears path and modified flag, title "未命名".
     bool OnNewDocument();
-    // Sets the current category to none and destroys every root.
+    // Sets the current category to none and destroys every root (telling
+    // the removal listeners first).
     void DeleteContents();
     // Opens `path`: on success the library holds the file's roots, the
     // title is the file's name and the document is unmodified. A zero-byte
@@ -77,7 +93,15 @@ public:
     // The roots in order, as the writer takes them.
     std::vector<const CCategory*> GetRoots() const;
 
+    // Listeners are not owned; a listener removes itself before it goes.
+    void AddRemovalListener(IEntryRemovalListener* listener);
+    void RemoveRemovalListener(IEntryRemovalListener* listener);
+    // Every operation that destroys entries of the library calls this first,
+    // with the entries (categories stand for their subtrees).
+    void NotifyRemoving(std::span<const CItem* const> entries);
+
 private:
+    std::vector<IEntryRemovalListener*> m_removalListeners;
     CategoryList m_rootList;
     CCategory* m_pCurrentCategory = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "Category.h"
 #include "Datum.h"
 #include "FileSystem.h"
+#include "Scan.h"
 #include "TextCodec.h"
 
 #include <cerrno>
@@ -44,12 +45,15 @@ struct Frame {
     CCategory* category; // owned by the frame until linked (except the top)
     long filled;
     long pos;
+    std::size_t pathLength; // length of the folder's path in m_path
 };
 
 class TreeScanner {
 public:
-    explicit TreeScanner(IFileSystem& fs)
+    TreeScanner(IFileSystem& fs, const ScanOptions& options, ScanReport& report)
         : m_fs(fs)
+        , m_options(options)
+        , m_report(report)
     {
     }
 
@@ -66,18 +70,27 @@ public:
         }
     }
 
-    void Run(CCategory& top, int rootFd)
+    void Run(CCategory& top, int rootFd, const std::string& rootPath)
     {
         struct stat st;
         if (m_fs.Fstat(rootFd, &st) != 0) {
             m_fs.Close(rootFd);
             return;
         }
+        m_report.opened = true;
         m_device = st.st_dev;
+        m_path = rootPath;
         m_stack.reserve(64);
-        m_stack.push_back({ rootFd, &top, 0, 0 });
-        while (!m_stack.empty())
+        m_stack.push_back({ rootFd, &top, 0, 0, m_path.size() });
+        EnterFolder();
+        while (!m_stack.empty()) {
+            if (m_options.progress && m_options.progress->Cancelled()) {
+                m_report.cancelled = true;
+                break;
+            }
             Step();
+        }
+        Flush();
     }
 
 private:
@@ -96,6 +109,8 @@ private:
         if (f.pos >= f.filled) {
             // An error while listing ends the folder with what was read so far.
             long n = m_fs.GetDents(f.fd, buf, kListingBuffer);
+            if (n < 0)
+                Skip(m_path, ScanSkip::Reason::Unreadable, errno);
             if (n <= 0) {
                 Finish();
                 return;
@@ -120,12 +135,15 @@ private:
             m_stack[m_stack.size() - 2].category->AddSubCategory(f.category);
         m_fs.Close(f.fd);
         m_stack.pop_back();
+        if (!m_stack.empty())
+            m_path.resize(m_stack.back().pathLength);
     }
 
     void Entry(Frame& f, std::string_view name, unsigned char type)
     {
         struct stat st;
         bool known = m_fs.StatAt(f.fd, name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        const int statErrno = known ? 0 : errno;
         if (!known) {
             // Gone since the listing: nothing to record.
             if (errno == ENOENT)
@@ -144,15 +162,29 @@ private:
             if (m_stack.size() == m_stack.capacity())
                 m_stack.reserve(m_stack.size() * 2); // `f` is invalid from here on
             Frame& frame = m_stack.back();
+            const std::size_t parentLength = m_path.size();
+            if (m_path != "/")
+                m_path += '/';
+            m_path += name;
             int fd = -1;
-            if (known && st.st_dev == m_device)
-                fd = m_fs.OpenAt(frame.fd, name.data(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (!known)
+                Skip(m_path, ScanSkip::Reason::Unreadable, statErrno);
+            else if (st.st_dev != m_device)
+                Skip(m_path, ScanSkip::Reason::OtherVolume, 0);
+            else if ((fd = m_fs.OpenAt(
+                          frame.fd, name.data(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+                < 0)
+                Skip(m_path, ScanSkip::Reason::Unreadable, errno);
+            Count();
             if (fd < 0) {
+                m_path.resize(parentLength);
                 frame.category->AddSubCategory(sub.get());
                 sub.release();
                 return;
             }
-            m_stack.push_back({ fd, sub.release(), 0, 0 }); // capacity reserved above: cannot throw
+            m_stack.push_back(
+                { fd, sub.release(), 0, 0, m_path.size() }); // capacity reserved above: cannot throw
+            EnterFolder();
             return;
         }
         // Files, links (their own size and time), fifos, sockets and devices:
@@ -166,6 +198,32 @@ private:
         datum->m_timeModified = ClampTime32(st.st_mtim.tv_sec);
         f.category->AddDatum(datum.get());
         datum.release();
+        Count();
+    }
+
+    void Count() noexcept
+    {
+        ++m_report.entries;
+        if (m_options.progress && ++m_unreported == 1024)
+            Flush();
+    }
+
+    void Flush() noexcept
+    {
+        if (m_options.progress)
+            m_options.progress->AddEntries(m_unreported);
+        m_unreported = 0;
+    }
+
+    void EnterFolder()
+    {
+        if (m_options.progress)
+            m_options.progress->SetCurrentFolder(m_path);
+    }
+
+    void Skip(const std::string& path, ScanSkip::Reason reason, int err)
+    {
+        m_report.skipped.push_back({ path, reason, err });
     }
 
     static void SetName(CText& text, std::string_view name)
@@ -177,6 +235,10 @@ private:
     }
 
     IFileSystem& m_fs;
+    const ScanOptions& m_options;
+    ScanReport& m_report;
+    std::uint64_t m_unreported = 0;
+    std::string m_path; // the folder on top of the stack
     dev_t m_device = 0;
     std::vector<Frame> m_stack;
     std::vector<std::unique_ptr<char[]>> m_buffers;
@@ -191,17 +253,27 @@ template <class Kind> Kind* CreateScanned(std::string_view name, const std::stri
 
 } // namespace
 
-void CCategory::ScanFolder(const std::string& path)
+ScanReport ScanFolderInto(CCategory& into, const std::string& diskPath, const ScanOptions& options)
 {
-    if (path.empty())
-        return;
+    ScanReport report;
+    if (diskPath.empty())
+        return report;
     IFileSystem& fs = FileSystem();
     // The folder itself may be reached through a link: the user chose it.
-    int fd = fs.Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = fs.Open(diskPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
-    TreeScanner scanner(fs);
-    scanner.Run(*this, fd);
+        return report;
+    TreeScanner scanner(fs, options, report);
+    std::string root = diskPath;
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    scanner.Run(into, fd, root);
+    return report;
+}
+
+void CCategory::ScanFolder(const std::string& path)
+{
+    ScanFolderInto(*this, path);
 }
 
 void CDatum::RefreshFileStatus()

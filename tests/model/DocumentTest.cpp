@@ -434,3 +434,48 @@ TEST(DocumentTest, FileErrorsNameTheFileAndTheCause)
 
 } // namespace
 } // namespace tessary
+
+namespace tessary {
+namespace {
+
+class CRecordingListener : public IEntryRemovalListener {
+public:
+    void OnEntriesRemoving(std::span<const CItem* const> entries) override
+    {
+        removing.insert(removing.end(), entries.begin(), entries.end());
+    }
+    void OnLibraryClearing() override { ++clearings; }
+
+    std::vector<const CItem*> removing;
+    int clearings = 0;
+};
+
+TEST(DocumentRemovalTest, ListenersHearOfRemovalsAndOfTheLibraryGoing)
+{
+    CTessaryDoc doc;
+    doc.OnNewDocument();
+    CRecordingListener listener;
+    doc.AddRemovalListener(&listener);
+    doc.AddRemovalListener(&listener); // once only
+
+    auto* root = new CCustomCategory("r");
+    doc.AddRoot(root);
+    const CItem* gone[] = { root };
+    doc.NotifyRemoving(gone);
+    EXPECT_EQ(listener.removing, std::vector<const CItem*>({ root }));
+    doc.NotifyRemoving({}); // nothing to tell
+    EXPECT_EQ(listener.removing.size(), 1u);
+
+    doc.OnNewDocument();
+    EXPECT_EQ(listener.clearings, 1);
+    doc.OnNewDocument(); // an empty library has nothing to clear
+    EXPECT_EQ(listener.clearings, 1);
+
+    doc.RemoveRemovalListener(&listener);
+    doc.AddRoot(new CCustomCategory("s"));
+    doc.OnNewDocument();
+    EXPECT_EQ(listener.clearings, 1);
+}
+
+} // namespace
+} // namespace tessary

@@ -1,3 +1,4 @@
+#include "Scan.h"
 #include "Category.h"
 #include "Datum.h"
 #include "FileSystem.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <vector>
@@ -257,6 +259,63 @@ TEST(ScanTest, UnreadableFoldersAndOtherFileSystemsStayEmpty)
     const CDatum* secret = FindDatum(*root, "secret.txt");
     ASSERT_TRUE(secret);
     EXPECT_EQ(secret->m_dwSize, 0u);
+}
+
+TEST(ScanTest, ReportNamesTheFoldersNotReadOrNotEntered)
+{
+    TempTree t;
+    for (const char* f : { "locked", "mnt", "open" }) {
+        t.Folder(f);
+        t.File(std::string(f) + "/inside.txt");
+    }
+    FaultyTreeFs fs;
+    fs.unlistable = "locked";
+    fs.mountPoint = "mnt";
+    ScopedFileSystem use(fs);
+
+    CRootFolderCategory root("root", DiskToGb(t.Root()));
+    ScanProgress progress;
+    ScanOptions options;
+    options.threads = 1;
+    options.followMounts = false;
+    options.progress = &progress;
+    const ScanReport report = ScanFolderInto(root, t.Root() + "/", options);
+
+    EXPECT_TRUE(report.opened);
+    EXPECT_FALSE(report.cancelled);
+    // Three folders and the one file that could be read.
+    EXPECT_EQ(report.entries, 4u);
+    EXPECT_EQ(progress.EntriesFound(), 4u);
+    ASSERT_EQ(report.skipped.size(), 2u);
+    std::map<std::string, ScanSkip::Reason> skipped;
+    for (const ScanSkip& s : report.skipped)
+        skipped[s.path] = s.reason;
+    EXPECT_EQ(skipped[t.Root() + "/locked"], ScanSkip::Reason::Unreadable);
+    EXPECT_EQ(skipped[t.Root() + "/mnt"], ScanSkip::Reason::OtherVolume);
+}
+
+TEST(ScanTest, MissingTopFolderIsReportedAsNotOpened)
+{
+    TempTree t;
+    CRootFolderCategory root("root", "");
+    const ScanReport report = ScanFolderInto(root, t.Path("missing"));
+    EXPECT_FALSE(report.opened);
+    EXPECT_EQ(report.entries, 0u);
+}
+
+TEST(ScanTest, CancelledScanStopsAndSaysSo)
+{
+    TempTree t;
+    for (int i = 0; i < 20; ++i)
+        t.File("f" + std::to_string(i));
+    CRootFolderCategory root("root", "");
+    ScanProgress progress;
+    progress.Cancel();
+    ScanOptions options;
+    options.progress = &progress;
+    const ScanReport report = ScanFolderInto(root, t.Root(), options);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_LT(root.GetDatumList().size(), 20u);
 }
 
 TEST(ScanTest, FolderWithoutPermissionGivesEmptyCategory)
