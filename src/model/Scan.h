@@ -37,8 +37,8 @@ public:
     }
 
 private:
-    std::atomic<bool> m_cancel{false};
-    std::atomic<std::uint64_t> m_entries{0};
+    std::atomic<bool> m_cancel { false };
+    std::atomic<std::uint64_t> m_entries { 0 };
     mutable std::mutex m_mutex;
     std::string m_folder;
 };
@@ -59,9 +59,9 @@ struct ScanOptions {
 // in the tree (empty), so the user sees where something is missing.
 struct ScanSkip {
     enum class Reason {
-        Unreadable,  // could not be opened or listed (permission, I/O error)
+        Unreadable, // could not be opened or listed (permission, I/O error)
         OtherVolume, // another file system, not entered by a drive or CD scan
-        Pseudo,      // a pseudo file system (proc, sysfs, ...), never entered
+        Pseudo, // a pseudo file system (proc, sysfs, ...), never entered
     };
     std::string path; // disk bytes
     Reason reason;

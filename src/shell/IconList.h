@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntryDialogs.h"
 #include "Item.h"
 
 #include <QHash>
@@ -36,19 +37,25 @@ private:
 };
 
 // The entries' window-system services as the shell provides them: icons from
-// the shared list; edit dialogs and content viewers are not available yet.
+// the shared list, the kinds' edit dialogs and the content viewers, opened
+// over `host`'s window.
 class CShellEntryServices : public IEntryServices {
 public:
-    explicit CShellEntryServices(CIconList& icons)
+    CShellEntryServices(CIconList& icons, const DialogHost& host)
         : m_icons(icons)
+        , m_host(host)
     {
     }
     int IconIndex(std::string_view pseudoName, bool directory, bool openIcon) override;
-    int EditProperties(CItem&) override { return -1; }
-    void ViewContent(const CDatum&, ContentViewer) override { }
+    int EditProperties(CItem& item) override { return RunEditDialog(item, m_host); }
+    void ViewContent(const CDatum& datum, ContentViewer viewer) override
+    {
+        ShowContentViewer(datum, viewer, m_host);
+    }
 
 private:
     CIconList& m_icons;
+    DialogHost m_host;
 };
 
 } // namespace tessary

@@ -59,7 +59,7 @@ CMainFrame::CMainFrame(
     , m_appTarget(appTarget)
 {
     setObjectName(QStringLiteral("MainFrame"));
-    m_entryServices = std::make_unique<CShellEntryServices>(m_icons);
+    m_entryServices = std::make_unique<CShellEntryServices>(m_icons, DialogHost { this, &m_profile });
     SetEntryServices(m_entryServices.get());
 
     m_router = new CCommandRouter(this);

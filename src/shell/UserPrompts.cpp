@@ -1,6 +1,7 @@
 #include "UserPrompts.h"
 
 #include "AboutDlg.h"
+#include "ResourceIds.h"
 #include "Strings.h"
 
 #include <QDesktopServices>
@@ -47,6 +48,45 @@ public:
         dialog.setDefaultSuffix(QStringLiteral("dli"));
         // The overwrite question is on by default for save dialogs.
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString GetLibraryToImport(QWidget* parent) override
+    {
+        QFileDialog dialog(parent, LoadString(IDS_IMPORT_FILE), QString(), FileFilters());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("dli"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString GetExportFileName(QWidget* parent, const QString& proposed) override
+    {
+        QFileDialog dialog(parent, LoadString(IDS_EXPORT_TO), proposed, FileFilters());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("dli"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString GetAnyFileName(QWidget* parent) override
+    {
+        QFileDialog dialog(parent, QString::fromUtf8("打开"), QString(), QString::fromUtf8("所有文件 (*)"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override
+    {
+        return QFileDialog::getExistingDirectory(parent, title, start);
+    }
+
+    bool AskYesNo(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(
+            QMessageBox::Warning, LoadString(57344), text, QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
     }
 
     void ShowMessage(QWidget* parent, const QString& text, Icon icon) override

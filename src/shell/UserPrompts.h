@@ -23,6 +23,18 @@ public:
     // Where to save; `proposed` is the suggested name. Empty when cancelled.
     // The overwrite question is part of this step.
     virtual QString GetSaveFileName(QWidget* parent, const QString& proposed) = 0;
+    // A library file to merge into the current category ("导入文件"); empty
+    // when cancelled.
+    virtual QString GetLibraryToImport(QWidget* parent) = 0;
+    // Where to export a category ("导出到"), with `proposed` as the initial
+    // name and the overwrite question; empty when cancelled.
+    virtual QString GetExportFileName(QWidget* parent, const QString& proposed) = 0;
+    // Any existing file (all files, no default extension); empty when cancelled.
+    virtual QString GetAnyFileName(QWidget* parent) = 0;
+    // An existing folder, in a browser titled `title`; empty when cancelled.
+    virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
+    // A question with Yes and No and the exclamation icon; true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
     // A message box captioned with the application title.
     virtual void ShowMessage(QWidget* parent, const QString& text, Icon icon) = 0;
     // Hands an address or a file to the desktop.

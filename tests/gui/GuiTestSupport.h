@@ -32,6 +32,23 @@ public:
         proposedNames.append(proposed);
         return Take(saveFiles, QString());
     }
+    QString GetLibraryToImport(QWidget*) override { return Take(importFiles, QString()); }
+    QString GetExportFileName(QWidget*, const QString& proposed) override
+    {
+        proposedNames.append(proposed);
+        return Take(exportFiles, QString());
+    }
+    QString GetAnyFileName(QWidget*) override { return Take(anyFiles, QString()); }
+    QString GetExistingDirectory(QWidget*, const QString& title, const QString&) override
+    {
+        folderTitles.append(title);
+        return Take(folders, QString());
+    }
+    bool AskYesNo(QWidget*, const QString& text) override
+    {
+        questions.append(text);
+        return Take(yesNoAnswers, false);
+    }
     void ShowMessage(QWidget*, const QString& text, Icon) override { messages.append(text); }
     bool OpenUrl(const QUrl& url) override
     {
@@ -43,6 +60,13 @@ public:
     std::deque<SaveAnswer> saveAnswers;
     std::deque<QString> openFiles;
     std::deque<QString> saveFiles;
+    std::deque<QString> importFiles;
+    std::deque<QString> exportFiles;
+    std::deque<QString> anyFiles;
+    std::deque<QString> folders;
+    std::deque<bool> yesNoAnswers; // an empty queue answers No
+    QStringList questions;
+    QStringList folderTitles;
     QStringList saveQuestions;
     QStringList proposedNames;
     QStringList messages;
