@@ -4,6 +4,7 @@
 #include "Datum.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace tessary {
 
@@ -126,6 +127,115 @@ void CTessaryDoc::RemoveRoot(CCategory* category)
     if (IsWithin(m_pCurrentCategory, category))
         m_pCurrentCategory = nullptr;
     SetModifiedFlag(true);
+}
+
+bool CTessaryDoc::DeleteRoot(CCategory* root)
+{
+    if (!root || m_rootList.IndexOf(root) == m_rootList.size())
+        return false;
+    const CItem* going[] = { root };
+    NotifyRemoving(going);
+    RemoveRoot(root);
+    delete root;
+    return true;
+}
+
+bool CTessaryDoc::DeleteSubCategory(CCategory* parent, CCategory* child)
+{
+    if (!parent || !child || child->GetParent() != parent)
+        return false;
+    CategoryList& subs = parent->GetSubCategoryList();
+    if (subs.IndexOf(child) == subs.size())
+        return false;
+    const CItem* going[] = { child };
+    NotifyRemoving(going);
+    if (IsWithin(m_pCurrentCategory, child))
+        m_pCurrentCategory = nullptr;
+    parent->RemoveSubCategory(child);
+    SetModifiedFlag(true);
+    return true;
+}
+
+std::size_t CTessaryDoc::DeleteEntries(CCategory* category, std::span<CItem* const> entries)
+{
+    if (!category || entries.empty())
+        return 0;
+    std::unordered_set<const CItem*> wanted;
+    wanted.reserve(entries.size());
+    wanted.insert(entries.begin(), entries.end());
+    const auto isWanted = [&wanted](const CItem* e) { return wanted.count(e) != 0; };
+
+    // What really goes, in list order: the members of the two lists.
+    std::vector<const CItem*> going;
+    going.reserve(
+        std::min(entries.size(), category->GetSubCategoryList().size() + category->GetDatumList().size()));
+    for (const CCategory* sub : category->GetSubCategoryList())
+        if (isWanted(sub))
+            going.push_back(sub);
+    for (const CDatum* datum : category->GetDatumList())
+        if (isWanted(datum))
+            going.push_back(datum);
+    if (going.empty())
+        return 0;
+
+    NotifyRemoving(going);
+    // The current category goes when it is one of the sub-categories that go
+    // or lies below one of them.
+    for (const CItem* p = m_pCurrentCategory; p; p = p->GetParent()) {
+        if (p->GetParent() == category && isWanted(p)) {
+            m_pCurrentCategory = nullptr;
+            break;
+        }
+    }
+    category->GetSubCategoryList().RemoveIf(isWanted);
+    category->GetDatumList().RemoveIf(isWanted);
+    for (const CItem* entry : going)
+        delete entry;
+    SetModifiedFlag(true);
+    return going.size();
+}
+
+bool CTessaryDoc::MoveCategory(CCategory* category, CCategory* newParent)
+{
+    if (!category)
+        return false;
+    CCategory* oldParent = category->GetParent();
+    if (newParent == oldParent || IsWithin(newParent, category))
+        return false;
+    CategoryList& oldList = oldParent ? oldParent->GetSubCategoryList() : m_rootList;
+    if (oldList.IndexOf(category) == oldList.size())
+        return false;
+    // Linked into the new place first: if that fails for want of memory the
+    // category is still where it was.
+    if (newParent) {
+        newParent->AddSubCategory(category);
+    } else {
+        m_rootList.PushBack(category);
+        category->SetParent(nullptr);
+    }
+    oldList.Remove(category);
+    SetModifiedFlag(true);
+    return true;
+}
+
+bool CTessaryDoc::SwapEntries(CItem* a, CItem* b)
+{
+    if (!a || !b || a == b || a->IsDatum() != b->IsDatum() || a->GetParent() != b->GetParent())
+        return false;
+    CCategory* parent = a->GetParent();
+    auto swapIn = [this](auto& list, const auto* x, const auto* y) {
+        const std::size_t i = list.IndexOf(x), j = list.IndexOf(y);
+        if (i == list.size() || j == list.size())
+            return false;
+        list.Swap(i, j);
+        SetModifiedFlag(true);
+        return true;
+    };
+    if (a->IsDatum())
+        return parent
+            && swapIn(parent->GetDatumList(), static_cast<const CDatum*>(a), static_cast<const CDatum*>(b));
+    CategoryList& list = parent ? parent->GetSubCategoryList() : m_rootList;
+    return swapIn(list, static_cast<const CCategory*>(a), static_cast<const CCategory*>(b));
 }
 
 bool CTessaryDoc::ExportCategory(const CCategory& category, const std::string& path)

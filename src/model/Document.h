@@ -69,6 +69,34 @@ public:
     // outside the library once the caller disposes of the category.
     void RemoveRoot(CCategory* category);
 
+    // Operations that destroy entries. Each tells the removal listeners
+    // first, with exactly the entries that go; when the current category is
+    // among them or lies below one of them it becomes none, so that it never
+    // dangles; the document is marked modified when anything went.
+    //
+    // Destroys the root category `root` with its subtree. Returns false and
+    // does nothing when `root` is not a root of this library.
+    bool DeleteRoot(CCategory* root);
+    // Destroys `child`, a sub-category of `parent`, with its subtree. Returns
+    // false and does nothing when it is not one.
+    bool DeleteSubCategory(CCategory* parent, CCategory* child);
+    // Destroys those of `entries` that are data items or sub-categories of
+    // `category` (others and repeats are ignored), in one pass over its two
+    // lists, whatever their number. Returns how many went.
+    std::size_t DeleteEntries(CCategory* category, std::span<CItem* const> entries);
+
+    // Moves `category` with its subtree to the end of `newParent`'s
+    // sub-categories, or to the end of the root list when `newParent` is
+    // null. Refused (false, nothing changes) when it would not move (already
+    // there), when `newParent` is the category itself or lies below it (the
+    // tree would become a cycle), or when `category` is not where its parent
+    // link says. Whether `newParent` takes drops is the caller's rule.
+    bool MoveCategory(CCategory* category, CCategory* newParent);
+    // Exchanges the places of two entries in the list that holds both: two
+    // data items of one category, two sub-categories of one category, or two
+    // roots. Returns false (nothing changes) for any other pair.
+    bool SwapEntries(CItem* a, CItem* b);
+
     CCategory* GetCurrentCategory() const noexcept { return m_pCurrentCategory; }
     void SetCurrentCategory(CCategory* category) noexcept { m_pCurrentCategory = category; }
 

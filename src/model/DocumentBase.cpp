@@ -38,4 +38,12 @@ void CDocumentBase::UpdateAllViews(IDocumentView* sender)
     }
 }
 
+void CDocumentBase::InitialUpdateAllViews()
+{
+    const std::vector<IDocumentView*> views = m_views;
+    for (IDocumentView* view : views)
+        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end())
+            view->OnInitialUpdate();
+}
+
 } // namespace tessary

@@ -14,6 +14,9 @@ public:
     // The document changed; `sender` is the view that made the change (or
     // null). A view ignores updates it sent itself.
     virtual void OnUpdate(IDocumentView* sender) = 0;
+    // The document was replaced (a new or an opened library): the view starts
+    // afresh. By default an update without a sender.
+    virtual void OnInitialUpdate() { OnUpdate(nullptr); }
 };
 
 // The window-independent part of a document: title, path, modified flag and
@@ -39,6 +42,8 @@ public:
     const std::vector<IDocumentView*>& GetViews() const noexcept { return m_views; }
     // Calls OnUpdate(sender) on every registered view except `sender`.
     void UpdateAllViews(IDocumentView* sender);
+    // Calls OnInitialUpdate on every registered view (after new and open).
+    void InitialUpdateAllViews();
 
     // The default title of a document without a file: "未命名".
     static const char* DefaultTitle() noexcept;

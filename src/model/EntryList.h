@@ -105,6 +105,20 @@ public:
         return true;
     }
     void Swap(std::size_t i, std::size_t j) noexcept { std::swap(m_buf[m_begin + i], m_buf[m_begin + j]); }
+    // Removes every pointer for which `pred(p)` holds, keeping the order of
+    // the others, in one pass. Returns how many went.
+    template <class Pred> std::size_t RemoveIf(Pred&& pred)
+    {
+        if (m_size == 0)
+            return 0;
+        T** b = begin();
+        T** kept = std::remove_if(b, b + m_size, pred);
+        const auto removed = static_cast<std::uint32_t>((b + m_size) - kept);
+        m_size -= removed;
+        if (m_size == 0)
+            m_begin = m_cap / 2;
+        return removed;
+    }
     // Forgets every pointer (does not destroy the entries).
     void Clear() noexcept
     {

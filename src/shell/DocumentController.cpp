@@ -73,7 +73,7 @@ bool CDocumentController::NewDocument()
         return false;
     const bool ok = m_doc.OnNewDocument();
     Q_EMIT DocumentReplaced();
-    m_doc.UpdateAllViews(nullptr);
+    m_doc.InitialUpdateAllViews();
     Q_EMIT DocumentStateChanged();
     return ok;
 }
@@ -102,7 +102,7 @@ bool CDocumentController::OpenDocument(const QString& path, bool askToSave)
     }
     if (ok)
         AddRecent(path);
-    m_doc.UpdateAllViews(nullptr);
+    m_doc.InitialUpdateAllViews();
     Q_EMIT DocumentStateChanged();
     return ok;
 }
