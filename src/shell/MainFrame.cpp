@@ -1,14 +1,15 @@
 #include "MainFrame.h"
 
+#include "CategoryView.h"
 #include "CommandRouter.h"
 #include "Document.h"
 #include "DocumentController.h"
 #include "ErrorReport.h"
 #include "Menus.h"
 #include "OutputBar.h"
-#include "PlaceholderPanes.h"
 #include "ResourceIds.h"
 #include "Strings.h"
+#include "TessaryView.h"
 #include "UserPrompts.h"
 
 #include <QAction>
@@ -131,14 +132,21 @@ void CMainFrame::CreateClient()
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName(QStringLiteral("Splitter"));
     m_splitter->setChildrenCollapsible(false);
-    auto* tree = new CSimpleCategoryPane(m_doc, m_splitter);
-    auto* list = new CSimpleItemListPane(m_doc, m_splitter);
+    auto* tree = new CCategoryView(m_doc, m_splitter);
+    auto* list = new CTessaryView(m_doc, m_splitter);
+    list->SetTreeView(tree);
+    m_treeView = tree;
+    m_listView = list;
     m_treePane = tree;
     m_listPane = list;
     m_activePane = m_treePane;
     const auto icon = [this](int index) { return m_icons.Icon(index); };
     m_treePane->SetIconSource(icon);
     m_listPane->SetIconSource(icon);
+    const auto contextMenu = [this](int popupIndex, const QPoint& at) { ShowContextMenu(popupIndex, at); };
+    m_treePane->SetContextMenuHandler(contextMenu);
+    m_listPane->SetContextMenuHandler(contextMenu);
+    list->LoadColumnWidths(m_profile);
     m_splitter->addWidget(tree);
     m_splitter->addWidget(list);
     // The tree keeps its width when the window grows.
@@ -231,6 +239,8 @@ void CMainFrame::CreateToolBar()
     // idle refresh.
     connect(m_filterField, &QLineEdit::textChanged, this,
         [this] { m_router->UpdateActions({ m_router->Action(ID_FILTER) }); });
+    // Enter in the field filters as the button does.
+    connect(m_filterField, &QLineEdit::returnPressed, m_router, [this] { m_router->Execute(ID_FILTER); });
 }
 
 void CMainFrame::CreateStatusBar()
@@ -277,6 +287,15 @@ QMenu* CMainFrame::MenuPopup(int index) const
 void CMainFrame::InitPopupMenu(QMenu* menu)
 {
     m_router->UpdateActions(menu->actions());
+}
+
+void CMainFrame::ShowContextMenu(int popupIndex, const QPoint& globalPos)
+{
+    QMenu* menu = MenuPopup(popupIndex);
+    if (!menu)
+        return;
+    InitPopupMenu(menu);
+    menu->exec(globalPos);
 }
 
 void CMainFrame::UpdateCommandUI()

@@ -17,6 +17,7 @@ class QToolBar;
 
 namespace tessary {
 
+class CCategoryView;
 class CCommandRouter;
 class CDocumentController;
 class COutputBar;
@@ -24,6 +25,7 @@ class CTessaryDoc;
 class ICategoryPane;
 class IItemListPane;
 class IPaneView;
+class CTessaryView;
 
 // The main window: menus, the toolbar with its filter field, the status bar,
 // the category tree and the item list side by side, and the output bar docked
@@ -50,6 +52,9 @@ public:
     COutputBar* GetOutputBar() const { return m_outputBar; }
     ICategoryPane* TreePane() const { return m_treePane; }
     IItemListPane* ListPane() const { return m_listPane; }
+    // The same two panes as what they are.
+    CCategoryView* TreeView() const { return m_treeView; }
+    CTessaryView* ListView() const { return m_listView; }
     // The pane asked about commands: the one that had the focus last.
     IPaneView* ActivePane() const { return m_activePane; }
     void SetActivePane(IPaneView* pane) { m_activePane = pane; }
@@ -67,6 +72,9 @@ public:
     // Refreshes the enable state of `menu`'s entries before it shows; the
     // panes call it for their context menus.
     void InitPopupMenu(QMenu* menu);
+    // Opens popup `popupIndex` of the main menu at `globalPos` as a context
+    // menu, its entries brought up to date first (the panes' context menus).
+    void ShowContextMenu(int popupIndex, const QPoint& globalPos);
     // Refreshes every action's enable and check state and the caption.
     void UpdateCommandUI();
     void UpdateCaption();
@@ -101,6 +109,8 @@ private:
     std::unique_ptr<IEntryServices> m_entryServices;
     CCommandRouter* m_router = nullptr;
     QSplitter* m_splitter = nullptr;
+    CCategoryView* m_treeView = nullptr;
+    CTessaryView* m_listView = nullptr;
     ICategoryPane* m_treePane = nullptr;
     IItemListPane* m_listPane = nullptr;
     IPaneView* m_activePane = nullptr;

@@ -3,6 +3,7 @@
 
 #include "OutputBar.h"
 #include "PaneView.h"
+#include "TessaryView.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -74,6 +75,8 @@ void CMainFrame::SaveLayout()
     m_profile.setValue(QStringLiteral("Width"), tree->width());
     m_profile.setValue(QStringLiteral("Height"), tree->height());
     m_profile.endGroup();
+
+    m_listView->SaveColumnWidths(m_profile);
 
     m_profile.beginGroup(QStringLiteral("MainFrameBarStatus"));
     m_profile.setValue(QStringLiteral("State"), saveState());

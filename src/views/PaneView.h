@@ -6,6 +6,7 @@
 #include <functional>
 
 class QIcon;
+class QPoint;
 class QString;
 class QWidget;
 
@@ -22,6 +23,11 @@ public:
     // Lends the pane the shared small-icon list: `icon(index)` gives the icon
     // of an entry's image index. The function outlives the pane.
     virtual void SetIconSource(std::function<QIcon(int)> icon) = 0;
+    // How the pane shows its context menu: `show(popupIndex, globalPos)`
+    // opens the main menu's popup at that position (2: "类别", 3: "资料")
+    // with its entries' enable states brought up to date, routed like the
+    // main menu. Without it no context menu opens.
+    virtual void SetContextMenuHandler(std::function<void(int popupIndex, const QPoint& globalPos)> show) = 0;
 };
 
 // The left pane: the category tree.
@@ -30,8 +36,8 @@ class ICategoryPane : public IPaneView { };
 // The right pane: the entries of the current category.
 class IItemListPane : public IPaneView {
 public:
-    // Shows only the entries of the current category whose names match
-    // `text`.
+    // Shows only the entries of the current category whose display names
+    // contain `text` (ASCII letters compared without case).
     virtual void FilterRows(const QString& text) = 0;
 };
 

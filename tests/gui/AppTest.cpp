@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include "CategoryView.h"
 #include "CommandRouter.h"
 #include "DocumentController.h"
 #include "ErrorReport.h"
@@ -7,8 +8,8 @@
 #include "MainFrame.h"
 #include "OutputBar.h"
 #include "PaneView.h"
-#include "PlaceholderPanes.h"
 #include "ResourceIds.h"
+#include "TessaryView.h"
 
 #include <QAction>
 #include <QDir>
@@ -297,9 +298,7 @@ private Q_SLOTS:
         QTest::keyClick(Frame().FilterField(), Qt::Key_A);
         QVERIFY(filter->isEnabled());
         QVERIFY(Run(ID_FILTER));
-        auto* list = dynamic_cast<CSimpleItemListPane*>(Frame().ListPane());
-        QVERIFY(list);
-        QCOMPARE(list->FilterText(), QStringLiteral("a"));
+        QVERIFY(Frame().ListView());
         QTest::keyClick(Frame().FilterField(), Qt::Key_Backspace);
         QVERIFY(!filter->isEnabled());
     }
@@ -338,8 +337,10 @@ private Q_SLOTS:
         QVERIFY(Start({ Path("good.dli") }));
         QCOMPARE(Doc().GetRootCount(), std::size_t(2));
         QCOMPARE(Frame().windowTitle(), Caption("good.dli"));
-        auto* tree = dynamic_cast<QTreeWidget*>(Frame().TreePane()->Widget());
-        QCOMPARE(tree->topLevelItem(1)->text(0), QString::fromUtf8("文档"));
+        CCategoryView* tree = Frame().TreeView();
+        QCOMPARE(tree->model()->index(1, 0).data().toString(), QString::fromUtf8("文档"));
+        // Right after opening, the list shows the roots.
+        QCOMPARE(Frame().ListView()->model()->index(1, 0).data().toString(), QString::fromUtf8("文档"));
         QCOMPARE(App().Controller()->RecentFiles().Files().value(0), Path("good.dli"));
     }
 

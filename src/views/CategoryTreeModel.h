@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace tessary {
+
+class CCategory;
+
+// The rows of the category tree. Rows are made lazily: a row exists only for
+// a category that was inserted, revealed or whose parent row was expanded;
+// a row shows an expand button as long as its category has sub-categories,
+// whether or not their rows exist yet.
+//
+// A row map from category to row holds exactly the categories that have a
+// row. Operations that delete rows use the entries only as keys and never
+// read them, so they may run after the categories were destroyed.
+//
+// Each row computes its text and icons from its category when asked:
+// DisplayRole and EditRole the stored name, DecorationRole the icon,
+// kSelectedIconRole the icon of a selected row.
+class CCategoryTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    static constexpr int kSelectedIconRole = Qt::UserRole + 1;
+
+    explicit CCategoryTreeModel(QObject* parent = nullptr);
+    ~CCategoryTreeModel() override;
+
+    void SetIconSource(std::function<QIcon(int)> icon) { m_icon = std::move(icon); }
+    // Called with the confirmed text of an in-place edit.
+    void SetRenameHandler(std::function<void(CCategory& category, const QString& text)> rename)
+    {
+        m_rename = std::move(rename);
+    }
+
+    // Replaces every row by one top-level row per category of `roots`, in
+    // one model reset; the map holds just these.
+    void Reset(const std::vector<CCategory*>& roots);
+    void Clear() { Reset({}); }
+    // The row of `category`, or an invalid index.
+    QModelIndex IndexOf(const CCategory* category) const;
+    CCategory* EntryAt(const QModelIndex& index) const;
+    // Number of rows (= categories in the row map).
+    std::size_t RowMapSize() const noexcept { return m_rows.size(); }
+    // Whether `index` lies below `ancestor` (not equal to it).
+    static bool IsBelow(const QModelIndex& index, const QModelIndex& ancestor);
+
+    // Appends a row for `category` after the last child row of `parent` (an
+    // invalid index: the top level) and records it in the map, replacing an
+    // older row's key. Returns the new row.
+    QModelIndex AppendRow(CCategory* category, const QModelIndex& parent);
+    // Appends rows for `categories` in one step.
+    void AppendRows(const std::vector<CCategory*>& categories, const QModelIndex& parent);
+    // Creates rows for the sub-categories of `parent`'s category that have
+    // none, each placed after the row of its predecessor in the category's
+    // list, so that the rows follow the list's order. Rows that exist stay.
+    void CreateMissingChildRows(const QModelIndex& parent);
+    // Reads the row's child count again from its category and tells the views.
+    void RefreshRow(const QModelIndex& index);
+    // Deletes the row with every row below it and drops their keys.
+    void RemoveRow(const QModelIndex& index);
+    // Two rows of one parent change places, each with the rows below it
+    // (persistent indexes, so the expanded state and the caret, go along).
+    void SwapSiblingRows(const QModelIndex& a, const QModelIndex& b);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& index) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Node;
+    Node* NodeOf(const QModelIndex& index) const;
+    QModelIndex IndexOfNode(const Node* node) const;
+    std::unique_ptr<Node> MakeNode(CCategory* category, Node* parent);
+    void InsertNodes(Node* parent, const QModelIndex& parentIndex, int at, std::vector<std::unique_ptr<Node>> nodes);
+    void DropKeys(const Node* subtree);
+
+    std::unique_ptr<Node> m_root;
+    std::unordered_map<const CCategory*, Node*> m_rows;
+    std::function<QIcon(int)> m_icon;
+    std::function<void(CCategory&, const QString&)> m_rename;
+};
+
+} // namespace tessary

@@ -1,0 +1,198 @@
+#include "EntryListModel.h"
+
+#include "Strings.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace tessary {
+namespace {
+
+// More separate runs of removed rows than this, and one reset is cheaper
+// than removing run after run (each removal makes the views and the
+// selection walk what they hold).
+constexpr std::size_t kMaxRemovalRuns = 32;
+
+} // namespace
+
+CEntryListModel::CEntryListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+CItem* CEntryListModel::EntryAt(int row) const noexcept
+{
+    return row >= 0 && row < RowCount() ? m_rows[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int CEntryListModel::RowOf(const CItem* entry) const noexcept
+{
+    auto it = std::find(m_rows.begin(), m_rows.end(), entry);
+    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin());
+}
+
+void CEntryListModel::SetRows(std::vector<CItem*> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    // A refill of a big category followed by a small one must not keep the
+    // big buffer.
+    if (m_rows.capacity() > 2 * m_rows.size() + 64)
+        m_rows.shrink_to_fit();
+    endResetModel();
+}
+
+int CEntryListModel::InsertEntry(int index, CItem* entry)
+{
+    if (index < 0 || index > RowCount())
+        return -1;
+    beginInsertRows(QModelIndex(), index, index);
+    m_rows.insert(m_rows.begin() + index, entry);
+    endInsertRows();
+    return index;
+}
+
+void CEntryListModel::RefreshRow(int row)
+{
+    if (row >= 0 && row < RowCount())
+        Q_EMIT dataChanged(index(row, 0), index(row, kEntryColumnCount - 1));
+}
+
+void CEntryListModel::SwapRows(int a, int b)
+{
+    if (a < 0 || b < 0 || a >= RowCount() || b >= RowCount() || a == b)
+        return;
+    std::swap(m_rows[static_cast<std::size_t>(a)], m_rows[static_cast<std::size_t>(b)]);
+    RefreshRow(a);
+    RefreshRow(b);
+}
+
+std::size_t CEntryListModel::RemoveEntries(std::span<const CItem* const> entries)
+{
+    if (entries.empty() || m_rows.empty())
+        return 0;
+    std::unordered_set<const CItem*> going(entries.begin(), entries.end());
+    std::vector<int> removed;
+    std::size_t runs = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (going.count(m_rows[i]) == 0)
+            continue;
+        if (removed.empty() || removed.back() != static_cast<int>(i) - 1)
+            ++runs;
+        removed.push_back(static_cast<int>(i));
+    }
+    if (removed.empty())
+        return 0;
+
+    if (runs > kMaxRemovalRuns) {
+        beginResetModel();
+        std::erase_if(m_rows, [&going](const CItem* e) { return going.count(e) != 0; });
+        endResetModel();
+        return removed.size();
+    }
+    // Run by run from the end, so that the earlier rows keep their numbers.
+    std::size_t end = removed.size();
+    while (end > 0) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && removed[begin - 1] == removed[begin] - 1)
+            --begin;
+        const int first = removed[begin], last = removed[end - 1];
+        beginRemoveRows(QModelIndex(), first, last);
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        endRemoveRows();
+        end = begin;
+    }
+    return removed.size();
+}
+
+void CEntryListModel::Sort(int column, bool ascending)
+{
+    if (column < 0 || column >= kEntryColumnCount || m_rows.size() < 2)
+        return;
+    const std::vector<std::uint32_t> order = SortOrder(m_rows, column, ascending);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<CItem*> sorted(m_rows.size());
+    std::vector<int> newRowOf(m_rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted[i] = m_rows[order[i]];
+        newRowOf[order[i]] = static_cast<int>(i);
+    }
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before)
+        after.append(index(newRowOf[static_cast<std::size_t>(old.row())], old.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int CEntryListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : RowCount();
+}
+
+int CEntryListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kEntryColumnCount;
+}
+
+QVariant CEntryListModel::data(const QModelIndex& index, int role) const
+{
+    const CItem* entry = index.isValid() ? EntryAt(index.row()) : nullptr;
+    if (!entry)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return EntryColumnText(*entry, index.column());
+    case Qt::EditRole:
+        return index.column() == kColumnName ? EntryColumnText(*entry, kColumnName) : QVariant();
+    case Qt::DecorationRole:
+        if (index.column() == kColumnName && m_icon)
+            return m_icon(entry->GetImageIndex());
+        return {};
+    case Qt::ForegroundRole:
+        if (ShowsContent(*entry))
+            return QBrush(QColor(0, 0, 255));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant CEntryListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return LoadString(ColumnTitleId(section));
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags CEntryListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == kColumnName && m_rename)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool CEntryListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !m_rename || !index.isValid() || index.column() != kColumnName
+        || !EntryAt(index.row()))
+        return false;
+    // The handler may change the rows; the row number is only good until then.
+    const QPersistentModelIndex keep(index);
+    m_rename(index.row(), value.toString());
+    if (keep.isValid())
+        RefreshRow(keep.row());
+    return true;
+}
+
+} // namespace tessary
