@@ -13,6 +13,7 @@ struct CCategoryTreeModel::Node {
     Node* parent = nullptr;
     int row = 0; // position among the parent's child rows
     int childCount = 0; // sub-categories of the entry when the row was last set
+    bool gone = false; // the entry is being destroyed: a key, nothing more
     std::vector<std::unique_ptr<Node>> children;
 
     Node() = default;
@@ -97,7 +98,21 @@ QModelIndex CCategoryTreeModel::IndexOf(const CCategory* category) const
 CCategory* CCategoryTreeModel::EntryAt(const QModelIndex& index) const
 {
     const Node* node = NodeOf(index);
-    return node ? node->entry : nullptr;
+    return node && !node->gone ? node->entry : nullptr;
+}
+
+void CCategoryTreeModel::MarkGone(const QModelIndex& index)
+{
+    std::vector<Node*> pending { NodeOf(index) };
+    while (!pending.empty()) {
+        Node* n = pending.back();
+        pending.pop_back();
+        if (!n)
+            continue;
+        n->gone = true;
+        for (const auto& c : n->children)
+            pending.push_back(c.get());
+    }
 }
 
 bool CCategoryTreeModel::IsBelow(const QModelIndex& index, const QModelIndex& ancestor)
@@ -156,7 +171,7 @@ void CCategoryTreeModel::AppendRows(const std::vector<CCategory*>& categories, c
 void CCategoryTreeModel::CreateMissingChildRows(const QModelIndex& parent)
 {
     Node* node = NodeOf(parent);
-    if (!node || !node->entry)
+    if (!node || !node->entry || node->gone)
         return;
     const CategoryList& subs = node->entry->GetSubCategoryList();
     node->childCount = static_cast<int>(subs.size());
@@ -185,7 +200,7 @@ void CCategoryTreeModel::CreateMissingChildRows(const QModelIndex& parent)
 void CCategoryTreeModel::RefreshRow(const QModelIndex& index)
 {
     Node* node = NodeOf(index);
-    if (!node)
+    if (!node || node->gone)
         return;
     node->childCount = SubCount(node->entry);
     // For the first column the tree view also re-reads hasChildren.
@@ -283,13 +298,14 @@ bool CCategoryTreeModel::hasChildren(const QModelIndex& parent) const
     if (!parent.isValid())
         return !m_root->children.empty();
     const Node* node = NodeOf(parent);
-    return node && (node->childCount > 0 || !node->children.empty());
+    return node && ((node->childCount > 0 && !node->gone) || !node->children.empty());
 }
 
 bool CCategoryTreeModel::canFetchMore(const QModelIndex& parent) const
 {
     const Node* node = NodeOf(parent);
-    return node && node->entry && node->children.size() < node->entry->GetSubCategoryList().size();
+    return node && node->entry && !node->gone
+        && node->children.size() < node->entry->GetSubCategoryList().size();
 }
 
 void CCategoryTreeModel::fetchMore(const QModelIndex& parent)
@@ -300,7 +316,7 @@ void CCategoryTreeModel::fetchMore(const QModelIndex& parent)
 QVariant CCategoryTreeModel::data(const QModelIndex& index, int role) const
 {
     const Node* node = NodeOf(index);
-    if (!node || !node->entry)
+    if (!node || !node->entry || node->gone)
         return {};
     const CCategory& c = *node->entry;
     switch (role) {
@@ -319,7 +335,7 @@ QVariant CCategoryTreeModel::data(const QModelIndex& index, int role) const
 bool CCategoryTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     Node* node = NodeOf(index);
-    if (role != Qt::EditRole || !node || !node->entry || !m_rename)
+    if (role != Qt::EditRole || !node || !node->entry || node->gone || !m_rename)
         return false;
     m_rename(*node->entry, value.toString());
     Q_EMIT dataChanged(index, index);
@@ -329,7 +345,7 @@ bool CCategoryTreeModel::setData(const QModelIndex& index, const QVariant& value
 Qt::ItemFlags CCategoryTreeModel::flags(const QModelIndex& index) const
 {
     const Node* node = NodeOf(index);
-    if (!node || !node->entry)
+    if (!node || !node->entry || node->gone)
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
     if (node->entry->CanDrag())

@@ -19,7 +19,9 @@ class CCategory;
 //
 // A row map from category to row holds exactly the categories that have a
 // row. Operations that delete rows use the entries only as keys and never
-// read them, so they may run after the categories were destroyed.
+// read them, so they may run after the categories were destroyed; rows
+// whose categories are about to go are marked gone first (MarkGone), so
+// that nothing reads them in between.
 //
 // Each row computes its text and icons from its category when asked:
 // DisplayRole and EditRole the stored name, DecorationRole the icon,
@@ -65,6 +67,11 @@ public:
     void RefreshRow(const QModelIndex& index);
     // Deletes the row with every row below it and drops their keys.
     void RemoveRow(const QModelIndex& index);
+    // The categories of the row and of the rows below it are about to be
+    // destroyed: until the rows are deleted they show nothing, take no
+    // selection or edit and make no child rows, and EntryAt answers null
+    // for them. Their keys stay, so that deleting them by category works.
+    void MarkGone(const QModelIndex& index);
     // Two rows of one parent change places, each with the rows below it
     // (persistent indexes, so the expanded state and the caret, go along).
     void SwapSiblingRows(const QModelIndex& a, const QModelIndex& b);
@@ -85,7 +92,8 @@ private:
     Node* NodeOf(const QModelIndex& index) const;
     QModelIndex IndexOfNode(const Node* node) const;
     std::unique_ptr<Node> MakeNode(CCategory* category, Node* parent);
-    void InsertNodes(Node* parent, const QModelIndex& parentIndex, int at, std::vector<std::unique_ptr<Node>> nodes);
+    void InsertNodes(
+        Node* parent, const QModelIndex& parentIndex, int at, std::vector<std::unique_ptr<Node>> nodes);
     void DropKeys(const Node* subtree);
 
     std::unique_ptr<Node> m_root;

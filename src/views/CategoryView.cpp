@@ -119,6 +119,20 @@ void CCategoryView::OnLibraryClearing()
     m_model->Clear();
 }
 
+void CCategoryView::OnEntriesRemoving(std::span<const CItem* const> entries)
+{
+    // The rows themselves go when the caller deletes them, after the
+    // categories are unlinked (deleting them now, while the categories are
+    // still listed, would have expanded rows make them again).
+    for (const CItem* entry : entries) {
+        if (entry->IsDatum())
+            continue;
+        const QModelIndex row = RowOf(static_cast<const CCategory*>(entry));
+        if (row.isValid())
+            m_model->MarkGone(row);
+    }
+}
+
 void CCategoryView::RefillTree()
 {
     QuietScope quiet(*this);

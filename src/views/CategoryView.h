@@ -100,7 +100,9 @@ public:
     void OnUpdate(IDocumentView* sender) override;
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
-    void OnEntriesRemoving(std::span<const CItem* const>) override { }
+    // Rows of categories about to be destroyed stop reading them until
+    // RemoveEntryRow or DeleteEntryRow deletes the rows.
+    void OnEntriesRemoving(std::span<const CItem* const> entries) override;
     void OnLibraryClearing() override;
 
 protected:

@@ -18,7 +18,8 @@ const QString kCategoryMime = QStringLiteral("application/x-tessary-category-row
 
 } // namespace
 
-CCategoryView::DropMove CCategoryView::DropMoveFor(const QModelIndex& dragRow, const QModelIndex& target) const
+CCategoryView::DropMove CCategoryView::DropMoveFor(
+    const QModelIndex& dragRow, const QModelIndex& target) const
 {
     if (!EntryOf(dragRow))
         return DropMove::None;

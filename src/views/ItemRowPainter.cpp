@@ -30,7 +30,8 @@ CItemRowPainter::CItemRowPainter(QObject* parent)
 
 QRect CItemRowPainter::IconRect(const QRect& cell)
 {
-    return QRect(cell.left() + kIconMargin, cell.top() + (cell.height() - kIconSize) / 2, kIconSize, kIconSize);
+    return QRect(
+        cell.left() + kIconMargin, cell.top() + (cell.height() - kIconSize) / 2, kIconSize, kIconSize);
 }
 
 int CItemRowPainter::LabelLeft(const QRect& cell)
@@ -46,8 +47,8 @@ QRect CItemRowPainter::HighlightRect(const RowState& row)
     return r;
 }
 
-void CItemRowPainter::PaintRow(
-    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index, const RowState& row) const
+void CItemRowPainter::PaintRow(QPainter* painter, const QStyleOptionViewItem& option,
+    const QModelIndex& index, const RowState& row) const
 {
     painter->save();
     const QRect highlight = HighlightRect(row);
@@ -77,7 +78,8 @@ void CItemRowPainter::PaintRow(
     painter->restore();
 }
 
-void CItemRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CItemRowPainter::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const bool highlighted = option.state & QStyle::State_Selected;
     const QRect cell = option.rect;
@@ -97,7 +99,8 @@ void CItemRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (index.column() == 0) {
         const QIcon icon = qvariant_cast<QIcon>(index.data(Qt::DecorationRole));
         if (!icon.isNull())
-            icon.paint(painter, IconRect(cell), Qt::AlignCenter, highlighted ? QIcon::Selected : QIcon::Normal);
+            icon.paint(
+                painter, IconRect(cell), Qt::AlignCenter, highlighted ? QIcon::Selected : QIcon::Normal);
         textRect = QRect(QPoint(LabelLeft(cell) + offset / 2, cell.top()), cell.bottomRight());
         textRect.setRight(cell.right() - offset);
     } else {

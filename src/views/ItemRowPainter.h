@@ -31,9 +31,10 @@ public:
     };
 
     // Paints the row of `index` (its column 0): background, cells, focus frame.
-    void PaintRow(
-        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index, const RowState& row) const;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void PaintRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+        const RowState& row) const;
+    void paint(
+        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // The name editor covers the label, not the icon.
     void updateEditorGeometry(
         QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

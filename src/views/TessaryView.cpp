@@ -67,7 +67,8 @@ CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
     connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
         m_sorter.SortByColumn(column);
         if (m_sorter.LastColumn() == column)
-            header()->setSortIndicator(column, m_sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+            header()->setSortIndicator(
+                column, m_sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     });
 
     // The selection summary is worked out again only after a change.
@@ -356,7 +357,8 @@ void CTessaryView::MoveSelected(bool up)
         return;
     m_model->SwapRows(sel, other);
     const QModelIndex target = m_model->index(other, 0);
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(
+        target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(target);
     if (!a->IsDatum() && m_tree)
         m_tree->SwapEntryRows(static_cast<CCategory*>(a), static_cast<CCategory*>(b));
@@ -423,15 +425,16 @@ void CTessaryView::SaveColumnWidths(QSettings& profile) const
     profile.endGroup();
 }
 
-void CTessaryView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CTessaryView::drawRow(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QModelIndex first = index.siblingAtColumn(0);
     const QRect rowRect = visualRect(first);
     CItemRowPainter::RowState row;
     row.bounds = QRect(0, rowRect.top(), viewport()->width(), rowRect.height());
     for (int c = 0; c < kEntryColumnCount; ++c)
-        row.cells.append(QRect(header()->sectionViewportPosition(c), rowRect.top(), header()->sectionSize(c),
-            rowRect.height()));
+        row.cells.append(QRect(
+            header()->sectionViewportPosition(c), rowRect.top(), header()->sectionSize(c), rowRect.height()));
     row.highlighted = selectionModel()->isSelected(first);
     const QModelIndex current = currentIndex();
     row.focusFrame = hasFocus() && current.isValid() && current.row() == first.row();

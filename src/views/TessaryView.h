@@ -109,7 +109,8 @@ public:
     void OnLibraryClearing() override;
 
 protected:
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void drawRow(
+        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -27,7 +27,8 @@ inline CCustomCategory* Custom(const char* name, CCategory* parent = nullptr)
 }
 
 // A custom data item; AddDatum puts it first, so callers add the last one first.
-inline CCustomDatum* Item(CCategory* parent, const char* name, const char* ext, Size32 size = 0, Time32 time = 0)
+inline CCustomDatum* Item(
+    CCategory* parent, const char* name, const char* ext, Size32 size = 0, Time32 time = 0)
 {
     auto* d = new CCustomDatum;
     d->m_strName = Utf8ToGb(name);
@@ -54,7 +55,8 @@ inline QString Name(const CItem* entry)
 }
 
 // Every row's text in one column, top to bottom.
-inline QStringList ColumnTexts(const QAbstractItemModel* model, int column = 0, const QModelIndex& parent = {})
+inline QStringList ColumnTexts(
+    const QAbstractItemModel* model, int column = 0, const QModelIndex& parent = {})
 {
     QStringList texts;
     for (int r = 0; r < model->rowCount(parent); ++r)
@@ -150,8 +152,8 @@ struct Panes {
     {
         list->clearSelection();
         for (int r : rows)
-            list->selectionModel()->select(ListModel()->index(r, 0),
-                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            list->selectionModel()->select(
+                ListModel()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 };
 
