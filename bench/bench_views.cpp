@@ -275,7 +275,8 @@ void BM_DeleteSelected(benchmark::State& state)
         QItemSelection selection;
         if (scattered) {
             for (int row = 0; row < static_cast<int>(kItems); row += 2)
-                selection.select(p.list->model()->index(row, 0), p.list->model()->index(row, kEntryColumnCount - 1));
+                selection.select(
+                    p.list->model()->index(row, 0), p.list->model()->index(row, kEntryColumnCount - 1));
         } else {
             selection.select(p.list->model()->index(0, 0),
                 p.list->model()->index(static_cast<int>(kItems / 2) - 1, kEntryColumnCount - 1));
@@ -333,7 +334,8 @@ void BM_ListMemory(benchmark::State& state)
         p.Paint();
         const std::size_t after = HeapInUse();
         state.counters["total_B"] = static_cast<double>(after - before) / kItems;
-        state.counters["own_B"] = static_cast<double>(p.list->ListModel()->Rows().capacity() * sizeof(CItem*)) / kItems;
+        state.counters["own_B"]
+            = static_cast<double>(p.list->ListModel()->Rows().capacity() * sizeof(CItem*)) / kItems;
     }
 }
 

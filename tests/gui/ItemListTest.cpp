@@ -86,10 +86,14 @@ private Q_SLOTS:
 
         lib.Select(lib.r);
         QCOMPARE(lib.Names(), Strings({ "s1", "s2", "a.txt", "big.iso", "noext", "xabcx.doc" }));
-        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnSize), Strings({ "", "", "1024 Byte", "3221225472 Byte", "0 Byte", "5000 Byte" }));
-        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnType), Strings({ "分类", "分类", "文档", "文档", "文档", "文档" }));
-        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnModified).mid(1, 3), Strings({ "", "03/23/04 08:00:00", "03/23/04 08:01:00" }));
-        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnLocation).mid(1, 3), Strings({ "", "/docs/a.txt", "/docs/big.iso" }));
+        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnSize),
+            Strings({ "", "", "1024 Byte", "3221225472 Byte", "0 Byte", "5000 Byte" }));
+        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnType),
+            Strings({ "分类", "分类", "文档", "文档", "文档", "文档" }));
+        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnModified).mid(1, 3),
+            Strings({ "", "03/23/04 08:00:00", "03/23/04 08:01:00" }));
+        QCOMPARE(ColumnTexts(lib.ListModel(), kColumnLocation).mid(1, 3),
+            Strings({ "", "/docs/a.txt", "/docs/big.iso" }));
         QStringList titles;
         for (int c = 0; c < kEntryColumnCount; ++c)
             titles.append(lib.ListModel()->headerData(c, Qt::Horizontal).toString());
@@ -426,8 +430,8 @@ private Q_SLOTS:
         QCOMPARE(lib.list->FirstSelectedRow(), 0);
         QVERIFY(lib.Enabled(ID_ITEM_DELETE));
         QVERIFY(!lib.Enabled(ID_MOVE_DOWN));
-        lib.list->selectionModel()->select(lib.ListModel()->index(0, 0),
-            QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        lib.list->selectionModel()->select(
+            lib.ListModel()->index(0, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
         QCOMPARE(lib.list->SelectedCount(), 19999);
         QCOMPARE(lib.list->FirstSelectedRow(), 1);
         QCOMPARE(lib.list->SelectedRows().size(), std::size_t(19999));

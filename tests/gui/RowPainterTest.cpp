@@ -45,8 +45,8 @@ struct Library : Panes {
     QRect Cell(int row, int column) const
     {
         const QRect r = RowRect(row);
-        return QRect(list->header()->sectionViewportPosition(column), r.top(), list->header()->sectionSize(column),
-            r.height());
+        return QRect(list->header()->sectionViewportPosition(column), r.top(),
+            list->header()->sectionSize(column), r.height());
     }
     static int Count(const QImage& image, const QRect& area, QRgb colour)
     {
@@ -89,7 +89,8 @@ private Q_SLOTS:
         Library lib;
         QImage image = lib.Grab();
         for (int column : { 0, 1, 2, 4 })
-            QVERIFY2(Library::Count(image, lib.Cell(2, column), kBlue) > 0, qPrintable(QString::number(column)));
+            QVERIFY2(
+                Library::Count(image, lib.Cell(2, column), kBlue) > 0, qPrintable(QString::number(column)));
         QCOMPARE(Library::Count(image, lib.RowRect(1), kBlue), 0);
         QCOMPARE(Library::Count(image, lib.RowRect(0), kBlue), 0);
 
@@ -109,7 +110,8 @@ private Q_SLOTS:
     {
         Library lib;
         lib.SelectListRows({ 1 });
-        lib.list->selectionModel()->setCurrentIndex(lib.ListModel()->index(1, 0), QItemSelectionModel::NoUpdate);
+        lib.list->selectionModel()->setCurrentIndex(
+            lib.ListModel()->index(1, 0), QItemSelectionModel::NoUpdate);
         const QRgb frame = lib.Color(QPalette::HighlightedText).rgb();
         auto topEdge = [&](int row) {
             const QRect r = lib.RowRect(row);
