@@ -178,11 +178,19 @@ void CCategoryView::RemoveRowMovingSelection(const QModelIndex& row)
 {
     const QModelIndex current = currentIndex();
     if (current.isValid() && (current == row || CCategoryTreeModel::IsBelow(current, row))) {
-        QModelIndex next = row.sibling(row.row() + 1, 0);
-        if (!next.isValid() && row.row() > 0)
-            next = row.sibling(row.row() - 1, 0);
-        if (!next.isValid())
-            next = row.parent();
+        // The next row, else the previous one, else the parent; rows whose
+        // categories are going as well do not count.
+        const int siblings = m_model->rowCount(row.parent());
+        QModelIndex next;
+        for (int r = row.row() + 1; r < siblings && !next.isValid(); ++r)
+            if (EntryOf(row.sibling(r, 0)))
+                next = row.sibling(r, 0);
+        for (int r = row.row() - 1; r >= 0 && !next.isValid(); --r)
+            if (EntryOf(row.sibling(r, 0)))
+                next = row.sibling(r, 0);
+        for (QModelIndex up = row.parent(); up.isValid() && !next.isValid(); up = up.parent())
+            if (EntryOf(up))
+                next = up;
         if (next.isValid()) {
             setCurrentIndex(next); // makes it the current category
         } else {

@@ -151,13 +151,15 @@ private Q_SLOTS:
         Focus(&Tree());
         const QRect row = Tree().visualRect(Tree().RowOf(Root(1)));
         closeSoon();
-        QContextMenuEvent onTree(QContextMenuEvent::Mouse, row.center(), Tree().viewport()->mapToGlobal(row.center()));
+        QContextMenuEvent onTree(
+            QContextMenuEvent::Mouse, row.center(), Tree().viewport()->mapToGlobal(row.center()));
         QCoreApplication::sendEvent(Tree().viewport(), &onTree);
         QCOMPARE(Doc().GetCurrentCategory(), Root(1));
         QVERIFY(renameEnabled); // brought up to date before it opened
 
         closeSoon();
-        QContextMenuEvent onList(QContextMenuEvent::Mouse, QPoint(5, 5), List().viewport()->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent onList(
+            QContextMenuEvent::Mouse, QPoint(5, 5), List().viewport()->mapToGlobal(QPoint(5, 5)));
         QCoreApplication::sendEvent(List().viewport(), &onList);
         QCOMPARE(shown, QStringList({ QString::fromUtf8("类别(&C)"), QString::fromUtf8("资料(&D)") }));
     }
