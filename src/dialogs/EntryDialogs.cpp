@@ -2,13 +2,17 @@
 
 #include "Category.h"
 #include "Datum.h"
+#include "ImportDialogs.h"
 
 namespace tessary {
 
 int RunEditDialog(CItem& item, const DialogHost& host)
 {
-    (void)host;
     switch (item.GetClassId()) {
+    case ClassId::CDRomCategory:
+    case ClassId::DriverCategory:
+    case ClassId::RootFolderCategory:
+        return EditImportedCategory(static_cast<CPathCategory&>(item), host.parent);
     default:
         return -1;
     }
