@@ -167,10 +167,11 @@ CImportFolderDlg::CImportFolderDlg(QWidget* parent)
     m_browseButton->setAccessibleName(m_browseButton->text());
     m_browseButton->setAccessibleDescription(QString::fromUtf8("选择导入目录"));
     m_browseButton->setAutoDefault(false);
-    m_browseButton->setFixedWidth(m_browseButton->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    m_browseButton->setFixedWidth(
+        m_browseButton->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
     connect(m_browseButton, &QPushButton::clicked, this, &CImportFolderDlg::OnBrowse);
-    BuildLayout(QString::fromUtf8("文件夹："), m_folderEdit, m_browseButton, QString::fromUtf8("名称："), "1005",
-        QString::fromUtf8("确 定"), QString::fromUtf8("取 消"));
+    BuildLayout(QString::fromUtf8("文件夹："), m_folderEdit, m_browseButton, QString::fromUtf8("名称："),
+        "1005", QString::fromUtf8("确 定"), QString::fromUtf8("取 消"));
 }
 
 void CImportFolderDlg::DoDataExchange(bool save)

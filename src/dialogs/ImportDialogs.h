@@ -61,8 +61,8 @@ protected:
     // optional button beside it), the name row, the check box and the two
     // buttons, with the tab order of that list. `sourceField` and `extra`
     // become children of the dialog.
-    void BuildLayout(const QString& sourceLabel, QWidget* sourceField, QWidget* extra, const QString& nameLabel,
-        const char* nameId, const QString& okText, const QString& cancelText);
+    void BuildLayout(const QString& sourceLabel, QWidget* sourceField, QWidget* extra,
+        const QString& nameLabel, const char* nameId, const QString& okText, const QString& cancelText);
 
     // Moves the members into the controls (save false) or the controls into
     // the members (save true). The base exchanges name and make root.
@@ -108,7 +108,8 @@ public:
 
 protected:
     // `opticalOnly`: the picker lists CDs and DVDs only.
-    CImportVolumeDlg(QWidget* parent, int dialogId, const QString& title, const char* pickerId, bool opticalOnly);
+    CImportVolumeDlg(
+        QWidget* parent, int dialogId, const QString& title, const char* pickerId, bool opticalOnly);
 
     void DoDataExchange(bool save) override;
     bool CanConfirm() const override;

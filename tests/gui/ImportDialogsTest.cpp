@@ -307,7 +307,8 @@ private Q_SLOTS:
         CDriverCategory drive("d", "/media/bob/apple");
         WhenModal([](QWidget* modal) {
             QCOMPARE(modal->objectName(), QStringLiteral("134"));
-            QCOMPARE(Child<CDriveComboBox>(modal, "1001")->GetSelectedDrive(), QStringLiteral("/media/bob/apple"));
+            QCOMPARE(
+                Child<CDriveComboBox>(modal, "1001")->GetSelectedDrive(), QStringLiteral("/media/bob/apple"));
             Child<QLineEdit>(modal, "1005")->setText(QStringLiteral("changed"));
             Child<QPushButton>(modal, "2")->click();
         });
