@@ -24,8 +24,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -133,7 +133,10 @@ void BM_ImportFromWindowAgainstDirectScan(benchmark::State& state)
     state.counters["stall_ms"] = median(stalls);
     state.counters["worst_stall_ms"] = *std::max_element(stalls.begin(), stalls.end());
 }
-BENCHMARK(BM_ImportFromWindowAgainstDirectScan)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportFromWindowAgainstDirectScan)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -183,7 +183,8 @@ bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
         state.ended.notify_all();
         // Wake the dialog at once instead of at its next tick. The event is
         // dropped if the dialog is gone by then (it never is before join).
-        QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.Refresh(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &dialog, [&dialog] { dialog.Refresh(); }, Qt::QueuedConnection);
     });
     CWorkerGuard guard(worker, state.progress);
 

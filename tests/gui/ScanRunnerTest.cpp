@@ -142,7 +142,8 @@ private Q_SLOTS:
         QCOMPARE(cd.category->GetClassId(), ClassId::CDRomCategory);
         QVERIFY(cd.category->GetSubCategoryList().empty() && cd.category->GetDatumList().empty());
         QVERIFY(!cd.report.opened);
-        ScannedCategory drive = ScanNewCategory(nullptr, QString(), ImportKind::Drive, "d", "/no/such/volume");
+        ScannedCategory drive
+            = ScanNewCategory(nullptr, QString(), ImportKind::Drive, "d", "/no/such/volume");
         QCOMPARE(drive.category->GetClassId(), ClassId::DriverCategory);
         QCOMPARE(drive.category->m_strName.str(), std::string("d"));
     }
@@ -169,8 +170,8 @@ private Q_SLOTS:
             waitedForWorker = modal->isVisible() && !cancel->isEnabled();
             gate.Open();
         });
-        ScannedCategory scanned = ScanNewCategory(&window, QString::fromUtf8("导入文件夹"), ImportKind::RootFolder,
-            "x", QFile::encodeName(dir.path()).toStdString());
+        ScannedCategory scanned = ScanNewCategory(&window, QString::fromUtf8("导入文件夹"),
+            ImportKind::RootFolder, "x", QFile::encodeName(dir.path()).toStdString());
         QVERIFY(waitedForWorker);
         QVERIFY(!scanned.category);
         QVERIFY(scanned.report.cancelled);
