@@ -65,8 +65,8 @@ std::vector<Section> Sections(const RefreshReport& r)
     };
 }
 
-void WriteText(
-    Output& out, const RefreshReport& r, const std::string& name, const std::string& scanned, bool dryRun, bool saved)
+void WriteText(Output& out, const RefreshReport& r, const std::string& name, const std::string& scanned,
+    bool dryRun, bool saved)
 {
     out << "refresh of '" << std::string_view(Shown(name)) << "' from " << std::string_view(scanned)
         << std::string_view(dryRun ? " (dry run: the library is not written)"
@@ -94,8 +94,8 @@ void WriteText(
         out << "  ? " << std::string_view(Shown(s.path)) << " (" << std::string_view(ReasonText(s)) << ")\n";
 }
 
-void WriteJsonReport(
-    Output& out, const RefreshReport& r, const std::string& name, const std::string& scanned, bool dryRun, bool saved)
+void WriteJsonReport(Output& out, const RefreshReport& r, const std::string& name, const std::string& scanned,
+    bool dryRun, bool saved)
 {
     out << "{\"category\": ";
     WriteJsonString(out, Shown(name));
@@ -110,8 +110,8 @@ void WriteJsonReport(
             out << (first ? "" : ", ") << "{\"path\": ";
             first = false;
             WriteJsonString(out, Shown(e.path));
-            out << ", \"folder\": " << std::string_view(e.folder ? "true" : "false") << ", \"entries\": " << e.entries
-                << '}';
+            out << ", \"folder\": " << std::string_view(e.folder ? "true" : "false")
+                << ", \"entries\": " << e.entries << '}';
         }
         out << "]}";
     }
@@ -153,7 +153,8 @@ int Refresh(const std::vector<std::string>& args)
     CCategory* category = ResolveCategory(doc.GetRootList(), a.positional[1]);
     if (!CanRefresh(*category))
         throw UsageError("category '" + a.positional[1]
-            + "' was not imported from a disk (only CD, drive, folder and sub-folder categories can be refreshed)");
+            + "' was not imported from a disk (only CD, drive, folder and sub-folder categories can be "
+              "refreshed)");
 
     RefreshScan scan = ScanForRefresh(RefreshSourceFor(*category, otherPath ? *otherPath : std::string()));
     const std::string scanned = Shown(DiskToGb(scan.source.diskPath));

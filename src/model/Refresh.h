@@ -63,7 +63,8 @@ struct RefreshScan {
 
 // Scans `source` into a new tree. Uses nothing of the library, so it may run
 // on any thread while the library stays on its own.
-RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads = 0, ScanProgress* progress = nullptr);
+RefreshScan ScanForRefresh(
+    const RefreshSource& source, unsigned threads = 0, ScanProgress* progress = nullptr);
 
 // The scan was cancelled: there is nothing to plan, and nothing changed.
 class RefreshCancelled : public std::runtime_error {

@@ -398,7 +398,8 @@ RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads, ScanPr
     RefreshScan scan;
     scan.source = source;
     scan.tree = std::make_unique<CCategory>();
-    scan.report = ScanFolderInto(*scan.tree, source.diskPath, ScanOptions { threads, source.followMounts, progress });
+    scan.report
+        = ScanFolderInto(*scan.tree, source.diskPath, ScanOptions { threads, source.followMounts, progress });
     if (!scan.report.opened) {
         // The scan does not say why; asking again names the cause for the message.
         scan.openErrno = ENOENT;

@@ -1,11 +1,11 @@
 // Refreshing imported categories from real folders: what survives, what is
 // reported, and that a refresh that does not complete changes nothing.
 
+#include "Refresh.h"
 #include "Content.h"
 #include "Datum.h"
 #include "Document.h"
 #include "LibraryBuilders.h"
-#include "Refresh.h"
 #include "TempTree.h"
 #include "TextCodec.h"
 
@@ -80,7 +80,8 @@ protected:
         t.File("disk/docs/plan.doc", "plan v1");
         t.File("disk/docs/old/letter.txt", "dear");
         t.File("disk/music/song.mp3", "la la");
-        for (const char* f : { "disk/top.txt", "disk/docs/plan.doc", "disk/docs/old/letter.txt", "disk/music/song.mp3" })
+        for (const char* f :
+            { "disk/top.txt", "disk/docs/plan.doc", "disk/docs/old/letter.txt", "disk/music/song.mp3" })
             t.SetTime(f, 1000000000);
     }
 
@@ -232,7 +233,8 @@ TEST_F(RefreshTest, MissingEntriesWithWorkAreKeptUnlessPruned)
     // Kept: docs/, docs/old/ (they hold the remark), the two remarked files.
     EXPECT_EQ(keep.keptMissing, 4u);
     EXPECT_EQ(Paths(keep.keptMissingEntries),
-        (std::vector<std::string> { P("disk/docs"), P("disk/docs/old"), P("disk/docs/old/letter.txt"), P("disk/top.txt") }));
+        (std::vector<std::string> {
+            P("disk/docs"), P("disk/docs/old"), P("disk/docs/old/letter.txt"), P("disk/top.txt") }));
     // Removed anyway: the files below them without remark or content.
     EXPECT_EQ(Paths(keep.removedEntries),
         (std::vector<std::string> { P("disk/docs/old/plain.txt"), P("disk/docs/plan.doc") }));
