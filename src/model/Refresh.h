@@ -159,6 +159,10 @@ public:
     // True after ApplyRefresh: the plan is spent.
     bool Applied() const noexcept;
 
+    // Bytes the plan holds beyond the library (its records and the scanned
+    // entries waiting to be added), for memory figures.
+    std::size_t HeldBytes() const;
+
     struct Data;
 
 private:

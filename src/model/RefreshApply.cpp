@@ -3,6 +3,7 @@
 #include "Datum.h"
 #include "Document.h"
 #include "RefreshPlanData.h"
+#include "SmallPool.h"
 
 #include <algorithm>
 #include <new>
@@ -74,6 +75,62 @@ const RefreshSource& RefreshPlan::Source() const noexcept
 bool RefreshPlan::Applied() const noexcept
 {
     return !m_data || m_data->applied;
+}
+
+namespace {
+
+std::size_t TextBytes(const CText& t) noexcept
+{
+    return t.HeapBytes();
+}
+
+std::size_t EntryBytes(const CItem& e)
+{
+    std::size_t n = TextBytes(e.m_strName) + TextBytes(e.m_strRemark);
+    if (e.IsDatum()) {
+        const auto& d = static_cast<const CDatum&>(e);
+        return n + PoolBlockBytes(sizeof(CFileDatum)) + TextBytes(d.m_strExtension) + TextBytes(d.m_strContent);
+    }
+    const auto& c = static_cast<const CCategory&>(e);
+    return n + PoolBlockBytes(sizeof(CFolderCategory)) + c.GetDatumList().capacity() * sizeof(void*)
+        + c.GetSubCategoryList().capacity() * sizeof(void*);
+}
+
+template <class T> std::size_t VectorBytes(const std::vector<T>& v) noexcept
+{
+    return v.capacity() * sizeof(T);
+}
+
+} // namespace
+
+std::size_t RefreshPlan::HeldBytes() const
+{
+    if (!m_data)
+        return 0;
+    const Data& d = *m_data;
+    std::size_t n = sizeof(Data) + VectorBytes(d.added) + VectorBytes(d.changed) + VectorBytes(d.missing)
+        + VectorBytes(d.stale) + VectorBytes(d.skipped);
+    for (const Data::Stale& s : d.stale)
+        n += s.gbPath.capacity() + TextBytes(s.content);
+    if (d.applied)
+        return n;
+    for (const Data::Added& a : d.added) {
+        n += EntryBytes(*a.entry);
+        if (a.entry->IsDatum())
+            continue;
+        std::vector<const CCategory*> pending { static_cast<const CCategory*>(a.entry) };
+        while (!pending.empty()) {
+            const CCategory* c = pending.back();
+            pending.pop_back();
+            for (const CDatum* f : c->GetDatumList())
+                n += EntryBytes(*f);
+            for (const CCategory* s : c->GetSubCategoryList()) {
+                n += EntryBytes(*s);
+                pending.push_back(s);
+            }
+        }
+    }
+    return n;
 }
 
 RefreshReport RefreshPlan::Report(const RefreshOptions& options) const
