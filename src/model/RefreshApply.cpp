@@ -89,7 +89,8 @@ std::size_t EntryBytes(const CItem& e)
     std::size_t n = TextBytes(e.m_strName) + TextBytes(e.m_strRemark);
     if (e.IsDatum()) {
         const auto& d = static_cast<const CDatum&>(e);
-        return n + PoolBlockBytes(sizeof(CFileDatum)) + TextBytes(d.m_strExtension) + TextBytes(d.m_strContent);
+        return n + PoolBlockBytes(sizeof(CFileDatum)) + TextBytes(d.m_strExtension)
+            + TextBytes(d.m_strContent);
     }
     const auto& c = static_cast<const CCategory&>(e);
     return n + PoolBlockBytes(sizeof(CFolderCategory)) + c.GetDatumList().capacity() * sizeof(void*)

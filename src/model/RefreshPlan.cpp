@@ -58,11 +58,14 @@ std::vector<std::string_view> Components(std::string_view path)
 }
 
 // Pairs the entries of a library list with those of the scanned list that
-// have the same key: the k-th library entry of a key with the k-th scanned
-// one, so that duplicate names (which a damaged or hand-made library may
-// hold) still pair deterministically. Lists of a folder that did not change
-// come in the same order on both sides, so the common prefix is paired
-// without sorting; only the rest is sorted.
+// have the same key, as many of each key as both sides hold.
+//
+// A folder lists its entries in the same order from one scan to the next,
+// apart from the entries added and removed in between, so the two lists are
+// walked side by side: equal keys pair at once, and at a difference a short
+// look ahead on either side steps over an entry that only one side has.
+// Whatever is left (entries that moved in the listing, or duplicate names in
+// a damaged or hand-made library) is paired by sorting the rest only.
 template <class T, class Compare> class Pairing {
 public:
     // libPartner[i] is the scanned index paired with lib[i], or -1;
@@ -75,43 +78,94 @@ public:
         const std::size_t n = lib.size(), m = scan.size();
         libPartner.assign(n, -1);
         scanTaken.assign(m, 0);
-        std::size_t p = 0;
-        while (p < n && p < m && compare(lib[p], scan[p]) == 0) {
-            libPartner[p] = static_cast<std::int32_t>(p);
-            scanTaken[p] = 1;
-            ++p;
-        }
-        if (p == n || p == m)
-            return;
-        auto sorted = [&](std::vector<std::uint32_t>& idx, std::span<T* const> list) {
-            idx.clear();
-            for (std::size_t i = p; i < list.size(); ++i)
-                idx.push_back(static_cast<std::uint32_t>(i));
-            std::sort(idx.begin(), idx.end(), [&](std::uint32_t a, std::uint32_t b) {
-                int c = compare(list[a], list[b]);
-                return c < 0 || (c == 0 && a < b);
-            });
+        m_libRest.clear();
+        m_scanRest.clear();
+        auto pair = [&](std::size_t i, std::size_t j) {
+            libPartner[i] = static_cast<std::int32_t>(j);
+            scanTaken[j] = 1;
         };
-        sorted(m_libOrder, lib);
-        sorted(m_scanOrder, scan);
         std::size_t i = 0, j = 0;
-        while (i < m_libOrder.size() && j < m_scanOrder.size()) {
-            int c = compare(lib[m_libOrder[i]], scan[m_scanOrder[j]]);
-            if (c < 0) {
-                ++i;
-            } else if (c > 0) {
-                ++j;
-            } else {
-                libPartner[m_libOrder[i]] = static_cast<std::int32_t>(m_scanOrder[j]);
-                scanTaken[m_scanOrder[j]] = 1;
-                ++i;
-                ++j;
+        while (i < n && j < m) {
+            if (compare(lib[i], scan[j]) == 0) {
+                pair(i++, j++);
+                continue;
             }
+            std::size_t skip = 0;
+            for (std::size_t k = 1; k <= kLookAhead && i + k < n && !skip; ++k)
+                if (compare(lib[i + k], scan[j]) == 0)
+                    skip = k;
+            if (skip) {
+                for (; skip; --skip)
+                    m_libRest.push_back(static_cast<std::uint32_t>(i++));
+                continue;
+            }
+            for (std::size_t k = 1; k <= kLookAhead && j + k < m && !skip; ++k)
+                if (compare(lib[i], scan[j + k]) == 0)
+                    skip = k;
+            if (skip) {
+                for (; skip; --skip)
+                    m_scanRest.push_back(static_cast<std::uint32_t>(j++));
+                continue;
+            }
+            m_libRest.push_back(static_cast<std::uint32_t>(i++));
+            m_scanRest.push_back(static_cast<std::uint32_t>(j++));
+        }
+        if ((i == n && m_libRest.empty()) || (j == m && m_scanRest.empty()))
+            return;
+        for (; i < n; ++i)
+            m_libRest.push_back(static_cast<std::uint32_t>(i));
+        for (; j < m; ++j)
+            m_scanRest.push_back(static_cast<std::uint32_t>(j));
+        SortByKey(m_libRest, lib, compare);
+        SortByKey(m_scanRest, scan, compare);
+        std::size_t a = 0, b = 0;
+        while (a < m_libRest.size() && b < m_scanRest.size()) {
+            int c = compare(lib[m_libRest[a]], scan[m_scanRest[b]]);
+            if (c < 0)
+                ++a;
+            else if (c > 0)
+                ++b;
+            else
+                pair(m_libRest[a++], m_scanRest[b++]);
         }
     }
 
 private:
-    std::vector<std::uint32_t> m_libOrder, m_scanOrder;
+    // Sorts positions by key (position breaking ties). The first eight bytes
+    // of each name, kept beside the position, decide most comparisons
+    // without reaching the entries.
+    void SortByKey(std::vector<std::uint32_t>& positions, std::span<T* const> list, Compare compare)
+    {
+        m_keyed.clear();
+        for (std::uint32_t p : positions)
+            m_keyed.push_back({ NamePrefix(list[p]->m_strName.view()), p });
+        std::sort(m_keyed.begin(), m_keyed.end(), [&](const Keyed& a, const Keyed& b) {
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            int c = compare(list[a.position], list[b.position]);
+            return c < 0 || (c == 0 && a.position < b.position);
+        });
+        for (std::size_t i = 0; i < m_keyed.size(); ++i)
+            positions[i] = m_keyed[i].position;
+    }
+
+    // The first eight bytes, big-endian and padded with zeros: ordered as
+    // the bytes are, and equal only when the full comparison must decide.
+    static std::uint64_t NamePrefix(std::string_view name) noexcept
+    {
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < 8; ++i)
+            v = (v << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
+        return v;
+    }
+
+    struct Keyed {
+        std::uint64_t prefix;
+        std::uint32_t position;
+    };
+    static constexpr std::size_t kLookAhead = 4;
+    std::vector<std::uint32_t> m_libRest, m_scanRest;
+    std::vector<Keyed> m_keyed;
 };
 
 using DatumCompare = int (*)(const CDatum*, const CDatum*) noexcept;

@@ -109,7 +109,8 @@ TEST_F(RefreshCli, DryRunReportsAndWritesNothing)
     EXPECT_TRUE(Contains(r.out, "removed: 1\n  - " + t.Path("disk/gone/plain.txt") + "\n"));
     EXPECT_TRUE(Contains(r.out, "changed: 1\n  ~ " + t.Path("disk/a.txt") + "\n"));
     EXPECT_TRUE(Contains(r.out,
-        "kept although missing: 2\n  ! " + t.Path("disk/gone") + "/\n  ! " + t.Path("disk/gone/noted.txt") + "\n"));
+        "kept although missing: 2\n  ! " + t.Path("disk/gone") + "/\n  ! " + t.Path("disk/gone/noted.txt")
+            + "\n"));
     EXPECT_TRUE(Contains(r.out, "stale content: 1\n  * " + t.Path("disk/a.txt") + "\n"));
     EXPECT_TRUE(Contains(r.out, "folders not read: 0\n"));
 }
