@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -56,6 +56,31 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The options a help text names: "-x" or "--word" at the start of a line or
+// after a blank or an opening bracket ("0-based" is no option).
+std::set<std::string> OptionsIn(const std::string& text)
+{
+    std::set<std::string> options;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '-'
+            || (i > 0 && std::string_view(" \t\n[|(").find(text[i - 1]) == std::string_view::npos))
+            continue;
+        std::size_t end = i + (text.compare(i, 2, "--") == 0 ? 2 : 1);
+        if (end >= text.size() || !IsLetter(text[end]))
+            continue;
+        while (end < text.size() && (IsLetter(text[end]) || text[end] == '-'))
+            ++end;
+        options.insert(text.substr(i, end - i));
+        i = end;
+    }
+    return options;
+}
+
 // The subcommands as `tessary-cli --help` lists them, each with the options
 // its own --help names.
 std::map<std::string, std::set<std::string>> SubcommandsFromHelp()
@@ -73,12 +98,8 @@ std::map<std::string, std::set<std::string>> SubcommandsFromHelp()
             commands[line.substr(2, line.find(' ', 2) - 2)];
         }
     }
-    const std::regex option(R"((^|[\s\[|(])(--?[A-Za-z][-A-Za-z]*))");
-    for (auto& [name, options] : commands) {
-        const std::string help = Capture(Quote(TESSARY_CLI) + " " + name + " --help");
-        for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it)
-            options.insert((*it)[2]);
-    }
+    for (auto& [name, options] : commands)
+        options = OptionsIn(Capture(Quote(TESSARY_CLI) + " " + name + " --help"));
     return commands;
 }
 
