@@ -5,6 +5,7 @@
 #   scripts/cli-docs.sh CLI VERSION MANPAGE COMPLETION
 # The build runs it after linking tessary-cli.
 set -euo pipefail
+export LC_ALL=C # the same order and bytes whatever the builder's locale
 [ $# -eq 4 ] || { echo "usage: $0 CLI VERSION MANPAGE COMPLETION" >&2; exit 1; }
 cli=$1 version=$2 man=$3 completion=$4
 
