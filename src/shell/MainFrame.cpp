@@ -16,7 +16,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -330,9 +330,7 @@ bool CMainFrame::ExecuteCommand(int id)
         statusBar()->setVisible(statusBar()->isHidden());
         return true;
     case ID_HELP:
-        // Without a help file beside the program the command does nothing.
-        if (!m_helpPath.isEmpty() && QFile::exists(m_helpPath))
-            Prompts().OpenUrl(QUrl::fromLocalFile(m_helpPath));
+        ShowHelp();
         return true;
     case ID_FILTER:
         m_listPane->FilterRows(m_filterField->text());
@@ -340,6 +338,20 @@ bool CMainFrame::ExecuteCommand(int id)
     default:
         return false;
     }
+}
+
+void CMainFrame::ShowHelp()
+{
+    // A help file beside the program comes first; the manual that came with
+    // the program opens in the desktop's browser otherwise.
+    for (const QString& path : { m_helpPath, m_manualPath }) {
+        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+            Prompts().OpenUrl(QUrl::fromLocalFile(path));
+            return;
+        }
+    }
+    Prompts().ShowMessage(
+        this, LoadString(IDS_NOT_FOUND) + QLatin1Char('\n') + m_manualPath, IUserPrompts::Icon::Warning);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -59,7 +59,11 @@ public:
     QLabel* MessagePane() const { return m_messagePane; }
     CIconList& Icons() { return m_icons; }
 
+    // The help command opens the help file `path` when it exists, otherwise
+    // the user manual `manualPath`; when neither exists it says so, naming
+    // the manual.
     void SetHelpPath(const QString& path) { m_helpPath = path; }
+    void SetManualPath(const QString& manualPath) { m_manualPath = manualPath; }
 
     // A popup of the main menu by position (2: "类别", 3: "资料"), for the
     // panes' context menus.
@@ -86,6 +90,7 @@ private:
     void CreateStatusBar();
     void CreateOutputBar();
     void UpdateRecentFileMenu();
+    void ShowHelp();
     std::vector<ICommandTarget*> Route();
     // Persistence (MainFrameLayout.cpp).
     void RestoreWindowRect();
@@ -112,6 +117,7 @@ private:
     QList<QAction*> m_toolBarActions;
     QTimer* m_idleTimer = nullptr;
     QString m_helpPath;
+    QString m_manualPath;
     std::unique_ptr<ICommandTarget> m_commandManager;
 };
 

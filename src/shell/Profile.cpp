@@ -40,6 +40,19 @@ QString HelpPathFor(const QString& exePath)
     return path;
 }
 
+QString ManualPathFor(const QString& exeDir, const QString& sourceManualDir)
+{
+    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/tessary/manual/index.html"));
+    if (QFileInfo(installed).isFile())
+        return installed;
+    if (!sourceManualDir.isEmpty()) {
+        const QString source = QDir(sourceManualDir).filePath(QStringLiteral("index.html"));
+        if (QFileInfo(source).isFile())
+            return source;
+    }
+    return installed;
+}
+
 void CRecentFileList::Load(QSettings& profile)
 {
     m_files.clear();

@@ -57,7 +57,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
 
     if (options.registerFileType) {
         const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (RegisterFileType(dataHome, applicationFilePath()))
+        if (UpdateUserRegistration(dataHome, applicationFilePath()))
             RefreshDesktopDatabases(dataHome);
     }
 
@@ -74,6 +74,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_controller = std::make_unique<CDocumentController>(*m_doc, *m_profile);
     m_frame = std::make_unique<CMainFrame>(*m_controller, *m_profile, this);
     m_frame->SetHelpPath(m_helpPath);
+    m_frame->SetManualPath(ManualPathFor(applicationDirPath(), QStringLiteral(TESSARY_SOURCE_MANUAL_DIR)));
 
     bool ok = true;
     if (files.isEmpty())

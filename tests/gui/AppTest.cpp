@@ -449,6 +449,50 @@ private Q_SLOTS:
         QCOMPARE(Frame().windowTitle(), Caption("dropped.dli"));
     }
 
+    // Without a help file beside the program, help shows the manual of
+    // the source tree when run from the build folder.
+    void HelpOpensTheManual()
+    {
+        QVERIFY(Start());
+        QVERIFY(!QFile::exists(App().HelpPath()));
+        QVERIFY(Run(ID_HELP));
+        QCOMPARE(m_prompts.urls.size(), 1);
+        const QString manual = m_prompts.urls.first().toLocalFile();
+        QVERIFY2(manual.endsWith(QStringLiteral("/docs/manual/index.html")), qPrintable(manual));
+        QVERIFY(QFile::exists(manual));
+        QVERIFY(m_prompts.messages.isEmpty());
+    }
+
+    void HelpFileComesBeforeTheManualAndAMissingManualIsNamed()
+    {
+        QVERIFY(Start());
+        const QString help = Path("prog.chm");
+        const QString manual = Path("manual/index.html");
+        Frame().SetHelpPath(help);
+        Frame().SetManualPath(manual);
+        QVERIFY(Run(ID_HELP));
+        QVERIFY(m_prompts.urls.isEmpty());
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages.first().startsWith(QString::fromUtf8("没有找到")));
+        QVERIFY(m_prompts.messages.first().contains(manual));
+
+        QVERIFY(QDir().mkpath(Path("manual")));
+        test::WriteBytes(manual, "<html></html>");
+        QVERIFY(Run(ID_HELP));
+        test::WriteBytes(help, "ITSF");
+        QVERIFY(Run(ID_HELP));
+        QCOMPARE(m_prompts.urls, QList<QUrl>({ QUrl::fromLocalFile(manual), QUrl::fromLocalFile(help) }));
+    }
+
+    void F1OpensHelp()
+    {
+        QVERIFY(Start());
+        QApplication::setActiveWindow(&Frame());
+        QTRY_VERIFY(Frame().isActiveWindow());
+        QTest::keyClick(&Frame(), Qt::Key_F1);
+        QCOMPARE(m_prompts.urls.size(), 1);
+    }
+
     void HomePageComesFromTheProfile()
     {
         QVERIFY(Start());
