@@ -1,8 +1,8 @@
 #include "DatumDlg.h"
 
+#include "Datum.h"
 #include "DialogHooks.h"
 #include "DisplayText.h"
-#include "Datum.h"
 #include "TextCodec.h"
 
 #include <QFile>

@@ -39,7 +39,8 @@ bool OfferLink(const QUrl& url)
     // The page comes from an extracted file nobody vouches for: a link may
     // name a local program or a script, which must never be started.
     const QString scheme = url.scheme().toLower();
-    if (url.isRelative() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+    if (url.isRelative()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")
             && scheme != QLatin1String("mailto")))
         return false;
     if (const auto& hook = GetDialogHooks().openLink)

@@ -48,8 +48,9 @@ bool IsGbFamily(const QByteArray& name)
 // meta element, in either of its two forms), lower-cased; empty if none.
 QByteArray DeclaredCharset(std::string_view bytes)
 {
-    const QByteArray head = QByteArray(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 1024)))
-                                .toLower();
+    const QByteArray head
+        = QByteArray(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 1024)))
+              .toLower();
     qsizetype at = head.indexOf("charset");
     while (at >= 0) {
         qsizetype i = at + 7;

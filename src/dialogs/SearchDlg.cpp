@@ -190,8 +190,8 @@ CSearchDlg::CSearchDlg(CSearchCriteria& criteria, QWidget* parent)
     // The order of the template: rows top to bottom, each left to right.
     QWidget* const tabOrder[] = { m_nameEdit, m_nameCase, m_extensionEdit, m_extensionCase, m_remarkEdit,
         m_remarkCase, m_contentEdit, m_contentCase, m_sizeLowerEdit, m_sizeLowerActive, m_sizeUpperEdit,
-        m_sizeUpperActive, m_timeLowerEdit, m_timeLowerActive, m_timeUpperEdit, m_timeUpperActive, m_or, start,
-        cancel };
+        m_sizeUpperActive, m_timeLowerEdit, m_timeLowerActive, m_timeUpperEdit, m_timeUpperActive, m_or,
+        start, cancel };
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -261,8 +261,8 @@ bool CSearchDlg::DoDataExchange(bool save)
             return;
         }
         const qint64 secs = QDateTime(edit->date(), current.time()).toSecsSinceEpoch();
-        value = static_cast<Time32>(std::clamp<qint64>(
-            secs, std::numeric_limits<Time32>::min(), std::numeric_limits<Time32>::max()));
+        value = static_cast<Time32>(
+            std::clamp<qint64>(secs, std::numeric_limits<Time32>::min(), std::numeric_limits<Time32>::max()));
     };
 
     check(m_or, m_bOr);

@@ -69,8 +69,14 @@ public:
         }
     }
     int selectionCount() const override { return Pane()->SelectionStart() < Pane()->SelectionEnd() ? 1 : 0; }
-    void addSelection(int startOffset, int endOffset) override { Pane()->SetSelection(startOffset, endOffset); }
-    void removeSelection(int) override { Pane()->SetSelection(Pane()->CursorPosition(), Pane()->CursorPosition()); }
+    void addSelection(int startOffset, int endOffset) override
+    {
+        Pane()->SetSelection(startOffset, endOffset);
+    }
+    void removeSelection(int) override
+    {
+        Pane()->SetSelection(Pane()->CursorPosition(), Pane()->CursorPosition());
+    }
     void setSelection(int, int startOffset, int endOffset) override
     {
         Pane()->SetSelection(startOffset, endOffset);

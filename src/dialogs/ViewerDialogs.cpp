@@ -3,9 +3,20 @@
 #include "DialogHooks.h"
 #include "TextPane.h"
 
+#include <QImage>
 #include <QTextDocument>
 
 namespace tessary {
+namespace {
+
+QVariant BlankResource()
+{
+    QImage blank(1, 1, QImage::Format_ARGB32);
+    blank.fill(Qt::transparent);
+    return QVariant(blank);
+}
+
+} // namespace
 
 CViewTextRemarkDlg::CViewTextRemarkDlg(QWidget* parent, QSettings* profile)
     : CViewerDlg(QStringLiteral("ViewTextRemarkForm"), profile, parent)
@@ -29,11 +40,12 @@ CSafeBrowser::CSafeBrowser(QWidget* parent)
     setOpenLinks(false);
     setOpenExternalLinks(false);
     // The document asks its resource provider before anything else, and
-    // falls back to reading local files itself when given nothing: so every
-    // request gets an empty, valid answer here.
+    // falls back to reading local files itself when given nothing (images
+    // even by their bare names): so every request is answered here, with a
+    // blank image, which also stands for any other kind of resource.
     document()->setResourceProvider([this](const QUrl& url) {
         m_refused.append(url);
-        return QVariant(QByteArray());
+        return BlankResource();
     });
     connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) { OfferLink(url); });
 }
@@ -41,7 +53,7 @@ CSafeBrowser::CSafeBrowser(QWidget* parent)
 QVariant CSafeBrowser::loadResource(int, const QUrl& name)
 {
     m_refused.append(name);
-    return QVariant(QByteArray());
+    return BlankResource();
 }
 
 CViewRemarkDlg::CViewRemarkDlg(const QString& html, QWidget* parent, QSettings* profile)
