@@ -1,7 +1,7 @@
 #include "GuiTestSupport.h"
 
-#include "DatumDlg.h"
 #include "Datum.h"
+#include "DatumDlg.h"
 #include "DialogHooks.h"
 #include "EntryDialogs.h"
 #include "PropertiesDlg.h"
@@ -183,8 +183,8 @@ private Q_SLOTS:
         QCOMPARE(Control<QWidget>(datum, 1001)->accessibleName(), QString::fromUtf8("位置"));
         CCustomCategory category("c");
         CPropertiesDlg properties(category);
-        const QStringList names = { QString::fromUtf8("名称"), QString::fromUtf8("大小"), QString::fromUtf8("路径"),
-            QString::fromUtf8("备注") };
+        const QStringList names = { QString::fromUtf8("名称"), QString::fromUtf8("大小"),
+            QString::fromUtf8("路径"), QString::fromUtf8("备注") };
         const int ids[] = { 1004, 1006, 1008, 1000 };
         for (int i = 0; i < 4; ++i)
             QCOMPARE(Control<QWidget>(properties, ids[i])->accessibleName(), names.at(i));

@@ -92,8 +92,9 @@ private Q_SLOTS:
         QCOMPARE(Control<QDateEdit>(dlg, 1028)->date(), QDate(2020, 5, 17));
         QCOMPARE(Control<QDateEdit>(dlg, 1030)->date(), QDate(2021, 1, 2));
         QVERIFY(Control<QDateEdit>(dlg, 1028)->calendarPopup());
-        const QList<std::pair<int, bool>> boxes = { { 1016, true }, { 1020, false }, { 1018, true },
-            { 1022, false }, { 1024, true }, { 1029, false }, { 1031, true }, { 1025, false }, { 1033, true } };
+        const QList<std::pair<int, bool>> boxes
+            = { { 1016, true }, { 1020, false }, { 1018, true }, { 1022, false }, { 1024, true },
+                  { 1029, false }, { 1031, true }, { 1025, false }, { 1033, true } };
         for (const auto& [id, checked] : boxes)
             QVERIFY2(Control<QCheckBox>(dlg, id)->isChecked() == checked, qPrintable(QString::number(id)));
         QCOMPARE(dlg.focusWidget(), Control<QLineEdit>(dlg, 1003));
@@ -231,9 +232,8 @@ private Q_SLOTS:
         QCOMPARE(Control<QCheckBox>(dlg, 1033)->text(), QString::fromUtf8("或关系"));
 
         // Tab order: the template's rows, top to bottom.
-        const QList<int> expected
-            = { 1003, 1016, 1019, 1020, 1017, 1018, 1021, 1022, 1026, 1024, 1027, 1029, 1028, 1031, 1030, 1025, 1033,
-                  1, 2 };
+        const QList<int> expected = { 1003, 1016, 1019, 1020, 1017, 1018, 1021, 1022, 1026, 1024, 1027, 1029,
+            1028, 1031, 1030, 1025, 1033, 1, 2 };
         QList<int> order;
         QWidget* w = Control<QLineEdit>(dlg, 1003);
         while (order.size() < expected.size()) {

@@ -62,7 +62,8 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_profile = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("Oakbrim.ini")), QSettings::IniFormat);
+        m_profile = std::make_unique<QSettings>(
+            m_dir->filePath(QStringLiteral("Oakbrim.ini")), QSettings::IniFormat);
     }
     void cleanup()
     {
@@ -117,7 +118,8 @@ private Q_SLOTS:
         m_profile->setValue(QStringLiteral("Left"), 500);
         m_profile->setValue(QStringLiteral("right"), 400); // right of its right edge
         m_profile->endGroup();
-        QCOMPARE(ReadViewerRect(m_profile.get(), QStringLiteral("ViewTextRemarkForm")), QRect(120, 60, 480, 360));
+        QCOMPARE(
+            ReadViewerRect(m_profile.get(), QStringLiteral("ViewTextRemarkForm")), QRect(120, 60, 480, 360));
         QCOMPARE(ReadViewerRect(m_profile.get(), QStringLiteral("ViewRemarkForm")), QRect(120, 60, 480, 360));
         QCOMPARE(ReadViewerRect(nullptr, QStringLiteral("ViewRemarkForm")), QRect(120, 60, 480, 360));
     }
@@ -131,16 +133,32 @@ private Q_SLOTS:
         QCOMPARE(ContentToText(""), QString());
         // Bytes that are neither: shown with replacement characters, never lost silently.
         QVERIFY(ContentToText("\xFF\xFF x").endsWith(QStringLiteral(" x")));
+        // A UTF-8 sequence cut off by the end is no UTF-8 text.
+        QCOMPARE(ContentToText("ab\xE4\xB8"), FromLibraryText("ab\xE4\xB8"));
+        // Large contents: a character across the steps of the UTF-8 check,
+        // and GB18030 text of many pages.
+        const std::string across = std::string((1 << 20) - 1, 'a') + "中x";
+        QCOMPARE(ContentToText(across), QString((1 << 20) - 1, QLatin1Char('a')) + QString::fromUtf8("中x"));
+        std::string manyGb;
+        QString manyText;
+        for (int i = 0; i < 40000; ++i) {
+            manyGb += Gb("第三季度 ");
+            manyText += QString::fromUtf8("第三季度 ");
+        }
+        QCOMPARE(ContentToText(manyGb), manyText);
 
-        const std::string gbPage = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
-                                   "</head><body>"
+        const std::string gbPage
+            = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+              "</head><body>"
             + Gb("第三季度") + "</body></html>";
         QVERIFY(HtmlContentToText(gbPage).contains(QString::fromUtf8("第三季度")));
-        QVERIFY(HtmlContentToText("<meta charset='utf-8'><p>第三季度</p>").contains(QString::fromUtf8("第三季度")));
+        QVERIFY(HtmlContentToText("<meta charset='utf-8'><p>第三季度</p>")
+                    .contains(QString::fromUtf8("第三季度")));
         // A page without a declaration follows the same rule as text.
         QVERIFY(HtmlContentToText("<p>" + Gb("报告") + "</p>").contains(QString::fromUtf8("报告")));
         // The declaration wins: bytes valid as UTF-8 are read as declared.
-        QVERIFY(!HtmlContentToText("<meta charset=\"gbk\"><p>第三季度</p>").contains(QString::fromUtf8("第三季度")));
+        QVERIFY(!HtmlContentToText("<meta charset=\"gbk\"><p>第三季度</p>")
+                     .contains(QString::fromUtf8("第三季度")));
     }
 
     void ContentGoesToTheViewerItsKindCallsFor()
@@ -184,12 +202,13 @@ private Q_SLOTS:
         const QString image = m_dir->filePath(QStringLiteral("red.png"));
         QVERIFY(red.save(image));
         const QString fileUrl = QUrl::fromLocalFile(image).toString();
-        const QString page = QStringLiteral("<html><head><link rel=\"stylesheet\" href=\"%1.css\"></head><body>"
-                                            "<p>before</p><img src=\"%1\"><img src=\"red.png\"><img src=\"%2\">"
-                                            "<img src=\"http://127.0.0.1:9/x.png\">"
-                                            "<table background=\"red.png\" width=\"200\" height=\"60\"><tr><td>cell</td></tr></table>"
-                                            "<p style=\"background-image: url(%2); height: 60px\">styled</p>"
-                                            "<script>document.write('INJECTED')</script><p>after</p></body></html>")
+        const QString page = QStringLiteral(
+            "<html><head><link rel=\"stylesheet\" href=\"%1.css\"></head><body>"
+            "<p>before</p><img src=\"%1\"><img src=\"red.png\"><img src=\"%2\">"
+            "<img src=\"http://127.0.0.1:9/x.png\">"
+            "<table background=\"red.png\" width=\"200\" height=\"60\"><tr><td>cell</td></tr></table>"
+            "<p style=\"background-image: url(%2); height: 60px\">styled</p>"
+            "<script>document.write('INJECTED')</script><p>after</p></body></html>")
                                  .arg(fileUrl, image);
         const QString oldDir = QDir::currentPath();
         QDir::setCurrent(m_dir->path()); // so that a relative name would find the file too
@@ -226,7 +245,8 @@ private Q_SLOTS:
             Q_EMIT dlg.Browser()->anchorClicked(QUrl(QString::fromLatin1(link)));
         QCOMPARE(offered,
             QList<QUrl>({ QUrl(QStringLiteral("https://example.org/")),
-                QUrl(QStringLiteral("mailto:someone@example.org")), QUrl(QStringLiteral("HTTP://EXAMPLE.ORG/a")) }));
+                QUrl(QStringLiteral("mailto:someone@example.org")),
+                QUrl(QStringLiteral("HTTP://EXAMPLE.ORG/a")) }));
         // The viewer itself never navigates.
         QVERIFY(dlg.Browser()->source().isEmpty());
         QVERIFY(dlg.Browser()->toPlainText().contains(QStringLiteral("link")));
@@ -278,10 +298,12 @@ private Q_SLOTS:
         QWidget* viewport = pane.viewport();
         QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(1, lineHeight / 2));
         QTest::mouseMove(viewport, QPoint(40, lineHeight + lineHeight / 2));
-        QMouseEvent move(QEvent::MouseMove, QPointF(40, lineHeight + lineHeight / 2), viewport->mapToGlobal(QPointF(40, lineHeight + lineHeight / 2)),
-            Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(40, lineHeight + lineHeight / 2),
+            viewport->mapToGlobal(QPointF(40, lineHeight + lineHeight / 2)), Qt::NoButton, Qt::LeftButton,
+            Qt::NoModifier);
         QApplication::sendEvent(viewport, &move);
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(40, lineHeight + lineHeight / 2));
+        QTest::mouseRelease(
+            viewport, Qt::LeftButton, Qt::NoModifier, QPoint(40, lineHeight + lineHeight / 2));
         QCOMPARE(pane.SelectionStart(), 0);
         QVERIFY(pane.SelectedText().startsWith(QStringLiteral("line 0 of the text\nline")));
 
