@@ -225,6 +225,12 @@ QTextLayout* CTextPane::LayoutOf(int segment) const
     return raw;
 }
 
+qreal CTextPane::TopY() const
+{
+    const QTextLayout* layout = LayoutOf(m_top);
+    return m_topLine < layout->lineCount() ? layout->lineAt(m_topLine).y() : 0;
+}
+
 int CTextPane::VisibleLines() const
 {
     return std::max(1, viewport()->height() / std::max(1, fontMetrics().lineSpacing()));
@@ -316,7 +322,7 @@ void CTextPane::paintEvent(QPaintEvent*)
     painter.setPen(pal.color(QPalette::Text));
     const int height = viewport()->height();
     const qsizetype selStart = SelectionStart(), selEnd = SelectionEnd();
-    qreal y = -LayoutOf(m_top)->lineAt(m_topLine).y();
+    qreal y = -TopY();
     for (int segment = m_top; segment < static_cast<int>(m_segments.size()) && y < height; ++segment) {
         const QTextLayout* layout = LayoutOf(segment);
         const Segment& s = m_segments[static_cast<std::size_t>(segment)];
@@ -339,7 +345,7 @@ qsizetype CTextPane::OffsetAt(const QPoint& point) const
 {
     const int py = std::clamp(point.y(), -1, viewport()->height() + 1);
     const int count = static_cast<int>(m_segments.size());
-    qreal y = -LayoutOf(m_top)->lineAt(m_topLine).y();
+    qreal y = -TopY();
     for (int segment = m_top; segment < count; ++segment) {
         const QTextLayout* layout = LayoutOf(segment);
         const qreal h = LayoutHeight(layout);
@@ -365,7 +371,7 @@ QRect CTextPane::CharacterRect(qsizetype offset) const
     const int target = SegmentOf(offset);
     if (target < m_top)
         return {};
-    qreal y = -LayoutOf(m_top)->lineAt(m_topLine).y();
+    qreal y = -TopY();
     for (int segment = m_top; segment < target; ++segment) {
         y += LayoutHeight(LayoutOf(segment));
         if (y >= viewport()->height())
@@ -417,7 +423,17 @@ void CTextPane::SelectionChanged()
 
 void CTextPane::resizeEvent(QResizeEvent* event)
 {
+    // A new width wraps the text into other lines: the first character shown
+    // stays in sight. Where it is comes from the layouts of the old width.
+    qsizetype topOffset = -1;
+    if (auto it = m_layouts.find(m_top); it != m_layouts.end() && m_topLine < it->second->lineCount())
+        topOffset
+            = m_segments[static_cast<std::size_t>(m_top)].start + it->second->lineAt(m_topLine).textStart();
     QAbstractScrollArea::resizeEvent(event);
+    if (topOffset >= 0 && m_topLine > 0)
+        ScrollToOffset(topOffset);
+    else
+        m_topLine = 0;
     SyncScrollBar();
 }
 

@@ -83,6 +83,8 @@ private:
     void BuildIndex();
     int SegmentOf(qsizetype offset) const;
     QTextLayout* LayoutOf(int segment) const;
+    // Where the first line shown lies within its segment's layout.
+    qreal TopY() const;
     void ScrollLines(int lines);
     void SetTop(int segment, int line);
     void SyncScrollBar();

@@ -269,6 +269,29 @@ private Q_SLOTS:
         QVERIFY(!pane.Text().at(pane.FirstVisibleOffset()).isLowSurrogate());
     }
 
+    void TextPaneKeepsItsPlaceWhenTheWidthChanges()
+    {
+        CTextPane pane;
+        pane.resize(200, 100);
+        QString words;
+        for (int i = 0; i < 300; ++i)
+            words += QStringLiteral("word%1 ").arg(i);
+        pane.SetText(words + QStringLiteral("\nsecond"));
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(&pane, Qt::Key_Down);
+        const qsizetype inside = pane.FirstVisibleOffset();
+        QVERIFY(inside > 0);
+        // Wider: the long line now wraps into fewer lines than were scrolled.
+        pane.resize(3000, 100);
+        QVERIFY(!pane.grab().isNull());
+        QVERIFY(pane.FirstVisibleOffset() <= inside);
+        QVERIFY(pane.FirstVisibleOffset() < words.size());
+        pane.resize(200, 100);
+        QVERIFY(!pane.grab().isNull());
+    }
+
     void TextPaneSelectsCopiesAndScrollsLikeAViewer()
     {
         QString text;
