@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 
 #include "CommandRouter.h"
+#include "DialogHooks.h"
 #include "Document.h"
 #include "DocumentController.h"
 #include "ErrorReport.h"
@@ -27,6 +28,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 namespace tessary {
@@ -36,6 +38,19 @@ bool Contains(QWidget* outer, QWidget* w)
 {
     return outer && w && (outer == w || outer->isAncestorOf(w));
 }
+
+// Keeps a toolbar button from showing a tooltip. A button whose command
+// string has no tooltip part shows none, while Qt would show its text.
+class CNoToolTip : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // The first local file among the dropped URLs, or empty.
 QString DroppedFile(const QMimeData* mime)
@@ -61,6 +76,13 @@ CMainFrame::CMainFrame(
     setObjectName(QStringLiteral("MainFrame"));
     m_entryServices = std::make_unique<CShellEntryServices>(m_icons, DialogHost { this, &m_profile });
     SetEntryServices(m_entryServices.get());
+    // The dialogs ask and tell the user through the shell's prompts.
+    DialogHooks& hooks = GetDialogHooks();
+    hooks.chooseAnyFile = [](QWidget* parent) { return Prompts().GetAnyFileName(parent); };
+    hooks.showWarning = [](QWidget* parent, const QString& text) {
+        Prompts().ShowMessage(parent, text, IUserPrompts::Icon::Warning);
+    };
+    hooks.openLink = [](const QUrl& url) { Prompts().OpenUrl(url); };
 
     m_router = new CCommandRouter(this);
     m_router->SetRoute([this] { return Route(); });
@@ -224,6 +246,8 @@ void CMainFrame::CreateToolBar()
             QAction* action = m_router->Action(id);
             m_toolBar->addAction(action);
             m_toolBarActions.append(action);
+            if (ToolTipText(id).isEmpty())
+                m_toolBar->widgetForAction(action)->installEventFilter(new CNoToolTip(m_toolBar));
         }
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);

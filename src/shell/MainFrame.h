@@ -78,6 +78,10 @@ public:
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
+    // No menu of the program lists the bars: right-clicking the toolbar or
+    // the menu bar shows nothing (the bars are switched in the View menu).
+    QMenu* createPopupMenu() override { return nullptr; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

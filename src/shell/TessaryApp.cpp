@@ -23,7 +23,8 @@ CTessaryApp::CTessaryApp(int& argc, char** argv)
 {
     InitResources();
     setApplicationName(QStringLiteral("Tessary"));
-    setApplicationDisplayName(LoadString(IDS_APP_TITLE));
+    // No display name: the window system would append it to every window
+    // title, and the caption must read exactly "橡檐 - <title>".
     setApplicationVersion(QStringLiteral("1.1"));
     setDesktopFileName(QStringLiteral("tessary"));
     QIcon icon;
@@ -159,8 +160,11 @@ bool CTessaryApp::ExecuteCommand(int id)
 void CTessaryApp::OpenHomePage()
 {
     // The address comes from the settings file alone; without one there is
-    // nothing to open.
-    const QString address = m_profile->value(QStringLiteral("URL/SoftwareHome")).toString().trimmed();
+    // nothing to open. It is read as the text it is: parsed as a settings
+    // value, an address with a comma would turn into a list.
+    m_profile->sync();
+    const QString address
+        = ReadRawProfileString(m_profile->fileName(), QStringLiteral("URL"), QStringLiteral("SoftwareHome"));
     if (address.isEmpty())
         return;
     Prompts().OpenUrl(QUrl::fromUserInput(address));
