@@ -10,6 +10,9 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   fonts-wqy-microhei # the interface is in Chinese: a font with its glyphs
+  # the Debian package: its dependencies (dpkg-shlibdeps, file) and the
+  # checks of what it installs
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -3,10 +3,13 @@
 #   0. every C and C++ source formatted as .clang-format says;
 #   1. the release build with all suites (model, command line, GUI offscreen)
 #      and the benchmarks compiled, warnings as errors;
-#   2. the core and the command line under AddressSanitizer and
+#   2. the Debian package built from the release build and checked: its
+#      dependencies, its files, the unpacked programs, the desktop, MIME,
+#      AppStream and man page files, and lintian;
+#   3. the core and the command line under AddressSanitizer and
 #      UndefinedBehaviorSanitizer, configured without Qt (which also proves
 #      that the core needs no Qt);
-#   3. the fuzz targets of the library reader and of the JSON reader, each
+#   4. the fuzz targets of the library reader and of the JSON reader, each
 #      over its regression inputs, then from its seed corpus (60 and 30 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +38,9 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTESSARY_WERROR=ON \
 cmake --build build/release -j"$jobs"
 (cd build/release && ctest -j"$jobs" --output-on-failure --timeout 300) 2>&1 | tee build/release-ctest.log || status=1
 count_ctest build/release-ctest.log
+
+echo "== Debian package"
+if scripts/package.sh build/release; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 echo "== core without Qt, under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTESSARY_SANITIZE=ON \

@@ -505,6 +505,7 @@ const std::vector<Command>& Commands()
             "Counts the entries per class, the data items with content, their total size and the\n"
             "bytes of content.\n",
             Stats },
+        RefreshCommand(),
     };
     return commands;
 }

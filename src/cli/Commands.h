@@ -18,4 +18,7 @@ struct Command {
 
 const std::vector<Command>& Commands();
 
+// Subcommands kept in files of their own.
+Command RefreshCommand();
+
 } // namespace tessary::cli

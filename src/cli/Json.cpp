@@ -702,6 +702,11 @@ void WriteJson(const CategoryList& roots, Output& out)
     out << "]}\n";
 }
 
+void WriteJsonString(Output& out, std::string_view utf8)
+{
+    WriteString(out, utf8);
+}
+
 RootList ReadJson(std::string_view json)
 {
     return Parser(json).Parse();

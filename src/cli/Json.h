@@ -27,6 +27,9 @@ void WriteJson(const CategoryList& roots, Output& out);
 // out of range, bad base64 and texts that GB18030 cannot hold.
 RootList ReadJson(std::string_view json);
 
+// Writes `utf8` as a quoted JSON string, escaping what JSON requires.
+void WriteJsonString(Output& out, std::string_view utf8);
+
 // Standard base64 with padding.
 std::string Base64Encode(std::string_view bytes);
 // Strict decoding: the standard alphabet, length a multiple of 4, padding

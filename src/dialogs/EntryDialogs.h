@@ -22,7 +22,12 @@ struct DialogHost {
 // 2 when cancelled (nothing changed), -1 for a kind without a dialog.
 int RunEditDialog(CItem& item, const DialogHost& host);
 
-// Shows a data item's content modally in the given viewer.
+// Shows a data item's content modally in the given viewer: the text viewer
+// shows it as UTF-8 when it is well-formed UTF-8 and as GB18030 otherwise,
+// the HTML viewer likewise unless the page declares its own charset.
 void ShowContentViewer(const CDatum& datum, ContentViewer viewer, const DialogHost& host);
+
+// Shows an entry's remark modally in the text viewer.
+void ShowRemarkViewer(const CItem& item, const DialogHost& host);
 
 } // namespace tessary

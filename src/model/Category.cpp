@@ -1,6 +1,7 @@
 #include "Category.h"
 
 #include "Datum.h"
+#include "SearchCriteria.h"
 
 #include <utility>
 #include <vector>
@@ -97,6 +98,9 @@ CDatum* CCategory::Match(const CSearchCriteria& criteria, std::size_t start)
     // Sub-categories first (each with start 0, depth first), then this
     // category's own data items from `start`. An explicit stack of
     // (category, next sub-category) keeps deep trees off the call stack.
+    // One matcher serves the whole walk: preparing the keywords per item
+    // would cost a conversion each.
+    const CSearchMatcher matcher(criteria);
     struct Frame {
         CCategory* category;
         std::size_t next;
@@ -112,8 +116,8 @@ CDatum* CCategory::Match(const CSearchCriteria& criteria, std::size_t start)
         }
         const DatumList& data = f.category->m_data;
         for (std::size_t i = f.start; i < data.size(); ++i)
-            if (CDatum* hit = data[i]->Match(criteria, 0))
-                return hit;
+            if (matcher.Matches(*data[i]))
+                return data[i];
         stack.pop_back();
     }
     return nullptr;

@@ -1,6 +1,7 @@
 #include "Category.h"
 #include "Datum.h"
 #include "SearchCriteria.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <cstring>
@@ -159,10 +160,12 @@ CSearchCriteria::CSearchCriteria()
     m_timeUpper = now;
 }
 
-CKeywordPattern::CKeywordPattern(std::string_view keyword, bool caseSensitive) noexcept
+CKeywordPattern::CKeywordPattern(
+    std::string_view keyword, bool caseSensitive, KeywordEncoding encoding) noexcept
     : m_key(reinterpret_cast<const unsigned char*>(keyword.data()))
     , m_len(TextLength(keyword))
     , m_caseSensitive(caseSensitive)
+    , m_utf8(encoding == KeywordEncoding::Utf8)
 {
     if (m_len == 0)
         return;
@@ -171,13 +174,17 @@ CKeywordPattern::CKeywordPattern(std::string_view keyword, bool caseSensitive) n
     if (caseSensitive)
         return;
     // The first byte always starts a character. The last one folds only when
-    // it is a character of its own, not the tail of a multi-byte one.
+    // it is a character of its own, not the tail of a multi-byte one; in
+    // UTF-8 the bytes of multi-byte characters are never letters.
     if (IsAsciiLetter(m_first))
         m_firstMask = 0x20;
-    std::size_t j = 0, lastStart = 0;
-    while (j < m_len) {
-        lastStart = j;
-        j += CharLength(m_key + j, m_len - j);
+    std::size_t lastStart = m_len - 1;
+    if (!m_utf8) {
+        std::size_t j = 0;
+        while (j < m_len) {
+            lastStart = j;
+            j += CharLength(m_key + j, m_len - j);
+        }
     }
     if (lastStart == m_len - 1 && IsAsciiLetter(m_last))
         m_lastMask = 0x20;
@@ -189,6 +196,15 @@ bool CKeywordPattern::MatchesAt(const unsigned char* p) const noexcept
 {
     if (m_caseSensitive)
         return std::memcmp(p, m_key, m_len) == 0;
+    if (m_utf8) {
+        // Bytes of multi-byte characters are 0x80 and above, never letters.
+        for (std::size_t j = 0; j < m_len; ++j) {
+            unsigned k = m_key[j], f = p[j];
+            if (f != k && !(IsAsciiLetter(k) && (f | 0x20u) == (k | 0x20u)))
+                return false;
+        }
+        return true;
+    }
     // The field's characters line up with the keyword's as long as the bytes
     // agree, so the keyword's own structure tells which bytes may fold.
     std::size_t j = 0;
@@ -224,6 +240,10 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
     const std::size_t lastPos = size - m_len; // the last position a match can start at
     const std::size_t tail = m_len - 1;
     BoundaryWalker walker(s, size);
+    // A UTF-8 character starts at any byte but a continuation byte, so no
+    // walk is needed.
+    auto startsCharacter
+        = [&](std::size_t pos) { return m_utf8 ? (s[pos] & 0xC0u) != 0x80u : walker.IsBoundary(pos); };
     std::size_t i = 0;
 
     // Checks the candidate starts set in `bits` (bit k: position base + k).
@@ -231,7 +251,7 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
         while (bits) {
             std::size_t pos = base + static_cast<std::size_t>(__builtin_ctz(bits));
             bits &= bits - 1;
-            if (walker.IsBoundary(pos) && MatchesAt(s + pos))
+            if (startsCharacter(pos) && MatchesAt(s + pos))
                 return pos;
         }
         return npos;
@@ -300,7 +320,7 @@ std::size_t CKeywordPattern::Search(std::string_view field) const noexcept
             return npos;
         if ((s[i] | m_firstMask) != m_first || (s[i + tail] | m_lastMask) != m_last)
             continue;
-        if (walker.IsBoundary(i) && MatchesAt(s + i))
+        if (startsCharacter(i) && MatchesAt(s + i))
             return i;
     }
     return npos;
@@ -311,12 +331,29 @@ bool CKeywordPattern::Find(std::string_view field) const noexcept
     return Search(field) != npos;
 }
 
-CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria) noexcept
+namespace {
+
+// The UTF-8 form of a content keyword (up to its first zero byte), or empty
+// when it holds no byte above 0x7F and so reads the same in both encodings.
+std::string Utf8FormOf(std::string_view keyword)
+{
+    keyword = keyword.substr(0, TextLength(keyword));
+    for (char c : keyword)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return GbToUtf8(keyword);
+    return {};
+}
+
+} // namespace
+
+CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria)
     : m_c(criteria)
+    , m_contentUtf8(Utf8FormOf(criteria.m_strContent.view()))
     , m_name(criteria.m_strName.view(), criteria.m_bNameCase)
     , m_extension(criteria.m_strExtension.view(), criteria.m_bExtensionCase)
     , m_remark(criteria.m_strRemark.view(), criteria.m_bRemarkCase)
     , m_content(criteria.m_strContent.view(), criteria.m_bContentCase)
+    , m_contentAsUtf8(m_contentUtf8, criteria.m_bContentCase, KeywordEncoding::Utf8)
     , m_useName(!criteria.m_strName.empty())
     , m_useExtension(!criteria.m_strExtension.empty())
     , m_useRemark(!criteria.m_strRemark.empty())
@@ -326,6 +363,11 @@ CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria) noexcept
     , m_useTimeLower(criteria.m_bTimeLower)
     , m_useContent(!criteria.m_strContent.empty())
 {
+}
+
+inline bool CSearchMatcher::ContentMatches(std::string_view content) const noexcept
+{
+    return m_content.Find(content) || (!m_contentUtf8.empty() && m_contentAsUtf8.Find(content));
 }
 
 inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
@@ -347,7 +389,7 @@ inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
     TESSARY_TEST(m_useSizeUpper, d.m_dwSize < m_c.m_dwSizeUpper)
     TESSARY_TEST(m_useTimeUpper, d.m_timeModified < m_c.m_timeUpper)
     TESSARY_TEST(m_useTimeLower, d.m_timeModified > m_c.m_timeLower)
-    TESSARY_TEST(m_useContent, m_content.Find(d.m_strContent.view()))
+    TESSARY_TEST(m_useContent, ContentMatches(d.m_strContent.view()))
 #undef TESSARY_TEST
     return !orMode;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tessary {
@@ -50,19 +51,29 @@ public:
     bool m_bOr = false;
 };
 
+// How the bytes of a keyword and of the fields it is looked for in are read.
+enum class KeywordEncoding {
+    Gb18030, // library text
+    Utf8, // extracted files written by most Linux programs
+};
+
 // A keyword prepared for repeated substring searches. It keeps a view of the
 // keyword (no copy), so the keyword text must outlive the pattern.
 //
 // Matching rules: both texts end at their first zero byte; a match starts
 // only on a character boundary of the field (GB18030: a byte 0x81-0xFE starts
 // a two-byte character, or a four-byte one when the second and fourth bytes
-// are 0x30-0x39 and the third is 0x81-0xFE); without case sensitivity the
-// single-byte letters A-Z and a-z compare equal, while the bytes of multi-byte
+// are 0x30-0x39 and the third is 0x81-0xFE; UTF-8: any byte that is not a
+// continuation byte 0x80-0xBF); without case sensitivity the single-byte
+// letters A-Z and a-z compare equal, while the bytes of multi-byte
 // characters, trail bytes that look like letters included, must be equal.
+//
+// A UTF-8 keyword must be well-formed UTF-8.
 class CKeywordPattern {
 public:
     CKeywordPattern() = default;
-    CKeywordPattern(std::string_view keyword, bool caseSensitive) noexcept;
+    CKeywordPattern(std::string_view keyword, bool caseSensitive,
+        KeywordEncoding encoding = KeywordEncoding::Gb18030) noexcept;
 
     // True when the keyword occurs in `field` (an empty keyword occurs everywhere).
     bool Find(std::string_view field) const noexcept;
@@ -80,13 +91,26 @@ private:
     unsigned char m_first = 0, m_firstMask = 0;
     unsigned char m_last = 0, m_lastMask = 0;
     bool m_caseSensitive = true;
+    bool m_utf8 = false;
 };
 
 // The criteria with their keywords prepared, for testing many data items.
 // It refers to `criteria`, which must outlive it and stay unchanged.
+//
+// Content is extracted from files as it is, and on Linux most text files are
+// UTF-8, not the library's GB18030. So a content keyword that holds a
+// non-ASCII character matches either its GB18030 bytes (the rule above) or
+// its UTF-8 bytes (starting on a UTF-8 character boundary, with the same
+// folding of A-Z). An ASCII keyword has the same bytes in both, so it is
+// looked for once. Names, extensions and remarks are library text and are
+// matched as GB18030 only.
 class CSearchMatcher {
 public:
-    explicit CSearchMatcher(const CSearchCriteria& criteria) noexcept;
+    // Throws std::bad_alloc only (the UTF-8 form of the content keyword).
+    explicit CSearchMatcher(const CSearchCriteria& criteria);
+    CSearchMatcher(const CSearchMatcher&) = delete;
+    CSearchMatcher& operator=(const CSearchMatcher&) = delete;
+
     // Applies the eight tests in order (name, extension, remark, size above,
     // size below, time before, time after, content), stopping as soon as the
     // result is decided; content is thus tested only when nothing else decided.
@@ -96,8 +120,13 @@ public:
     inline bool MatchesInline(const CDatum& datum) const noexcept;
 
 private:
+    bool ContentMatches(std::string_view content) const noexcept;
+
     const CSearchCriteria& m_c;
-    CKeywordPattern m_name, m_extension, m_remark, m_content;
+    // The content keyword as UTF-8; empty when it is ASCII only. Declared
+    // before the patterns, which keep views of it.
+    std::string m_contentUtf8;
+    CKeywordPattern m_name, m_extension, m_remark, m_content, m_contentAsUtf8;
     // Which of the eight tests can decide (a keyword is set, a bound is active).
     bool m_useName, m_useExtension, m_useRemark, m_useSizeLower, m_useSizeUpper, m_useTimeUpper,
         m_useTimeLower, m_useContent;

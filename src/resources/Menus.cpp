@@ -90,6 +90,7 @@ constexpr Accelerator kAccelerators[] = {
     { "Del", ID_ITEM_DELETE },
     { "F2", ID_EXTRACT_CONTENT },
     { "F3", ID_VIEW_CONTENT },
+    { "F1", ID_HELP },
 };
 
 constexpr int kToolbar[] = {

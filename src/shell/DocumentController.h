@@ -56,7 +56,9 @@ public:
 
 Q_SIGNALS:
     // The library was replaced (new or open, also a failed open that left it
-    // empty): everything that points into it must let go.
+    // empty; not an open that failed before anything changed): everything
+    // that points into it must let go. On open it comes before the old
+    // entries are destroyed.
     void DocumentReplaced();
     // Title, path or modified state may have changed.
     void DocumentStateChanged();

@@ -13,6 +13,38 @@
 
 namespace tessary {
 
+QString ArchiveFaultMessage(ArchiveFault fault)
+{
+    const char* text = "文档库格式错误";
+    switch (fault) {
+    case ArchiveFault::EndOfFile:
+        text = "文件意外结束";
+        break;
+    case ArchiveFault::BadClass:
+        text = "未知的类名";
+        break;
+    case ArchiveFault::BadSchema:
+        text = "不支持的类版本";
+        break;
+    case ArchiveFault::BadIndex:
+        text = "引用了未定义的类";
+        break;
+    case ArchiveFault::NullTag:
+        text = "空对象标记";
+        break;
+    case ArchiveFault::ObjectReference:
+        text = "引用了前面的对象";
+        break;
+    case ArchiveFault::WrongKind:
+        text = "条目的种类与所在列表不符";
+        break;
+    case ArchiveFault::TooLarge:
+        text = "文本或列表超出文档库格式的容量";
+        break;
+    }
+    return QString::fromUtf8(text);
+}
+
 QString FileErrorMessage(const FileError& error)
 {
     const QString path = QFile::decodeName(QByteArray::fromStdString(error.Path()));
@@ -65,12 +97,12 @@ QString ExceptionMessage(std::exception_ptr e, const QString& path)
         return FileErrorMessage(error);
     } catch (const LibraryReadError& error) {
         const QString file = QFile::decodeName(QByteArray::fromStdString(error.Path()));
-        const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
+        const QString detail = ArchiveFaultMessage(error.Fault());
         return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。")
             .arg(file, detail)
             .arg(error.Offset());
     } catch (const ArchiveError& error) {
-        const QString detail = QString::fromUtf8(ArchiveFaultText(error.Fault()));
+        const QString detail = ArchiveFaultMessage(error.Fault());
         if (path.isEmpty())
             return QString::fromUtf8("文档库文件格式错误（%1，位置 %2）。").arg(detail).arg(error.Offset());
         return QString::fromUtf8("“%1”不是有效的文档库文件（%2，位置 %3）。")

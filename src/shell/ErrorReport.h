@@ -9,6 +9,7 @@ class QWidget;
 namespace tessary {
 
 class FileError;
+enum class ArchiveFault;
 
 // Thrown by a command whose failure has already been reported to the user:
 // whoever catches it stays silent.
@@ -16,6 +17,10 @@ class UserException : public std::exception {
 public:
     const char* what() const noexcept override { return "user exception"; }
 };
+
+// What is wrong with a library file, in the interface's language (the
+// command-line tool keeps the model's English texts).
+QString ArchiveFaultMessage(ArchiveFault fault);
 
 // A sentence naming the file and the reason, for a message box.
 QString FileErrorMessage(const FileError& error);

@@ -2,6 +2,7 @@
 
 #include "CategoryView.h"
 #include "CommandRouter.h"
+#include "DialogHooks.h"
 #include "Document.h"
 #include "DocumentController.h"
 #include "ErrorReport.h"
@@ -17,7 +18,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -28,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 namespace tessary {
@@ -37,6 +39,19 @@ bool Contains(QWidget* outer, QWidget* w)
 {
     return outer && w && (outer == w || outer->isAncestorOf(w));
 }
+
+// Keeps a toolbar button from showing a tooltip. A button whose command
+// string has no tooltip part shows none, while Qt would show its text.
+class CNoToolTip : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // The first local file among the dropped URLs, or empty.
 QString DroppedFile(const QMimeData* mime)
@@ -62,6 +77,13 @@ CMainFrame::CMainFrame(
     setObjectName(QStringLiteral("MainFrame"));
     m_entryServices = std::make_unique<CShellEntryServices>(m_icons, DialogHost { this, &m_profile });
     SetEntryServices(m_entryServices.get());
+    // The dialogs ask and tell the user through the shell's prompts.
+    DialogHooks& hooks = GetDialogHooks();
+    hooks.chooseAnyFile = [](QWidget* parent) { return Prompts().GetAnyFileName(parent); };
+    hooks.showWarning = [](QWidget* parent, const QString& text) {
+        Prompts().ShowMessage(parent, text, IUserPrompts::Icon::Warning);
+    };
+    hooks.openLink = [](const QUrl& url) { Prompts().OpenUrl(url); };
 
     m_router = new CCommandRouter(this);
     m_router->SetRoute([this] { return Route(); });
@@ -232,6 +254,8 @@ void CMainFrame::CreateToolBar()
             QAction* action = m_router->Action(id);
             m_toolBar->addAction(action);
             m_toolBarActions.append(action);
+            if (ToolTipText(id).isEmpty())
+                m_toolBar->widgetForAction(action)->installEventFilter(new CNoToolTip(m_toolBar));
         }
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
@@ -349,9 +373,7 @@ bool CMainFrame::ExecuteCommand(int id)
         statusBar()->setVisible(statusBar()->isHidden());
         return true;
     case ID_HELP:
-        // Without a help file beside the program the command does nothing.
-        if (!m_helpPath.isEmpty() && QFile::exists(m_helpPath))
-            Prompts().OpenUrl(QUrl::fromLocalFile(m_helpPath));
+        ShowHelp();
         return true;
     case ID_FILTER:
         m_listPane->FilterRows(m_filterField->text());
@@ -359,6 +381,20 @@ bool CMainFrame::ExecuteCommand(int id)
     default:
         return false;
     }
+}
+
+void CMainFrame::ShowHelp()
+{
+    // A help file beside the program comes first; the manual that came with
+    // the program opens in the desktop's browser otherwise.
+    for (const QString& path : { m_helpPath, m_manualPath }) {
+        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+            Prompts().OpenUrl(QUrl::fromLocalFile(path));
+            return;
+        }
+    }
+    Prompts().ShowMessage(
+        this, LoadString(IDS_NOT_FOUND) + QLatin1Char('\n') + m_manualPath, IUserPrompts::Icon::Warning);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

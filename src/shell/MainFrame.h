@@ -64,7 +64,11 @@ public:
     QLabel* MessagePane() const { return m_messagePane; }
     CIconList& Icons() { return m_icons; }
 
+    // The help command opens the help file `path` when it exists, otherwise
+    // the user manual `manualPath`; when neither exists it says so, naming
+    // the manual.
     void SetHelpPath(const QString& path) { m_helpPath = path; }
+    void SetManualPath(const QString& manualPath) { m_manualPath = manualPath; }
 
     // A popup of the main menu by position (2: "类别", 3: "资料"), for the
     // panes' context menus.
@@ -82,6 +86,10 @@ public:
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
+    // No menu of the program lists the bars: right-clicking the toolbar or
+    // the menu bar shows nothing (the bars are switched in the View menu).
+    QMenu* createPopupMenu() override { return nullptr; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -94,6 +102,7 @@ private:
     void CreateStatusBar();
     void CreateOutputBar();
     void UpdateRecentFileMenu();
+    void ShowHelp();
     std::vector<ICommandTarget*> Route();
     // Persistence (MainFrameLayout.cpp).
     void RestoreWindowRect();
@@ -122,6 +131,7 @@ private:
     QList<QAction*> m_toolBarActions;
     QTimer* m_idleTimer = nullptr;
     QString m_helpPath;
+    QString m_manualPath;
     std::unique_ptr<ICommandTarget> m_commandManager;
 };
 

@@ -1,6 +1,7 @@
 #include "Profile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -29,6 +30,33 @@ QString ProfilePathFor(const QString& exeDir, const QString& configDir)
     return QDir(configDir).filePath(name);
 }
 
+QString ReadRawProfileString(const QString& path, const QString& section, const QString& key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inSection = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            const qsizetype close = line.indexOf(QLatin1Char(']'));
+            inSection
+                = close > 0 && line.mid(1, close - 1).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0 || line.left(equals).trimmed().compare(key, Qt::CaseInsensitive) != 0)
+            continue;
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
 QString HelpPathFor(const QString& exePath)
 {
     // Only the file name's own extension goes: a dot in a folder name stays.
@@ -38,6 +66,19 @@ QString HelpPathFor(const QString& exePath)
     path += QStringLiteral(".HLP");
     path.replace(QStringLiteral(".HLP"), QStringLiteral(".chm"), Qt::CaseSensitive);
     return path;
+}
+
+QString ManualPathFor(const QString& exeDir, const QString& sourceManualDir)
+{
+    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/tessary/manual/index.html"));
+    if (QFileInfo(installed).isFile())
+        return installed;
+    if (!sourceManualDir.isEmpty()) {
+        const QString source = QDir(sourceManualDir).filePath(QStringLiteral("index.html"));
+        if (QFileInfo(source).isFile())
+            return source;
+    }
+    return installed;
 }
 
 void CRecentFileList::Load(QSettings& profile)

@@ -18,6 +18,18 @@ QString ProfilePathFor(const QString& exeDir, const QString& configDir);
 // path (case-sensitively) replaced by ".chm".
 QString HelpPathFor(const QString& exePath);
 
+// The index page of the user manual for the program in `exeDir`: the copy
+// installed with it, `exeDir`/../share/tessary/manual/index.html, else
+// `sourceManualDir`/index.html for a run from the build folder. When neither
+// exists, the installed copy's path (so that a message can name it).
+QString ManualPathFor(const QString& exeDir, const QString& sourceManualDir);
+// The text of `key` in `section` of the INI file `path`, as it stands in the
+// file: no list or escape parsing, blanks around it removed, and one pair of
+// enclosing double quotes dropped. Section and key names compare without
+// regard to case, as profile files always have. Empty when the file, the
+// section or the key is missing.
+QString ReadRawProfileString(const QString& path, const QString& section, const QString& key);
+
 // The recent-file list of the File menu: newest first, at most `capacity`
 // paths, no duplicates.
 class CRecentFileList {

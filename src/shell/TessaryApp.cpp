@@ -23,7 +23,8 @@ CTessaryApp::CTessaryApp(int& argc, char** argv)
 {
     InitResources();
     setApplicationName(QStringLiteral("Tessary"));
-    setApplicationDisplayName(LoadString(IDS_APP_TITLE));
+    // No display name: the window system would append it to every window
+    // title, and the caption must read exactly "橡檐 - <title>".
     setApplicationVersion(QStringLiteral("1.1"));
     setDesktopFileName(QStringLiteral("tessary"));
     QIcon icon;
@@ -57,7 +58,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
 
     if (options.registerFileType) {
         const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (RegisterFileType(dataHome, applicationFilePath()))
+        if (UpdateUserRegistration(dataHome, applicationFilePath()))
             RefreshDesktopDatabases(dataHome);
     }
 
@@ -74,6 +75,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_controller = std::make_unique<CDocumentController>(*m_doc, *m_profile);
     m_frame = std::make_unique<CMainFrame>(*m_controller, *m_profile, this);
     m_frame->SetHelpPath(m_helpPath);
+    m_frame->SetManualPath(ManualPathFor(applicationDirPath(), QStringLiteral(TESSARY_SOURCE_MANUAL_DIR)));
 
     bool ok = true;
     if (files.isEmpty())
@@ -158,8 +160,11 @@ bool CTessaryApp::ExecuteCommand(int id)
 void CTessaryApp::OpenHomePage()
 {
     // The address comes from the settings file alone; without one there is
-    // nothing to open.
-    const QString address = m_profile->value(QStringLiteral("URL/SoftwareHome")).toString().trimmed();
+    // nothing to open. It is read as the text it is: parsed as a settings
+    // value, an address with a comma would turn into a list.
+    m_profile->sync();
+    const QString address
+        = ReadRawProfileString(m_profile->fileName(), QStringLiteral("URL"), QStringLiteral("SoftwareHome"));
     if (address.isEmpty())
         return;
     Prompts().OpenUrl(QUrl::fromUserInput(address));

@@ -24,7 +24,8 @@ struct StartOptions {
     // (or in the user's configuration folder when that place is read-only),
     // unless the environment variable TESSARY_PROFILE names a file.
     QString profilePath;
-    // Write the freedesktop registration of library files when missing.
+    // Write the freedesktop registration of library files when missing
+    // (only a copy that is not installed does).
     bool registerFileType = true;
     // Show the main window.
     bool show = true;

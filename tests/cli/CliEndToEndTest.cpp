@@ -183,6 +183,23 @@ TEST_F(Cli, ExtractSearchContentAndClear)
     EXPECT_NE(Ok({ "stats", lib }).out.find("data items with content: 0\n"), std::string::npos);
 }
 
+TEST_F(Cli, ChineseContentKeywordFindsUtf8AndGbText)
+{
+    t.Folder("zh");
+    t.File("zh/utf8.txt", "第三季度 Report");
+    t.File("zh/gb.txt", "\xB5\xDA\xC8\xFD\xBC\xBE\xB6\xC8"); // 第三季度 in GB18030
+    t.File("zh/other.txt", "季 度");
+    Ok({ "scan", t.Path("zh"), "-o", lib });
+    Ok({ "extract", lib, "zh" });
+    std::string found = Ok({ "search", lib, "--content", "季度" }).out;
+    EXPECT_NE(found.find("utf8.txt"), std::string::npos) << found;
+    EXPECT_NE(found.find("gb.txt"), std::string::npos) << found;
+    EXPECT_NE(found.find("共 2 个"), std::string::npos) << found;
+    EXPECT_NE(Ok({ "search", lib, "--content", "季度 REPORT" }).out.find("共 1 个"), std::string::npos);
+    EXPECT_NE(Ok({ "search", lib, "--content", "季度 REPORT", "--case", "content" }).out.find("共 0 个"),
+        std::string::npos);
+}
+
 TEST_F(Cli, ExportMergeAndScanInto)
 {
     ScanFixture();

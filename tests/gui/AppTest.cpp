@@ -22,7 +22,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
+#include <QWindow>
 
 #include <functional>
 #include <stdexcept>
@@ -450,6 +453,50 @@ private Q_SLOTS:
         QCOMPARE(Frame().windowTitle(), Caption("dropped.dli"));
     }
 
+    // Without a help file beside the program, help shows the manual of
+    // the source tree when run from the build folder.
+    void HelpOpensTheManual()
+    {
+        QVERIFY(Start());
+        QVERIFY(!QFile::exists(App().HelpPath()));
+        QVERIFY(Run(ID_HELP));
+        QCOMPARE(m_prompts.urls.size(), 1);
+        const QString manual = m_prompts.urls.first().toLocalFile();
+        QVERIFY2(manual.endsWith(QStringLiteral("/docs/manual/index.html")), qPrintable(manual));
+        QVERIFY(QFile::exists(manual));
+        QVERIFY(m_prompts.messages.isEmpty());
+    }
+
+    void HelpFileComesBeforeTheManualAndAMissingManualIsNamed()
+    {
+        QVERIFY(Start());
+        const QString help = Path("prog.chm");
+        const QString manual = Path("manual/index.html");
+        Frame().SetHelpPath(help);
+        Frame().SetManualPath(manual);
+        QVERIFY(Run(ID_HELP));
+        QVERIFY(m_prompts.urls.isEmpty());
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages.first().startsWith(QString::fromUtf8("没有找到")));
+        QVERIFY(m_prompts.messages.first().contains(manual));
+
+        QVERIFY(QDir().mkpath(Path("manual")));
+        test::WriteBytes(manual, "<html></html>");
+        QVERIFY(Run(ID_HELP));
+        test::WriteBytes(help, "ITSF");
+        QVERIFY(Run(ID_HELP));
+        QCOMPARE(m_prompts.urls, QList<QUrl>({ QUrl::fromLocalFile(manual), QUrl::fromLocalFile(help) }));
+    }
+
+    void F1OpensHelp()
+    {
+        QVERIFY(Start());
+        QApplication::setActiveWindow(&Frame());
+        QTRY_VERIFY(Frame().isActiveWindow());
+        QTest::keyClick(&Frame(), Qt::Key_F1);
+        QCOMPARE(m_prompts.urls.size(), 1);
+    }
+
     void HomePageComesFromTheProfile()
     {
         QVERIFY(Start());
@@ -461,6 +508,101 @@ private Q_SLOTS:
         QCOMPARE(m_prompts.urls, QList<QUrl> { QUrl(QStringLiteral("https://example.org/tessary")) });
         QVERIFY(Run(ID_APP_ABOUT));
         QCOMPARE(m_prompts.aboutShown, 1);
+    }
+
+    // The address is taken as the user wrote it: settings parsing would make
+    // a list of an address with a comma.
+    void HomePageAddressIsReadAsWritten()
+    {
+        test::WriteBytes(Path("Oakbrim.ini"), "[URL]\nSoftwareHome=https://example.org/a?x=1,2\n");
+        QVERIFY(Start());
+        QVERIFY(Run(ID_HOME_PAGE));
+        QCOMPARE(m_prompts.urls, QList<QUrl> { QUrl(QStringLiteral("https://example.org/a?x=1,2")) });
+        Stop();
+        test::WriteBytes(Path("Oakbrim.ini"), "[url]\r\nsoftwarehome = \"https://example.org/b, c\" \r\n");
+        QVERIFY(Start());
+        QVERIFY(Run(ID_HOME_PAGE));
+        QCOMPARE(m_prompts.urls.value(1), QUrl(QStringLiteral("https://example.org/b, c")));
+    }
+
+    // Qt appends an application display name to every window title on X11;
+    // the caption must read exactly "橡檐 - <title>".
+    void CaptionGetsNothingAppended()
+    {
+        QVERIFY(Start());
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QCOMPARE(Frame().windowHandle()->title(), Caption("未命名"));
+    }
+
+    void ToolbarButtonsWithoutATooltipPartShowNone()
+    {
+        QVERIFY(Start());
+        auto tipOf = [this](int id) {
+            QWidget* button = Frame().ToolBar()->widgetForAction(Frame().Router().Action(id));
+            QToolTip::hideText();
+            QHelpEvent event(QEvent::ToolTip, QPoint(3, 3), button->mapToGlobal(QPoint(3, 3)));
+            QCoreApplication::sendEvent(button, &event);
+            const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+            QToolTip::hideText();
+            return shown;
+        };
+        for (int id : { ID_ITEM_DELETE, ID_ITEM_EDIT, ID_MOVE_UP, ID_MOVE_DOWN, ID_FILTER })
+            QVERIFY2(tipOf(id).isEmpty(), qPrintable(QString::number(id)));
+        QCOMPARE(tipOf(ID_FILE_NEW), QString::fromUtf8("新建"));
+        QCOMPARE(tipOf(ID_VIEW_CONTENT), QString::fromUtf8("查看内容"));
+    }
+
+    void RightClickOnTheBarsOffersNoPopup()
+    {
+        QVERIFY(Start());
+        QVERIFY(!Frame().createPopupMenu());
+        for (QWidget* bar :
+            { static_cast<QWidget*>(Frame().ToolBar()), static_cast<QWidget*>(Frame().menuBar()) }) {
+            bool popupShown = false;
+            QTimer::singleShot(50, [&popupShown] {
+                if (QWidget* popup = QApplication::activePopupWidget()) {
+                    popupShown = true;
+                    popup->close();
+                }
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), bar->mapToGlobal(QPoint(5, 5)));
+            QCoreApplication::sendEvent(bar, &event);
+            QTest::qWait(80);
+            QVERIFY(!popupShown);
+        }
+    }
+
+    void FailedOpenLeavesEverythingAsItWas()
+    {
+        test::WriteLibrary(Path("keep.dli"), { QStringLiteral("Alpha"), QStringLiteral("Beta") });
+        static const char kBroken[] = "\x05\x00\xff\xff garbage";
+        test::WriteBytes(Path("broken.dli"), QByteArray(kBroken, sizeof kBroken - 1));
+        QVERIFY(Start({ Path("keep.dli") }));
+        Frame().FilterField()->setText(QStringLiteral("abc"));
+        QSignalSpy replaced(App().Controller(), &CDocumentController::DocumentReplaced);
+
+        m_prompts.openFiles = { Path("missing.dli") };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QCOMPARE(replaced.count(), 0);
+        QCOMPARE(Frame().FilterField()->text(), QStringLiteral("abc"));
+        QCOMPARE(Doc().GetRootCount(), std::size_t(2));
+        QCOMPARE(Frame().windowTitle(), Caption("keep.dli"));
+
+        // A file that opens but is no library has replaced the old one.
+        m_prompts.openFiles = { Path("broken.dli") };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(m_prompts.messages.size(), 2);
+        QCOMPARE(replaced.count(), 1);
+        QVERIFY(Frame().FilterField()->text().isEmpty());
+        QCOMPARE(Doc().GetRootCount(), std::size_t(0));
+
+        // An empty library replaced by a good one is still a replacement.
+        Frame().FilterField()->setText(QStringLiteral("x"));
+        m_prompts.openFiles = { Path("keep.dli") };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(replaced.count(), 2);
+        QVERIFY(Frame().FilterField()->text().isEmpty());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "Registration.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 using namespace tessary;
@@ -95,6 +96,81 @@ private Q_SLOTS:
         // A moved program registers its new place.
         QVERIFY(RegisterFileType(home.path(), QStringLiteral("/usr/bin/tessary")));
         QVERIFY(QFile::exists(home.filePath(QStringLiteral("icons/hicolor/48x48/apps/tessary.png"))));
+    }
+
+    void ManualIsTheInstalledCopyElseTheSourceTree()
+    {
+        QTemporaryDir prefix;
+        QTemporaryDir source;
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        const QString installed = prefix.filePath(QStringLiteral("share/tessary/manual/index.html"));
+        const QString sourceIndex = source.filePath(QStringLiteral("index.html"));
+        QVERIFY(QDir().mkpath(bin));
+        // Neither exists: the installed place, for the message that names it.
+        QCOMPARE(ManualPathFor(bin, source.path()), installed);
+        test::WriteBytes(sourceIndex, "<html></html>");
+        QCOMPARE(ManualPathFor(bin, source.path()), sourceIndex);
+        QVERIFY(QDir().mkpath(QFileInfo(installed).absolutePath()));
+        test::WriteBytes(installed, "<html></html>");
+        QCOMPARE(ManualPathFor(bin, source.path()), installed);
+    }
+
+    void InstalledCopyLeavesTheUserFolderAlone()
+    {
+        QTemporaryDir prefix;
+        QTemporaryDir home;
+        const QString exe = prefix.filePath(QStringLiteral("bin/tessary"));
+        QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("bin"))));
+        // Only half of the installed registration: still a copy of its own.
+        QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("share/applications"))));
+        test::WriteBytes(
+            prefix.filePath(QStringLiteral("share/applications/tessary.desktop")), "[Desktop Entry]\n");
+        QVERIFY(!HasInstalledRegistration(QFileInfo(exe).absolutePath()));
+
+        QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("share/mime/packages"))));
+        test::WriteBytes(
+            prefix.filePath(QStringLiteral("share/mime/packages/tessary.xml")), "<mime-info/>\n");
+        QVERIFY(HasInstalledRegistration(QFileInfo(exe).absolutePath()));
+        QVERIFY(!UpdateUserRegistration(home.path(), exe));
+        QVERIFY(QDir(home.path()).isEmpty());
+
+        // The same program elsewhere registers itself.
+        const QString loose = home.filePath(QStringLiteral("build/tessary"));
+        QVERIFY(UpdateUserRegistration(home.path(), loose));
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("mime/packages/tessary.xml"))));
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("icons/hicolor/scalable/apps/tessary.svg"))));
+        QFile desktop(home.filePath(QStringLiteral("applications/tessary.desktop")));
+        QVERIFY(desktop.open(QIODevice::ReadOnly));
+        const QByteArray entry = desktop.readAll();
+        QVERIFY(entry.contains("\nMimeType=application/x-tessary-library;\n"));
+        QVERIFY(entry.contains("\nIcon=tessary\n"));
+        QCOMPARE(entry.count("\nExec="), 1);
+    }
+
+    // A build folder that registered itself and was then deleted must not
+    // hide the installed desktop entry; a program that still exists keeps
+    // its entry, whatever its path holds.
+    void StaleDesktopEntryGoesOnlyWhenItsProgramIsGone()
+    {
+        QTemporaryDir home;
+        QTemporaryDir programs;
+        const QString entry = home.filePath(QStringLiteral("applications/tessary.desktop"));
+        const QString odd = programs.filePath(QString::fromUtf8("a \"b\" $c `d` \\e 50% 橡檐"));
+        test::WriteBytes(odd, "#!/bin/sh\n");
+        QVERIFY(RegisterFileType(home.path(), odd));
+        QVERIFY(!RemoveStaleDesktopEntry(home.path()));
+        QVERIFY(QFile::exists(entry));
+
+        QVERIFY(QFile::remove(odd));
+        QVERIFY(RemoveStaleDesktopEntry(home.path()));
+        QVERIFY(!QFile::exists(entry));
+        QVERIFY(!RemoveStaleDesktopEntry(home.path()));
+
+        // An entry that runs the program from the search path says nothing
+        // about where it is.
+        test::WriteBytes(entry, "[Desktop Entry]\nExec=tessary %f\n");
+        QVERIFY(!RemoveStaleDesktopEntry(home.path()));
+        QVERIFY(QFile::exists(entry));
     }
 
     void IconListSharesOneEntryPerKindOfName()

@@ -2,12 +2,14 @@
 
 #include "Archive.h"
 #include "CommandRouter.h"
+#include "DocumentFile.h"
 #include "ErrorReport.h"
 #include "FileError.h"
 #include "ResourceIds.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QRegularExpression>
 
 #include <functional>
 #include <map>
@@ -191,6 +193,19 @@ private Q_SLOTS:
         QVERIFY(notFound.contains(QString::fromUtf8("找不到")));
         const QString bad = message([] { throw ArchiveError(ArchiveFault::BadClass, 17); });
         QVERIFY(bad.contains(QStringLiteral("17")));
+        // The cause is told in the interface's language.
+        QVERIFY(bad.contains(QString::fromUtf8("未知的类名")));
+        const QString cut = message(
+            [] { throw LibraryReadError("/data/cut.dli", ArchiveError(ArchiveFault::EndOfFile, 2977)); });
+        QVERIFY(cut.contains(QStringLiteral("/data/cut.dli")));
+        QVERIFY(cut.contains(QString::fromUtf8("文件意外结束，位置 2977")));
+        for (ArchiveFault fault : { ArchiveFault::EndOfFile, ArchiveFault::BadClass, ArchiveFault::BadSchema,
+                 ArchiveFault::BadIndex, ArchiveFault::NullTag, ArchiveFault::ObjectReference,
+                 ArchiveFault::WrongKind, ArchiveFault::TooLarge }) {
+            const QString text = ArchiveFaultMessage(fault);
+            QVERIFY(!text.isEmpty());
+            QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
+        }
     }
 
     void ReportShowsMessageExceptForUserException()

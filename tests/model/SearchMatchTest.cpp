@@ -1,6 +1,7 @@
 #include "Category.h"
 #include "Datum.h"
 #include "SearchCriteria.h"
+#include "TextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,124 @@ TEST(KeywordPattern, FindsMatchesAcrossLongFields)
     EXPECT_EQ(CKeywordPattern("\xB0z", true).Search(even + "z"), CKeywordPattern::npos);
     EXPECT_EQ(
         CKeywordPattern("\xB0Z", false).Search(odd + "z"), CKeywordPattern::npos); // a trail byte never folds
+}
+
+// Content extracted on Linux is mostly UTF-8, while keywords are library
+// text (GB18030).
+class ContentEncodings : public ::testing::Test {
+protected:
+    static std::string Gb(const char* utf8) { return Utf8ToGb(utf8); }
+
+    // Whether a data item with `content` matches the content keyword `keywordUtf8`.
+    static bool ContentMatches(
+        const std::string& content, const char* keywordUtf8, bool caseSensitive = false)
+    {
+        std::unique_ptr<CFileDatum> d(MakeFile("x.txt"));
+        d->m_strContent = content;
+        CSearchCriteria c;
+        c.m_strContent = Gb(keywordUtf8);
+        c.m_bContentCase = caseSensitive;
+        return d->Match(c, 0) != nullptr;
+    }
+};
+
+TEST_F(ContentEncodings, ChineseKeywordFindsUtf8AndGbContent)
+{
+    for (bool cs : { false, true }) {
+        EXPECT_TRUE(ContentMatches("第三季度报告", "季度", cs)); // UTF-8 file
+        EXPECT_TRUE(ContentMatches(Gb("第三季度报告"), "季度", cs)); // GB18030 file
+        EXPECT_FALSE(ContentMatches("第三季报告", "季度", cs));
+    }
+    // A character outside GBK (four bytes in GB18030) converts as well.
+    EXPECT_TRUE(ContentMatches("emoji 😀 here", "😀"));
+    EXPECT_TRUE(ContentMatches(Gb("emoji 😀 here"), "😀"));
+}
+
+TEST_F(ContentEncodings, AsciiLettersFoldInsideAMixedKeyword)
+{
+    EXPECT_TRUE(ContentMatches("使用QT界面编程", "qt界面"));
+    EXPECT_TRUE(ContentMatches(Gb("使用QT界面编程"), "qt界面"));
+    EXPECT_TRUE(ContentMatches("界面Ab", "界面aB"));
+    EXPECT_FALSE(ContentMatches("使用QT界面编程", "qt界面", true));
+    EXPECT_TRUE(ContentMatches("使用Qt界面编程", "Qt界面", true));
+}
+
+TEST_F(ContentEncodings, NoMatchAcrossACharacterBoundary)
+{
+    // GB18030: B0 A1 B2 A3 holds A1 B2 only across its two characters.
+    const std::string keyword = "\xA1\xB2";
+    std::unique_ptr<CFileDatum> d(MakeFile("x.txt"));
+    d->m_strContent = "\xB0\xA1\xB2\xA3";
+    CSearchCriteria c;
+    c.m_strContent = keyword;
+    EXPECT_EQ(d->Match(c, 0), nullptr);
+    d->m_strContent = "x\xA1\xB2";
+    EXPECT_EQ(d->Match(c, 0), d.get());
+
+    // UTF-8: the keyword must start where a character starts. A pattern can
+    // only meet a continuation byte at its start when its own text is not
+    // UTF-8, which is how this checks the rule directly.
+    const std::string field = "\xE4\xB8\xAD"; // 中
+    EXPECT_EQ(CKeywordPattern("\xB8\xAD", true, KeywordEncoding::Utf8).Search(field), CKeywordPattern::npos);
+    EXPECT_EQ(CKeywordPattern("\xB8\xAD", true, KeywordEncoding::Gb18030).Search("x" + field),
+        CKeywordPattern::npos);
+    // Two characters that are apart in the text do not make the keyword.
+    EXPECT_FALSE(ContentMatches("中x文", "中文"));
+}
+
+TEST_F(ContentEncodings, NamesAndRemarksStayLibraryText)
+{
+    std::unique_ptr<CFileDatum> d(MakeFile("x.txt"));
+    d->m_strName = "季度"; // UTF-8 bytes where library text is expected
+    d->m_strRemark = "季度";
+    CSearchCriteria c;
+    c.m_strName = Gb("季度");
+    EXPECT_EQ(d->Match(c, 0), nullptr);
+    c.m_strName.Clear();
+    c.m_strRemark = Gb("季度");
+    EXPECT_EQ(d->Match(c, 0), nullptr);
+    d->m_strRemark = Gb("本季度");
+    EXPECT_EQ(d->Match(c, 0), d.get());
+}
+
+TEST_F(ContentEncodings, Utf8PatternAgreesWithTheSlowRuleOnRandomTexts)
+{
+    // ASCII letters, continuation bytes, lead bytes of every length and zero.
+    const char alphabet[] = { 'a', 'A', 'b', 'B', ' ', '\x80', '\xA3', '\xBF', '\xC3', '\xE4', '\xF0', '\0' };
+    std::mt19937 rng(99);
+    auto randomText = [&](std::size_t maxLen) {
+        std::string s(rng() % (maxLen + 1), ' ');
+        for (char& c : s)
+            c = alphabet[rng() % sizeof alphabet];
+        return s;
+    };
+    auto slowFind = [](std::string f, std::string k, bool cs) {
+        f = f.substr(0, f.find('\0'));
+        k = k.substr(0, k.find('\0'));
+        auto fold = [&](char c) { return !cs && c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        for (std::size_t i = 0; i + k.size() <= f.size(); ++i) {
+            if ((static_cast<unsigned char>(f[i]) & 0xC0) == 0x80)
+                continue;
+            std::size_t j = 0;
+            while (j < k.size() && fold(f[i + j]) == fold(k[j]))
+                ++j;
+            if (j == k.size())
+                return true;
+        }
+        return k.empty();
+    };
+    for (int round = 0; round < 40000; ++round) {
+        std::string field = randomText(round % 4 == 0 ? 90 : 24);
+        std::string keyword = randomText(round % 8 == 0 ? 20 : 4);
+        if (keyword.empty() || (static_cast<unsigned char>(keyword[0]) & 0xC0) == 0x80)
+            continue; // a UTF-8 keyword never starts inside a character
+        if (rng() % 2 && keyword.size() <= field.size())
+            field.replace(rng() % (field.size() - keyword.size() + 1), keyword.size(), keyword);
+        bool cs = rng() % 2;
+        ASSERT_EQ(
+            CKeywordPattern(keyword, cs, KeywordEncoding::Utf8).Find(field), slowFind(field, keyword, cs))
+            << "field size " << field.size() << " keyword size " << keyword.size() << " case " << cs;
+    }
 }
 
 TEST(SearchCriteria, StartsWithNothingSelectedInAndMode)

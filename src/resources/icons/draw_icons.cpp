@@ -231,7 +231,10 @@ int main(int argc, char** argv)
         p.drawPath(funnel);
     });
 
-    for (int size : { 16, 32, 48 }) {
+    // The program and its document type also go into the desktop's icon
+    // theme, which asks for every size from 16 to 256 pixels; tessary.svg
+    // and library.svg are the same drawings for the theme's scalable folder.
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
         Save(QStringLiteral("tessary-%1.png").arg(size).toLatin1().constData(), size, Book);
         Save(QStringLiteral("library-%1.png").arg(size).toLatin1().constData(), size, [](QPainter& p) {
             Page(p, QRectF(1.5, 0.5, 13, 15));
@@ -241,7 +244,8 @@ int main(int argc, char** argv)
             Book(p);
             p.restore();
         });
-        Save(QStringLiteral("cdcate-%1.png").arg(size).toLatin1().constData(), size, Disc);
     }
+    for (int size : { 16, 32, 48 })
+        Save(QStringLiteral("cdcate-%1.png").arg(size).toLatin1().constData(), size, Disc);
     return 0;
 }

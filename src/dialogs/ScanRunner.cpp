@@ -1,0 +1,245 @@
+#include "ScanRunner.h"
+
+#include "Category.h"
+#include "TextCodec.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tessary {
+
+namespace {
+
+// How often the dialog reads the figures: often enough to look alive, rare
+// enough to cost the scan nothing.
+constexpr int kRefreshMs = 100;
+// A job that ends within this time ends without a dialog flashing up. The
+// window is blocked meanwhile, so it stays well below a noticeable pause.
+constexpr auto kQuietStart = std::chrono::milliseconds(30);
+constexpr int kFolderWidth = 440;
+
+// What the worker and the user-interface thread share while a job runs.
+struct JobState {
+    ScanProgress progress;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false; // guarded by mutex
+    std::exception_ptr error; // written by the worker before `finished`
+
+    bool Finished()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return finished;
+    }
+};
+
+QString Readable(const std::string& diskPath)
+{
+    return QString::fromStdString(GbToUtf8(DiskToGb(diskPath)));
+}
+
+// The progress window of a running job. It only reads the job's figures.
+class CScanProgressDlg : public QDialog {
+public:
+    CScanProgressDlg(QWidget* parent, const QString& title, JobState& state)
+        : QDialog(parent)
+        , m_state(state)
+        , m_count(new QLabel(this))
+        , m_folder(new QLabel(this))
+        , m_cancel(new QPushButton(QString::fromUtf8("取消"), this))
+    {
+        setObjectName(QStringLiteral("scanProgress"));
+        setWindowTitle(title);
+        setAccessibleName(title);
+        setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+        m_count->setObjectName(QStringLiteral("entries"));
+        m_folder->setObjectName(QStringLiteral("folder"));
+        m_folder->setFixedWidth(kFolderWidth);
+        m_folder->setTextFormat(Qt::PlainText);
+        auto* busy = new QProgressBar(this);
+        busy->setRange(0, 0);
+        busy->setTextVisible(false);
+        m_cancel->setObjectName(QStringLiteral("2"));
+        m_cancel->setAccessibleName(m_cancel->text());
+        m_cancel->setDefault(true);
+        connect(m_cancel, &QPushButton::clicked, this, &CScanProgressDlg::reject);
+
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_count);
+        layout->addWidget(m_folder);
+        layout->addWidget(busy);
+        layout->addWidget(m_cancel, 0, Qt::AlignRight);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+
+        m_timer.setInterval(kRefreshMs);
+        connect(&m_timer, &QTimer::timeout, this, &CScanProgressDlg::Refresh);
+        m_timer.start();
+        Refresh();
+    }
+
+    // Shows the current figures; closes the dialog once the job has ended.
+    void Refresh()
+    {
+        if (m_state.Finished()) {
+            m_timer.stop();
+            QDialog::done(QDialog::Accepted);
+            return;
+        }
+        const ScanProgress& progress = m_state.progress;
+        m_count->setText(QString::fromUtf8("已找到 %1 个文件和文件夹")
+                             .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
+        if (progress.Cancelled())
+            return;
+        const QString folder = QString::fromUtf8("正在读取：") + Readable(progress.CurrentFolder());
+        // Some room to spare: glyphs of fallback fonts may be drawn a little
+        // wider than measured.
+        m_folder->setText(m_folder->fontMetrics().elidedText(folder, Qt::ElideMiddle, kFolderWidth - 24));
+    }
+
+    // Cancel, Escape and the close button: ask the job to stop and wait for
+    // it with the dialog still up, so the window keeps repainting.
+    void reject() override
+    {
+        m_state.progress.Cancel();
+        m_cancel->setEnabled(false);
+        m_folder->setText(QString::fromUtf8("正在取消……"));
+        Refresh();
+    }
+
+private:
+    JobState& m_state;
+    QLabel* m_count;
+    QLabel* m_folder;
+    QPushButton* m_cancel;
+    QTimer m_timer;
+};
+
+// Ends the worker however RunScanJob is left: a thread still joinable at
+// destruction would end the program.
+class CWorkerGuard {
+public:
+    CWorkerGuard(std::thread& worker, ScanProgress& progress)
+        : m_worker(worker)
+        , m_progress(progress)
+    {
+    }
+    ~CWorkerGuard()
+    {
+        if (m_worker.joinable()) {
+            m_progress.Cancel();
+            m_worker.join();
+        }
+    }
+    CWorkerGuard(const CWorkerGuard&) = delete;
+    CWorkerGuard& operator=(const CWorkerGuard&) = delete;
+
+private:
+    std::thread& m_worker;
+    ScanProgress& m_progress;
+};
+
+CPathCategory* NewCategory(ImportKind kind, std::string_view name, std::string_view path)
+{
+    switch (kind) {
+    case ImportKind::CDRom:
+        return new CCDRomCategory(name, path);
+    case ImportKind::Drive:
+        return new CDriverCategory(name, path);
+    case ImportKind::RootFolder:
+        break;
+    }
+    return new CRootFolderCategory(name, path);
+}
+
+} // namespace
+
+bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
+{
+    JobState state;
+    CScanProgressDlg dialog(parent, title, state);
+    std::thread worker([&state, &job, &dialog] {
+        try {
+            job(state.progress);
+        } catch (...) {
+            state.error = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(state.mutex);
+            state.finished = true;
+        }
+        state.ended.notify_all();
+        // Wake the dialog at once instead of at its next tick. The event is
+        // dropped if the dialog is gone by then (it never is before join).
+        QMetaObject::invokeMethod(
+            &dialog, [&dialog] { dialog.Refresh(); }, Qt::QueuedConnection);
+    });
+    CWorkerGuard guard(worker, state.progress);
+
+    bool quick = false;
+    {
+        std::unique_lock<std::mutex> lock(state.mutex);
+        quick = state.ended.wait_for(lock, kQuietStart, [&state] { return state.finished; });
+    }
+    if (!quick)
+        dialog.exec();
+    worker.join();
+    if (state.error)
+        std::rethrow_exception(state.error);
+    return !state.progress.Cancelled();
+}
+
+ScannedCategory ScanNewCategory(
+    QWidget* parent, const QString& title, ImportKind kind, std::string_view name, const std::string& path)
+{
+    ScannedCategory result;
+    const std::string diskPath = GbToDisk(path);
+    const bool completed = RunScanJob(parent, title, [&](ScanProgress& progress) {
+        std::unique_ptr<CPathCategory> category(NewCategory(kind, name, path));
+        ScanOptions options;
+        options.followMounts = kind == ImportKind::RootFolder;
+        options.progress = &progress;
+        result.report = ScanFolderInto(*category, diskPath, options);
+        // A cancelled tree is destroyed here, off the user-interface thread.
+        if (!progress.Cancelled())
+            result.category = std::move(category);
+    });
+    // Cancel pressed just as the scan ended: the user still asked for nothing.
+    if (!completed)
+        result.category.reset();
+    return result;
+}
+
+QString SkippedFoldersMessage(const ScanReport& report, int maxPaths)
+{
+    std::vector<const std::string*> unreadable;
+    for (const ScanSkip& skip : report.skipped)
+        if (skip.reason == ScanSkip::Reason::Unreadable)
+            unreadable.push_back(&skip.path);
+    if (unreadable.empty())
+        return QString();
+    const std::size_t shown = std::min(unreadable.size(), static_cast<std::size_t>(std::max(maxPaths, 0)));
+    std::partial_sort(unreadable.begin(), unreadable.begin() + static_cast<std::ptrdiff_t>(shown),
+        unreadable.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
+    QString text = QString::fromUtf8("有 %1 个文件夹无法读取，其中的内容没有导入：")
+                       .arg(QLocale().toString(static_cast<qulonglong>(unreadable.size())));
+    for (std::size_t i = 0; i < shown; ++i)
+        text += QLatin1Char('\n') + Readable(*unreadable[i]);
+    if (unreadable.size() > shown)
+        text += QString::fromUtf8("\n……");
+    return text;
+}
+
+} // namespace tessary

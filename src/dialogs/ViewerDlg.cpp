@@ -1,0 +1,85 @@
+#include "ViewerDlg.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QVBoxLayout>
+
+namespace tessary {
+namespace {
+
+// True when enough of `rect` lies on some screen for the user to reach it.
+bool Reachable(const QRect& rect)
+{
+    const auto screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return true;
+    for (const QScreen* screen : screens) {
+        const QRect common = screen->availableVirtualGeometry().intersected(rect);
+        if (common.width() >= 40 && common.height() >= 20)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QRect ReadViewerRect(QSettings* profile, const QString& section)
+{
+    if (!profile)
+        return kDefaultViewerRect;
+    profile->beginGroup(section);
+    bool ok[4] = {};
+    const int left = profile->value(QStringLiteral("Left"), 120).toInt(&ok[0]);
+    const int top = profile->value(QStringLiteral("Top"), 60).toInt(&ok[1]);
+    const int right = profile->value(QStringLiteral("right"), 600).toInt(&ok[2]);
+    const int bottom = profile->value(QStringLiteral("bottom"), 420).toInt(&ok[3]);
+    profile->endGroup();
+    // The edges are exclusive, as window rectangles are stored: width is
+    // right - left.
+    const QRect rect(left, top, right - left, bottom - top);
+    // A damaged profile or a screen that is gone would put the window where
+    // nobody can see or reach it.
+    if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || rect.width() <= 0 || rect.height() <= 0 || !Reachable(rect))
+        return kDefaultViewerRect;
+    return rect;
+}
+
+void WriteViewerRect(QSettings* profile, const QString& section, const QRect& rect)
+{
+    if (!profile)
+        return;
+    profile->beginGroup(section);
+    profile->setValue(QStringLiteral("Left"), rect.left());
+    profile->setValue(QStringLiteral("Top"), rect.top());
+    profile->setValue(QStringLiteral("right"), rect.left() + rect.width());
+    profile->setValue(QStringLiteral("bottom"), rect.top() + rect.height());
+    profile->endGroup();
+}
+
+CViewerDlg::CViewerDlg(const QString& section, QSettings* profile, QWidget* parent)
+    : QDialog(parent)
+    , m_section(section)
+    , m_profile(profile)
+{
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+        | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    setGeometry(ReadViewerRect(m_profile, m_section));
+}
+
+void CViewerDlg::SetControl(QWidget* control)
+{
+    layout()->addWidget(control);
+}
+
+void CViewerDlg::done(int result)
+{
+    const QRect rect = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
+    WriteViewerRect(m_profile, m_section, rect);
+    QDialog::done(result);
+}
+
+} // namespace tessary

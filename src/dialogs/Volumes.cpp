@@ -1,0 +1,120 @@
+#include "Volumes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QStorageInfo>
+
+namespace tessary {
+
+namespace {
+
+bool IsBelow(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+// The mounted volumes of this machine and its optical drives.
+class CSystemVolumes : public IVolumeSource {
+public:
+    QList<VolumeInfo> Volumes() override
+    {
+        QList<VolumeInfo> volumes;
+        QSet<QString> roots;
+        QSet<QByteArray> devices;
+        for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
+            if (!storage.isValid())
+                continue;
+            const QString fileSystem = QString::fromLatin1(storage.fileSystemType());
+            const QString root = storage.rootPath();
+            devices.insert(storage.device());
+            // Files bind-mounted over files (containers do this for
+            // /etc/hosts and the like) are no volumes to import; a folder
+            // mounted over twice is listed once.
+            if (IsPseudoMount(fileSystem, root) || roots.contains(root) || !QFileInfo(root).isDir())
+                continue;
+            roots.insert(root);
+            volumes.append({ root, storage.isReady() ? storage.name() : QString(), fileSystem, false });
+        }
+        // Optical drives: one with a disc in it is among the mounted volumes
+        // (by its device); one without shows as its device.
+        const QDir dev(QStringLiteral("/dev"));
+        const QStringList drives = dev.entryList({ QStringLiteral("sr[0-9]*") }, QDir::System, QDir::Name);
+        for (const QString& name : drives) {
+            const QString device = dev.filePath(name);
+            if (!devices.contains(QFile::encodeName(device)))
+                volumes.append({ device, QString(), QString(), true });
+        }
+        return volumes;
+    }
+
+    QString HomePath() override { return QDir::homePath(); }
+};
+
+IVolumeSource* g_installed = nullptr;
+
+} // namespace
+
+IVolumeSource& VolumeSource()
+{
+    static CSystemVolumes system;
+    return g_installed ? *g_installed : system;
+}
+
+IVolumeSource* SetVolumeSource(IVolumeSource* source)
+{
+    IVolumeSource* previous = g_installed;
+    g_installed = source;
+    return previous;
+}
+
+bool IsOpticalVolume(const VolumeInfo& volume)
+{
+    return volume.emptyOpticalDrive || volume.fileSystem == QLatin1String("iso9660")
+        || volume.fileSystem == QLatin1String("udf");
+}
+
+bool IsPseudoMount(const QString& fileSystem, const QString& rootPath)
+{
+    static const QSet<QString> kPseudo = {
+        QStringLiteral("autofs"),
+        QStringLiteral("binfmt_misc"),
+        QStringLiteral("bpf"),
+        QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),
+        QStringLiteral("configfs"),
+        QStringLiteral("debugfs"),
+        QStringLiteral("devpts"),
+        QStringLiteral("devtmpfs"),
+        QStringLiteral("efivarfs"),
+        QStringLiteral("fusectl"),
+        QStringLiteral("hugetlbfs"),
+        QStringLiteral("mqueue"),
+        QStringLiteral("nsfs"),
+        QStringLiteral("proc"),
+        QStringLiteral("pstore"),
+        QStringLiteral("rootfs"),
+        QStringLiteral("rpc_pipefs"),
+        QStringLiteral("securityfs"),
+        QStringLiteral("selinuxfs"),
+        QStringLiteral("sysfs"),
+        QStringLiteral("tracefs"),
+    };
+    if (kPseudo.contains(fileSystem))
+        return true;
+    for (const char* folder : { "/proc", "/sys", "/dev" })
+        if (IsBelow(rootPath, QLatin1String(folder)))
+            return true;
+    // /run holds the system's run-time state, except that some desktops
+    // mount removable media below /run/media.
+    return IsBelow(rootPath, QStringLiteral("/run")) && !IsBelow(rootPath, QStringLiteral("/run/media"));
+}
+
+QString VolumeText(const VolumeInfo& volume)
+{
+    if (volume.label.isEmpty())
+        return volume.rootPath;
+    return volume.rootPath + QLatin1Char('{') + volume.label + QLatin1Char('}');
+}
+
+} // namespace tessary

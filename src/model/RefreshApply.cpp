@@ -1,0 +1,329 @@
+// Reporting and carrying out a refresh plan.
+
+#include "Datum.h"
+#include "Document.h"
+#include "RefreshPlanData.h"
+#include "SmallPool.h"
+
+#include <algorithm>
+#include <new>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tessary {
+
+namespace {
+
+using Data = RefreshPlan::Data;
+
+// Library paths of entries, with the path of the last parent remembered:
+// the records of one folder come together.
+class PathMaker {
+public:
+    std::string Of(const CItem& entry, const CCategory* parent)
+    {
+        if (!parent || entry.GetClassId() == ClassId::CustomDatum)
+            return entry.GetPath();
+        if (parent != m_parent) {
+            m_parent = parent;
+            m_parentPath = parent->GetPath();
+        }
+        std::string path = m_parentPath;
+        path += kPathSep;
+        path += entry.GetDisplayName();
+        return path;
+    }
+    std::string Of(const CItem& entry) { return Of(entry, entry.GetParent()); }
+
+private:
+    const CCategory* m_parent = nullptr;
+    std::string m_parentPath;
+};
+
+// The entries that applying with `options` removes: each stands for its
+// whole subtree, and none lies inside another.
+std::vector<const Data::Missing*> Removals(const Data& d, const RefreshOptions& options)
+{
+    std::vector<const Data::Missing*> out;
+    for (const Data::Missing& m : d.missing)
+        if (options.prune ? m.enclosing == kNoRecord : !m.kept)
+            out.push_back(&m);
+    return out;
+}
+
+} // namespace
+
+RefreshPlan::RefreshPlan()
+    : m_data(std::make_unique<Data>())
+{
+}
+RefreshPlan::RefreshPlan(RefreshPlan&&) noexcept = default;
+RefreshPlan& RefreshPlan::operator=(RefreshPlan&&) noexcept = default;
+RefreshPlan::~RefreshPlan() = default;
+
+CCategory* RefreshPlan::Target() const noexcept
+{
+    return m_data ? m_data->target : nullptr;
+}
+
+const RefreshSource& RefreshPlan::Source() const noexcept
+{
+    static const RefreshSource none;
+    return m_data ? m_data->source : none;
+}
+
+bool RefreshPlan::Applied() const noexcept
+{
+    return !m_data || m_data->applied;
+}
+
+namespace {
+
+std::size_t TextBytes(const CText& t) noexcept
+{
+    return t.HeapBytes();
+}
+
+std::size_t EntryBytes(const CItem& e)
+{
+    std::size_t n = TextBytes(e.m_strName) + TextBytes(e.m_strRemark);
+    if (e.IsDatum()) {
+        const auto& d = static_cast<const CDatum&>(e);
+        return n + PoolBlockBytes(sizeof(CFileDatum)) + TextBytes(d.m_strExtension)
+            + TextBytes(d.m_strContent);
+    }
+    const auto& c = static_cast<const CCategory&>(e);
+    return n + PoolBlockBytes(sizeof(CFolderCategory)) + c.GetDatumList().capacity() * sizeof(void*)
+        + c.GetSubCategoryList().capacity() * sizeof(void*);
+}
+
+template <class T> std::size_t VectorBytes(const std::vector<T>& v) noexcept
+{
+    return v.capacity() * sizeof(T);
+}
+
+} // namespace
+
+std::size_t RefreshPlan::HeldBytes() const
+{
+    if (!m_data)
+        return 0;
+    const Data& d = *m_data;
+    std::size_t n = sizeof(Data) + VectorBytes(d.added) + VectorBytes(d.changed) + VectorBytes(d.missing)
+        + VectorBytes(d.stale) + VectorBytes(d.skipped);
+    for (const Data::Stale& s : d.stale)
+        n += s.gbPath.capacity() + TextBytes(s.content);
+    if (d.applied)
+        return n;
+    for (const Data::Added& a : d.added) {
+        n += EntryBytes(*a.entry);
+        if (a.entry->IsDatum())
+            continue;
+        std::vector<const CCategory*> pending { static_cast<const CCategory*>(a.entry) };
+        while (!pending.empty()) {
+            const CCategory* c = pending.back();
+            pending.pop_back();
+            for (const CDatum* f : c->GetDatumList())
+                n += EntryBytes(*f);
+            for (const CCategory* s : c->GetSubCategoryList()) {
+                n += EntryBytes(*s);
+                pending.push_back(s);
+            }
+        }
+    }
+    return n;
+}
+
+RefreshReport RefreshPlan::Report(const RefreshOptions& options) const
+{
+    RefreshReport r;
+    if (!m_data || m_data->applied)
+        return r;
+    const Data& d = *m_data;
+    PathMaker paths;
+
+    r.addedEntries.reserve(d.added.size());
+    for (const Data::Added& a : d.added) {
+        r.addedEntries.push_back({ paths.Of(*a.entry, a.parent), !a.entry->IsDatum(), a.entries });
+        r.added += a.entries;
+    }
+
+    r.changedEntries.reserve(d.changed.size());
+    for (const Data::Changed& c : d.changed) {
+        RefreshReportEntry e { paths.Of(*c.datum), false, 1 };
+        ++r.changed;
+        if (c.stale != kNoRecord) {
+            const Data::Stale& s = d.stale[c.stale];
+            if (options.reextract && s.state != Data::Stale::State::Failed) {
+                r.reextractedEntries.push_back(e);
+                ++r.reextracted;
+            } else {
+                r.staleEntries.push_back(e);
+                ++r.stale;
+                if (options.reextract && s.error)
+                    r.extractFailures.push_back(*s.error);
+            }
+        }
+        r.changedEntries.push_back(std::move(e));
+    }
+
+    for (const Data::Missing* m : Removals(d, options)) {
+        r.removedEntries.push_back({ paths.Of(*m->entry), !m->entry->IsDatum(), m->entries });
+        r.removed += m->entries;
+    }
+    if (!options.prune) {
+        for (const Data::Missing& m : d.missing) {
+            if (!m.kept)
+                continue;
+            r.keptMissingEntries.push_back({ paths.Of(*m.entry), !m.entry->IsDatum(), 1 });
+            ++r.keptMissing;
+        }
+    }
+    r.skippedFolders = d.skipped;
+    return r;
+}
+
+bool RefreshPlan::ReadStaleContents(ScanProgress* progress)
+{
+    if (!m_data || m_data->applied)
+        return true;
+    for (Data::Stale& s : m_data->stale) {
+        if (s.state != Data::Stale::State::Pending)
+            continue;
+        if (progress && progress->Cancelled())
+            return false;
+        if (progress)
+            progress->SetCurrentFolder(s.gbPath);
+        // A stand-in entry that names the file where it is now, so that the
+        // core's extraction rules (regular files only, below 4 GiB) apply.
+        CCustomDatum probe;
+        std::size_t sep = s.gbPath.rfind(kPathSep);
+        probe.m_strFolder = std::string_view(s.gbPath).substr(0, sep);
+        const CDatum& lib = *m_data->changed[s.changed].datum;
+        probe.m_strName = lib.m_strName;
+        probe.m_strExtension = lib.m_strExtension;
+        try {
+            ExtractContent(probe);
+            s.content = std::move(probe.m_strContent);
+            s.state = Data::Stale::State::Read;
+        } catch (const ContentError& e) {
+            s.error = e;
+            s.state = Data::Stale::State::Failed;
+        }
+        if (progress)
+            progress->AddEntries(1);
+    }
+    return true;
+}
+
+RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOptions& options)
+{
+    if (plan.Applied())
+        throw std::logic_error("a refresh plan is applied once");
+    Data& d = *plan.m_data;
+
+    // Preparation: everything that may fail, before the library changes.
+    if (options.reextract)
+        plan.ReadStaleContents();
+    RefreshReport report = plan.Report(options);
+
+    const std::vector<const Data::Missing*> removals = Removals(d, options);
+    std::vector<const CItem*> removed;
+    removed.reserve(removals.size());
+    std::unordered_set<const CItem*> removedSet;
+    removedSet.reserve(removals.size());
+    for (const Data::Missing* m : removals) {
+        removed.push_back(m->entry);
+        removedSet.insert(m->entry);
+    }
+
+    // Each category whose lists change gets new lists, built here in full:
+    // new files at the head of the data items (in the order recorded), new
+    // folders after the sub-categories, removed entries left out.
+    struct NewLists {
+        CCategory* category = nullptr;
+        bool data = false, subs = false;
+        DatumList newData;
+        CategoryList newSubs;
+    };
+    std::vector<NewLists> jobs;
+    std::unordered_map<CCategory*, std::size_t> jobOf;
+    auto job = [&](CCategory* c) -> NewLists& {
+        auto [it, fresh] = jobOf.emplace(c, jobs.size());
+        if (fresh) {
+            jobs.emplace_back();
+            jobs.back().category = c;
+        }
+        return jobs[it->second];
+    };
+    for (const Data::Missing* m : removals)
+        (m->entry->IsDatum() ? job(m->entry->GetParent()).data : job(m->entry->GetParent()).subs) = true;
+    for (const Data::Added& a : d.added)
+        (a.entry->IsDatum() ? job(a.parent).data : job(a.parent).subs) = true;
+    std::unordered_map<CCategory*, std::vector<CDatum*>> newFiles;
+    std::unordered_map<CCategory*, std::vector<CCategory*>> newFolders;
+    for (const Data::Added& a : d.added) {
+        if (a.entry->IsDatum())
+            newFiles[a.parent].push_back(static_cast<CDatum*>(a.entry));
+        else
+            newFolders[a.parent].push_back(static_cast<CCategory*>(a.entry));
+    }
+    for (NewLists& j : jobs) {
+        if (j.data) {
+            const std::vector<CDatum*>& front = newFiles[j.category];
+            const DatumList& old = j.category->GetDatumList();
+            j.newData.ReserveBack(front.size() + old.size());
+            for (CDatum* f : front)
+                j.newData.PushBack(f);
+            for (CDatum* e : old)
+                if (!removedSet.count(e))
+                    j.newData.PushBack(e);
+        }
+        if (j.subs) {
+            const std::vector<CCategory*>& back = newFolders[j.category];
+            const CategoryList& old = j.category->GetSubCategoryList();
+            j.newSubs.ReserveBack(old.size() + back.size());
+            for (CCategory* e : old)
+                if (!removedSet.count(e))
+                    j.newSubs.PushBack(e);
+            for (CCategory* f : back)
+                j.newSubs.PushBack(f);
+        }
+    }
+    // The current category must not end up pointing at a destroyed folder:
+    // it moves to the nearest ancestor that stays.
+    CCategory* current = doc.GetCurrentCategory();
+    for (CCategory* c = current; c; c = c->GetParent())
+        if (removedSet.count(c))
+            current = c->GetParent();
+
+    // From here on nothing fails. Whoever keeps pointers to the entries
+    // that go lets go of them first.
+    doc.NotifyRemoving(removed);
+    for (NewLists& j : jobs) {
+        if (j.data)
+            j.category->GetDatumList() = std::move(j.newData);
+        if (j.subs)
+            j.category->GetSubCategoryList() = std::move(j.newSubs);
+    }
+    for (const Data::Added& a : d.added)
+        a.entry->SetParent(a.parent);
+    d.applied = true; // the added entries belong to the library now
+    for (const Data::Changed& c : d.changed) {
+        c.datum->m_dwSize = c.size;
+        c.datum->m_timeModified = c.time;
+        if (c.stale != kNoRecord && options.reextract) {
+            Data::Stale& s = d.stale[c.stale];
+            if (s.state == Data::Stale::State::Read)
+                c.datum->m_strContent = std::move(s.content);
+        }
+    }
+    for (const CItem* e : removed)
+        delete e;
+    doc.SetCurrentCategory(current);
+    if (!report.NothingChanges())
+        doc.SetModifiedFlag(true);
+    return report;
+}
+
+} // namespace tessary
