@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tessary {
@@ -161,13 +162,10 @@ private:
             Need(len);
             std::string_view name(reinterpret_cast<const char*>(m_p), len);
             m_p += len;
-            ClassId id {};
-            bool known = false;
-            for (int i = 0; i < kClassCount && !known; ++i)
-                if (name == ClassName(static_cast<ClassId>(i)))
-                    id = static_cast<ClassId>(i), known = true;
+            std::optional<ClassId> known = ClassFromName(name);
             if (!known)
                 Fail(ArchiveFault::BadClass, at, "\"" + PrintableName(name) + "\"");
+            ClassId id = *known;
             if (schema != kSchema)
                 Fail(ArchiveFault::BadSchema, at,
                     std::string(ClassName(id)) + " with schema " + std::to_string(schema));
@@ -222,6 +220,9 @@ private:
     }
 
     // Reads the fields of `root` (whose tag has been read) and its subtree.
+    // The tree is built in the order the bytes come, so this loop follows the
+    // file rather than walking a tree that exists: it keeps its own stack of
+    // the categories whose sub-categories are still to be read.
     void CategoryTree(CCategory* root)
     {
         m_stack.clear();

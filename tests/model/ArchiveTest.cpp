@@ -259,6 +259,26 @@ TEST(Archive, HugeCountsInTinyFilesFailAtOnce)
     EXPECT_EQ(FaultOf(q), ArchiveFault::EndOfFile);
 }
 
+TEST(Archive, EveryClassNameLeadsBackToItsClass)
+{
+    for (int i = 0; i < kClassCount; ++i) {
+        const auto id = static_cast<ClassId>(i);
+        const std::string name = ClassName(id);
+        EXPECT_EQ(ClassFromName(name), id) << name;
+        std::unique_ptr<CItem> made(CreateEntry(id));
+        ASSERT_TRUE(made) << name;
+        EXPECT_EQ(made->GetClassId(), id) << name;
+        EXPECT_EQ(IsCategoryClass(id), dynamic_cast<CCategory*>(made.get()) != nullptr) << name;
+        EXPECT_EQ(IsDatumClass(id), made->IsDatum()) << name;
+        EXPECT_EQ(HasPath(id), dynamic_cast<CPathCategory*>(made.get()) != nullptr) << name;
+        // Names compare exactly.
+        std::string lower = name;
+        lower[0] = 'c';
+        EXPECT_EQ(ClassFromName(lower), std::nullopt);
+        EXPECT_EQ(ClassFromName(name + " "), std::nullopt);
+    }
+}
+
 TEST(Archive, ClassFaultsAreReportedByKind)
 {
     EXPECT_EQ(FaultOf(OneRootWith("CFoo")), ArchiveFault::BadClass);
