@@ -140,8 +140,6 @@ public:
             return *this;
         }
         bool operator==(std::default_sentinel_t) const noexcept { return m_walk == nullptr; }
-        // The walk behind the iterator, for its depth and position.
-        const BasicCategoryWalk<Category>& Walk() const noexcept { return *m_walk; }
 
     private:
         friend class CategoryOrder;

@@ -35,8 +35,9 @@ TEST(Codec, NamesThatAreNotUtf8LeadBackToTheSameBytes)
     EXPECT_EQ(GbToDisk(Utf8ToGb(tricky)), tricky);
 
     // Overlong forms and surrogates are not UTF-8 and are escaped byte by byte.
-    for (std::string bad : { std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
-             std::string("\xF4\x90\x80\x80"), std::string("\xE4\xB8") }) {
+    for (std::string bad : { std::string("\xC0\xAF"), std::string("\xC1\xBF"), std::string("\xE0\x9F\xBF"),
+             std::string("\xF0\x8F\xBF\xBF"), std::string("\xED\xA0\x80"), std::string("\xF4\x90\x80\x80"),
+             std::string("\xE4\xB8") }) {
         EXPECT_FALSE(IsValidUtf8(bad));
         EXPECT_EQ(GbToDisk(Utf8ToGb(bad)), bad);
     }

@@ -1,6 +1,6 @@
+#include "EntryWalk.h"
 #include "Category.h"
 #include "Datum.h"
-#include "EntryWalk.h"
 
 #include <gtest/gtest.h>
 
