@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iterator>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace tessary {

@@ -10,6 +10,26 @@
 
 using namespace tessary;
 
+namespace {
+
+// The commands a user can reach by menu (main menu and output bar menu) or
+// toolbar button, without separators, the filter field and the spare button.
+QSet<int> OfferedCommands()
+{
+    QSet<int> ids;
+    for (auto menus : { MainMenu(), OutputBarMenu() })
+        for (const MenuPopup& popup : menus)
+            for (const MenuEntry& entry : popup.entries)
+                if (entry.id)
+                    ids.insert(entry.id);
+    for (int id : ToolbarButtons())
+        if (id && id != ID_FILTER_FIELD && id != ID_TOOLBAR_SPARE)
+            ids.insert(id);
+    return ids;
+}
+
+} // namespace
+
 class ResourcesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -63,15 +83,7 @@ private Q_SLOTS:
     // Every entry a user can point at shows a prompt in the status bar.
     void EveryMenuEntryAndButtonHasAPrompt()
     {
-        QSet<int> ids;
-        for (auto menus : { MainMenu(), OutputBarMenu() })
-            for (const MenuPopup& popup : menus)
-                for (const MenuEntry& entry : popup.entries)
-                    if (entry.id)
-                        ids.insert(entry.id);
-        for (int id : ToolbarButtons())
-            if (id && id != ID_FILTER_FIELD && id != ID_TOOLBAR_SPARE)
-                ids.insert(id);
+        QSet<int> ids = OfferedCommands();
         for (const Accelerator& a : Accelerators())
             ids.insert(a.id);
         for (int id : ids)
@@ -116,14 +128,7 @@ private Q_SLOTS:
     void ShortcutsShownInMenusAreBound()
     {
         QSet<QString> keys;
-        QSet<int> commands;
-        for (auto menus : { MainMenu(), OutputBarMenu() })
-            for (const MenuPopup& popup : menus)
-                for (const MenuEntry& entry : popup.entries)
-                    if (entry.id)
-                        commands.insert(entry.id);
-        for (int id : ToolbarButtons())
-            commands.insert(id);
+        const QSet<int> commands = OfferedCommands();
         for (const Accelerator& a : Accelerators()) {
             QVERIFY2(!keys.contains(QString::fromLatin1(a.key)), a.key);
             keys.insert(QString::fromLatin1(a.key));

@@ -230,22 +230,19 @@ TEST(Entries, CategorySizeWrapsModulo2To32)
 TEST(Entries, NewDataItemsGoFirstAndNewSubCategoriesLast)
 {
     CCustomCategory c("c");
-    auto* a = new CFileDatum("a");
-    auto* b = new CFileDatum("b");
-    auto* d = new CFileDatum("d");
-    c.AddDatum(a);
-    c.AddDatum(b);
-    c.AddDatum(d);
+    std::vector<CDatum*> items;
+    std::vector<CCategory*> subs;
+    for (const char* name : { "a", "b", "d" }) {
+        items.push_back(new CFileDatum(name));
+        c.AddDatum(items.back());
+        subs.push_back(new CCustomCategory(name));
+        c.AddSubCategory(subs.back());
+    }
+    CDatum *a = items[0], *b = items[1], *d = items[2];
+    CCategory *s1 = subs[0], *s2 = subs[1], *s3 = subs[2];
     EXPECT_EQ(Contents(c.GetDatumList()), (std::vector<CDatum*> { d, b, a }));
-    EXPECT_EQ(a->GetParent(), &c);
-
-    auto* s1 = new CCustomCategory("1");
-    auto* s2 = new CCustomCategory("2");
-    auto* s3 = new CCustomCategory("3");
-    c.AddSubCategory(s1);
-    c.AddSubCategory(s2);
-    c.AddSubCategory(s3);
     EXPECT_EQ(Contents(c.GetSubCategoryList()), (std::vector<CCategory*> { s1, s2, s3 }));
+    EXPECT_EQ(a->GetParent(), &c);
     EXPECT_EQ(s2->GetParent(), &c);
 
     c.RemoveDatum(b);
