@@ -3,10 +3,12 @@
 #include "Archive.h"
 
 #include "Category.h"
+#include "EntryWalk.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <random>
+#include <span>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -48,18 +50,14 @@ std::vector<std::pair<CCategory*, int>> AddFolderTree(
     return folders;
 }
 
-// Calls `fn(category)` for every category of the library, without recursion.
+// Calls `fn(category)` for every category of the library, in pre-order.
 template <class Fn> void ForEachCategory(const RootList& roots, Fn&& fn)
 {
-    std::vector<const CCategory*> pending;
+    std::vector<const CCategory*> starts;
     for (const auto& r : roots)
-        pending.push_back(r.get());
-    while (!pending.empty()) {
-        const CCategory* c = pending.back();
-        pending.pop_back();
-        fn(*c);
-        pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
-    }
+        starts.push_back(r.get());
+    for (const CCategory& c : PreOrder(std::span<const CCategory* const>(starts)))
+        fn(c);
 }
 
 // Number of entries (categories and data items) below and including `roots`.

@@ -1,45 +1,24 @@
 #include "Commands.h"
 
 #include "CliSupport.h"
+#include "CommandRun.h"
 #include "Content.h"
 #include "Document.h"
+#include "EntryWalk.h"
 #include "Json.h"
+#include "PathName.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <map>
-#include <memory>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessary::cli {
 
 namespace {
-
-// The bytes a file was read into, whatever holder the reader hands back.
-template <class Bytes> std::string_view AsView(const Bytes& bytes)
-{
-    if constexpr (requires { bytes.view(); })
-        return bytes.view();
-    else
-        return std::string_view(bytes);
-}
-
-// Loads `path` into `doc`; a zero-byte file is an empty library.
-void Load(CTessaryDoc& doc, const std::string& path)
-{
-    doc.OnOpenDocument(path);
-}
-
-std::string LastComponent(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    std::size_t slash = path.rfind('/');
-    return (slash == std::string::npos || path.size() == 1) ? path : path.substr(slash + 1);
-}
 
 // The folder as an absolute path without trailing separators, so that the
 // library still leads to it from any working directory.
@@ -72,13 +51,20 @@ bool Exists(const std::string& path)
     return false;
 }
 
+// The custom category `which` names, for commands that add to it.
+CCategory* ResolveImportTarget(CTessaryDoc& doc, const std::string& which)
+{
+    CCategory* c = ResolveCategory(doc.GetRootList(), which);
+    if (!c->CanImportInto())
+        throw UsageError("category '" + which + "' is not a custom category and takes no imports");
+    return c;
+}
+
 int Scan(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "-o", "--kind", "--name", "--into" }, {});
-    ExpectPositional(a, 1, 1);
-    const std::string* lib = a.Get("-o");
-    if (!lib)
-        throw UsageError("missing -o LIB");
+    CommandRun run(args, { "-o", "--kind", "--name", "--into" }, {}, 1, 1);
+    const std::string& lib = run.Require("-o", "LIB");
+    const Arguments& a = run.args;
     std::string kind = a.Has("--kind") ? *a.Get("--kind") : "folder";
     if (kind != "folder" && kind != "drive" && kind != "cd")
         throw UsageError("bad --kind '" + kind + "' (expected folder, drive or cd)");
@@ -89,23 +75,20 @@ int Scan(const std::vector<std::string>& args)
     if (!S_ISDIR(st.st_mode))
         throw FileError(FileErrorCause::BadPath, dir, ENOTDIR);
 
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
+    CTessaryDoc& doc = run.doc;
     CCategory* into = nullptr;
-    if (Exists(*lib)) {
-        Load(doc, *lib);
-        if (const std::string* which = a.Get("--into")) {
-            into = ResolveCategory(doc.GetRootList(), *which);
-            if (!into->CanAddSubCategory())
-                throw UsageError("category '" + *which + "' is not a custom category and takes no imports");
-        }
+    if (Exists(lib)) {
+        doc.OnOpenDocument(lib);
+        if (const std::string* which = a.Get("--into"))
+            into = ResolveImportTarget(doc, *which);
     } else if (a.Has("--into")) {
-        throw UsageError("--into needs an existing library, and '" + *lib + "' does not exist");
+        throw UsageError("--into needs an existing library, and '" + lib + "' does not exist");
     }
-    timer.Mark("load");
+    run.Mark("load");
 
     std::string folder = AbsoluteFolder(dir);
-    std::string name = DiskToGb(a.Has("--name") ? *a.Get("--name") : LastComponent(dir));
+    std::string name
+        = DiskToGb(a.Has("--name") ? std::string_view(*a.Get("--name")) : LastPathComponent(dir));
     std::string path = DiskToGb(folder);
     CCategory* category = kind == "cd" ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
         : kind == "drive"              ? static_cast<CCategory*>(CreateDriverCategory(name, path))
@@ -114,27 +97,21 @@ int Scan(const std::vector<std::string>& args)
         into->AddSubCategory(category);
     else
         doc.AddRoot(category);
-    timer.Mark("scan");
-    doc.OnSaveDocument(*lib);
-    timer.Mark("save");
-    timer.Report();
-    return kExitOk;
+    run.Mark("scan");
+    doc.OnSaveDocument(lib);
+    return run.Finish("save");
 }
 
 int List(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {}, {});
-    ExpectPositional(a, 1, 2);
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
-    const CCategory* c
-        = a.positional.size() == 2 ? ResolveCategory(doc.GetRootList(), a.positional[1]) : nullptr;
+    CommandRun run(args, {}, {}, 1, 2);
+    run.LoadLibrary(0);
+    const std::string* which = run.Positional(1);
+    const CCategory* c = which ? ResolveCategory(run.doc.GetRootList(), *which) : nullptr;
     Output out;
     WriteHeader(out);
     if (!c) {
-        for (const CCategory* root : doc.GetRootList())
+        for (const CCategory* root : run.doc.GetRootList())
             WriteRow(out, *root);
     } else {
         for (const CCategory* sub : c->GetSubCategoryList())
@@ -143,56 +120,43 @@ int List(const std::vector<std::string>& args)
             WriteRow(out, *d);
     }
     out.Flush();
-    timer.Mark("list");
-    timer.Report();
-    return kExitOk;
+    return run.Finish("list");
 }
 
 int Tree(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "--depth" }, {});
-    ExpectPositional(a, 1, 2);
-    int maxDepth = a.Has("--depth") ? ParseCount(*a.Get("--depth"), "--depth") : -1;
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
+    CommandRun run(args, { "--depth" }, {}, 1, 2);
+    const Arguments& a = run.args;
+    const std::size_t maxDepth = a.Has("--depth")
+        ? static_cast<std::size_t>(ParseCount(*a.Get("--depth"), "--depth"))
+        : static_cast<std::size_t>(-1);
+    run.LoadLibrary(0);
     std::vector<const CCategory*> tops;
-    if (a.positional.size() == 2)
-        tops.push_back(ResolveCategory(doc.GetRootList(), a.positional[1]));
+    if (const std::string* which = run.Positional(1))
+        tops.push_back(ResolveCategory(run.doc.GetRootList(), *which));
     else
-        tops.assign(doc.GetRootList().begin(), doc.GetRootList().end());
+        tops.assign(run.doc.GetRootList().begin(), run.doc.GetRootList().end());
 
     Output out;
-    std::vector<std::pair<const CCategory*, int>> stack;
-    for (auto it = tops.rbegin(); it != tops.rend(); ++it)
-        stack.emplace_back(*it, 0);
-    while (!stack.empty()) {
-        auto [c, depth] = stack.back();
-        stack.pop_back();
-        out << std::string_view(std::string(2 * static_cast<std::size_t>(depth), ' '))
-            << std::string_view(GbToUtf8(c->GetTypeText())) << '\t'
-            << std::string_view(GbToUtf8(c->m_strName.view())) << '\t'
-            << static_cast<std::uint64_t>(c->GetDatumList().size()) << '\n';
-        if (maxDepth >= 0 && depth >= maxDepth)
+    ConstCategoryWalk walk { std::span<const CCategory* const>(tops) };
+    while (walk.Next()) {
+        if (!walk.Entering())
             continue;
-        const CategoryList& subs = c->GetSubCategoryList();
-        for (std::size_t i = subs.size(); i-- > 0;)
-            stack.emplace_back(subs[i], depth + 1);
+        const CCategory& c = walk.Current();
+        out << std::string_view(std::string(2 * walk.Depth(), ' '))
+            << std::string_view(GbToUtf8(c.GetTypeText())) << '\t'
+            << std::string_view(GbToUtf8(c.m_strName.view())) << '\t'
+            << static_cast<std::uint64_t>(c.GetDatumList().size()) << '\n';
+        if (walk.Depth() >= maxDepth)
+            walk.SkipChildren();
     }
     out.Flush();
-    timer.Mark("tree");
-    timer.Report();
-    return kExitOk;
+    return run.Finish("tree");
 }
 
-int Search(const std::vector<std::string>& args)
+// The search criteria that the options of `search` give.
+CSearchCriteria CriteriaFromOptions(const Arguments& a)
 {
-    Arguments a = ParseArguments(args,
-        { "--name", "--ext", "--remark", "--content", "--case", "--larger", "--smaller", "--after",
-            "--before" },
-        { "--or" });
-    ExpectPositional(a, 1, 2);
     CSearchCriteria criteria;
     if (auto* v = a.Get("--name"))
         criteria.m_strName = Utf8ToGb(*v);
@@ -240,82 +204,67 @@ int Search(const std::vector<std::string>& args)
         criteria.m_timeUpper = ParseTime(*v, "--before");
     }
     criteria.m_bOr = a.Has("--or");
+    return criteria;
+}
 
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
+int Search(const std::vector<std::string>& args)
+{
+    CommandRun run(args,
+        { "--name", "--ext", "--remark", "--content", "--case", "--larger", "--smaller", "--after",
+            "--before" },
+        { "--or" }, 1, 2);
+    const CSearchCriteria criteria = CriteriaFromOptions(run.args);
+    run.LoadLibrary(0);
     std::vector<CDatum*> results;
-    if (a.positional.size() == 2) {
-        ResolveCategory(doc.GetRootList(), a.positional[1])->CollectMatches(criteria, results);
+    if (const std::string* which = run.Positional(1)) {
+        ResolveCategory(run.doc.GetRootList(), *which)->CollectMatches(criteria, results);
     } else {
-        for (const CCategory* root : doc.GetRootList()) {
+        for (const CCategory* root : run.doc.GetRootList()) {
             std::vector<CDatum*> part;
             root->CollectMatches(criteria, part);
             results.insert(results.end(), part.begin(), part.end());
         }
     }
-    timer.Mark("search");
+    run.Mark("search");
     Output out;
     for (const CDatum* d : results)
         WriteRow(out, *d);
     out << "搜索结果共 " << static_cast<std::uint64_t>(results.size()) << " 个文件\n";
     out.Flush();
-    timer.Mark("print");
-    timer.Report();
-    return kExitOk;
+    return run.Finish("print");
 }
 
 int Export(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "-o" }, {});
-    ExpectPositional(a, 2, 2);
-    const std::string* outPath = a.Get("-o");
-    if (!outPath)
-        throw UsageError("missing -o OUT");
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
-    const CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
+    CommandRun run(args, { "-o" }, {}, 2, 2);
+    const std::string& outPath = run.Require("-o", "OUT");
+    run.LoadLibrary(0);
+    const std::string& which = run.args.positional[1];
+    const CCategory* c = ResolveCategory(run.doc.GetRootList(), which);
     if (!c->CanExport())
-        throw UsageError("category '" + a.positional[1]
+        throw UsageError("category '" + which
             + "' is a folder category, which takes its path from its parent and cannot be exported");
-    CTessaryDoc::ExportCategory(*c, *outPath);
-    timer.Mark("save");
-    timer.Report();
-    return kExitOk;
+    CTessaryDoc::ExportCategory(*c, outPath);
+    return run.Finish("save");
 }
 
 int Merge(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {}, {});
-    ExpectPositional(a, 3, 3);
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
-    CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
-    if (!c->CanImportInto())
-        throw UsageError("category '" + a.positional[1] + "' is not a custom category and takes no imports");
-    doc.SetCurrentCategory(c);
-    doc.ImportLibrary(a.positional[2]);
-    timer.Mark("merge");
-    doc.OnSaveDocument(a.positional[0]);
-    timer.Mark("save");
-    timer.Report();
-    return kExitOk;
+    CommandRun run(args, {}, {}, 3, 3);
+    run.LoadLibrary(0);
+    run.doc.SetCurrentCategory(ResolveImportTarget(run.doc, run.args.positional[1]));
+    run.doc.ImportLibrary(run.args.positional[2]);
+    run.Mark("merge");
+    run.doc.OnSaveDocument(run.args.positional[0]);
+    return run.Finish("save");
 }
 
 int ExtractOrClear(const std::vector<std::string>& args, bool extract)
 {
-    Arguments a = ParseArguments(args, {}, {});
-    ExpectPositional(a, 2, 2);
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
-    CCategory* c = ResolveCategory(doc.GetRootList(), a.positional[1]);
+    CommandRun run(args, {}, {}, 2, 2);
+    run.LoadLibrary(0);
+    CTessaryDoc& doc = run.doc;
+    CCategory* c = ResolveCategory(doc.GetRootList(), run.args.positional[1]);
     std::size_t failures = 0;
     for (CDatum* d : c->GetDatumList()) {
         if (!extract) {
@@ -329,12 +278,10 @@ int ExtractOrClear(const std::vector<std::string>& args, bool extract)
             ++failures;
         }
     }
-    timer.Mark(extract ? "extract" : "clear");
+    run.Mark(extract ? "extract" : "clear");
     if (doc.IsModified())
-        doc.OnSaveDocument(a.positional[0]);
-    timer.Mark("save");
-    timer.Report();
-    return failures ? kExitFile : kExitOk;
+        doc.OnSaveDocument(run.args.positional[0]);
+    return run.Finish("save", failures ? kExitFile : kExitOk);
 }
 
 int Extract(const std::vector<std::string>& args)
@@ -348,81 +295,59 @@ int Clear(const std::vector<std::string>& args)
 
 int Json(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {}, {});
-    ExpectPositional(a, 1, 1);
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
+    CommandRun run(args, {}, {}, 1, 1);
+    run.LoadLibrary(0);
     Output out;
     try {
-        WriteJson(doc.GetRootList(), out);
+        WriteJson(run.doc.GetRootList(), out);
     } catch (const DataError& e) {
-        throw DataError("'" + a.positional[0] + "' cannot be written as JSON: " + e.what());
+        throw DataError("'" + run.args.positional[0] + "' cannot be written as JSON: " + e.what());
     }
     out.Flush();
-    timer.Mark("json");
-    timer.Report();
-    return kExitOk;
+    return run.Finish("json");
+}
+
+// Everything in the file at `path`, or on standard input for "-".
+auto ReadInput(const std::string& path)
+{
+    if (path != "-")
+        return ReadAllAndClose(OpenLibraryForReading(path), path);
+    int fd = dup(STDIN_FILENO);
+    if (fd < 0)
+        FileError::ThrowErrno(errno, "standard input");
+    return ReadAllAndClose(fd, "standard input");
 }
 
 int FromJson(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "-o" }, {});
-    ExpectPositional(a, 1, 1);
-    const std::string* outPath = a.Get("-o");
-    if (!outPath)
-        throw UsageError("missing -o LIB");
-    PhaseTimer timer(a.timing);
-    const std::string& jsonPath = a.positional[0];
-    std::string piped;
-    std::string_view text;
-    auto bytes = jsonPath == "-" ? decltype(ReadAllAndClose(0, jsonPath))()
-                                 : ReadAllAndClose(OpenLibraryForReading(jsonPath), jsonPath);
-    if (jsonPath == "-") {
-        char buf[1 << 16];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
-            piped.append(buf, n);
-        if (std::ferror(stdin))
-            FileError::ThrowErrno(errno ? errno : EIO, "standard input");
-        text = piped;
-    } else {
-        text = AsView(bytes);
-    }
-    timer.Mark("load");
+    CommandRun run(args, { "-o" }, {}, 1, 1);
+    const std::string& outPath = run.Require("-o", "LIB");
+    const std::string& jsonPath = run.args.positional[0];
+    const auto bytes = ReadInput(jsonPath);
+    run.Mark("load");
     RootList roots;
     try {
-        roots = ReadJson(text);
+        roots = ReadJson(std::string_view(bytes));
     } catch (const DataError& e) {
         throw DataError("'" + jsonPath + "' is not a valid library description: " + e.what());
     }
-    timer.Mark("parse");
+    run.Mark("parse");
     std::vector<const CCategory*> list;
     for (const auto& r : roots)
         list.push_back(r.get());
-    WriteLibraryFile(list, *outPath);
-    timer.Mark("save");
-    timer.Report();
-    return kExitOk;
+    WriteLibraryFile(list, outPath);
+    return run.Finish("save");
 }
 
 int Stats(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, {}, {});
-    ExpectPositional(a, 1, 1);
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    Load(doc, a.positional[0]);
-    timer.Mark("load");
+    CommandRun run(args, {}, {}, 1, 1);
+    run.LoadLibrary(0);
     std::uint64_t perKind[kClassCount] = {};
     std::uint64_t withContent = 0, totalSize = 0, contentBytes = 0;
-    std::vector<const CCategory*> stack(doc.GetRootList().begin(), doc.GetRootList().end());
-    while (!stack.empty()) {
-        const CCategory* c = stack.back();
-        stack.pop_back();
-        ++perKind[static_cast<int>(c->GetClassId())];
-        for (const CDatum* d : c->GetDatumList()) {
+    for (const CCategory& c : PreOrder(run.doc.GetRootList())) {
+        ++perKind[static_cast<int>(c.GetClassId())];
+        for (const CDatum* d : c.GetDatumList()) {
             ++perKind[static_cast<int>(d->GetClassId())];
             totalSize += d->m_dwSize;
             if (!d->m_strContent.empty()) {
@@ -430,7 +355,6 @@ int Stats(const std::vector<std::string>& args)
                 contentBytes += d->m_strContent.size();
             }
         }
-        stack.insert(stack.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
     }
     Output out;
     for (int i = 0; i < kClassCount; ++i)
@@ -440,9 +364,7 @@ int Stats(const std::vector<std::string>& args)
     out << "total size: " << totalSize << " Byte\n";
     out << "content bytes: " << contentBytes << '\n';
     out.Flush();
-    timer.Mark("stats");
-    timer.Report();
-    return kExitOk;
+    return run.Finish("stats");
 }
 
 } // namespace

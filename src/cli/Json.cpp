@@ -1,59 +1,26 @@
 #include "Json.h"
 
 #include "Datum.h"
+#include "EntryWalk.h"
 #include "TextCodec.h"
 
 #include <array>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <iconv.h>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <span>
 
 namespace tessary::cli {
 
 namespace {
 
-bool IsAscii(std::string_view s) noexcept
+// The UTF-8 form of a text of `owner`; a text that would not come back
+// byte for byte is refused.
+std::string ExactUtf8(std::string_view gb, const CItem& owner, const char* field)
 {
-    for (unsigned char c : s)
-        if (c & 0x80)
-            return false;
-    return true;
-}
-
-// UTF-8 -> GB18030 without any escaping: the exact inverse of GbToUtf8 on
-// valid GB18030. Returns false when a character cannot be converted.
-bool Utf8ToGbExact(std::string_view utf8, std::string& gb)
-{
-    if (IsAscii(utf8)) {
-        gb.assign(utf8);
-        return true;
-    }
-    static iconv_t cd = iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    gb.assign(utf8.size() * 2 + 8, '\0'); // GB18030 never takes more than twice the UTF-8 bytes
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    char* out = gb.data();
-    std::size_t outLeft = gb.size();
-    if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)
-        || iconv(cd, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1))
-        return false;
-    gb.resize(gb.size() - outLeft);
-    return true;
-}
-
-// GB18030 -> UTF-8, refusing texts that would not come back byte for byte.
-std::string GbToUtf8Exact(std::string_view gb, const CItem& owner, const char* field)
-{
-    if (IsAscii(gb))
-        return std::string(gb);
-    std::string utf8 = GbToUtf8(gb);
-    std::string back;
-    if (!Utf8ToGbExact(utf8, back) || back != gb)
+    std::string utf8;
+    if (!GbToUtf8Exact(gb, utf8))
         throw DataError("the " + std::string(field) + " of '" + GbToUtf8(owner.GetDisplayName())
             + "' is not valid GB18030 text, which JSON cannot hold exactly");
     return utf8;
@@ -97,12 +64,7 @@ void WriteString(Output& out, std::string_view utf8)
 
 void WriteText(Output& out, const CText& text, const CItem& owner, const char* field)
 {
-    WriteString(out, GbToUtf8Exact(text.view(), owner, field));
-}
-
-bool HasPath(ClassId id) noexcept
-{
-    return id == ClassId::CDRomCategory || id == ClassId::DriverCategory || id == ClassId::RootFolderCategory;
+    WriteString(out, ExactUtf8(text.view(), owner, field));
 }
 
 void WriteItem(Output& out, const CDatum& d)
@@ -124,28 +86,6 @@ void WriteItem(Output& out, const CDatum& d)
 }
 
 // ---------------------------------------------------------------- reading
-
-bool ClassFromName(std::string_view name, ClassId& id) noexcept
-{
-    for (int i = 0; i < kClassCount; ++i) {
-        if (name == ClassName(static_cast<ClassId>(i))) {
-            id = static_cast<ClassId>(i);
-            return true;
-        }
-    }
-    return false;
-}
-
-bool IsCategoryClass(ClassId id) noexcept
-{
-    return id != ClassId::Item && id != ClassId::Datum && id != ClassId::FileDatum
-        && id != ClassId::CustomDatum;
-}
-
-bool IsDatumClass(ClassId id) noexcept
-{
-    return id == ClassId::Datum || id == ClassId::FileDatum || id == ClassId::CustomDatum;
-}
 
 class Parser {
 public:
@@ -229,25 +169,6 @@ private:
             if (m_pos >= m_s.size())
                 Fail(m_pos, std::string("unexpected end of the document, expected '") + c + "'");
             Fail(m_pos, std::string("expected '") + c + "'");
-        }
-    }
-
-    static void AppendUtf8(std::string& out, std::uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
 
@@ -385,9 +306,10 @@ private:
     {
         std::size_t at = Offset();
         std::string name = ParseString();
-        ClassId id;
-        if (!ClassFromName(name, id))
+        std::optional<ClassId> known = ClassFromName(name);
+        if (!known)
             Fail(at, "unknown class \"" + name + "\"");
+        const ClassId id = *known;
         if (category ? !IsCategoryClass(id) : !IsDatumClass(id))
             Fail(at,
                 "class \"" + name
@@ -498,7 +420,9 @@ private:
     }
 
     // A list of categories with their subtrees, read with an explicit stack
-    // so that deep nesting cannot overflow the call stack.
+    // so that deep nesting cannot overflow the call stack. The tree is built
+    // in the order the text comes, so this loop follows the document rather
+    // than walking a tree that exists.
     void ParseCategoryArray(RootList& out)
     {
         Expect('[');
@@ -650,39 +574,20 @@ bool Base64Decode(std::string_view text, std::string& bytes)
 
 void WriteJson(const CategoryList& roots, Output& out)
 {
-    struct Frame {
-        const CCategory* category;
-        std::size_t next;
-    };
     out << "{\"roots\": [";
-    std::vector<Frame> stack;
-    std::size_t nextRoot = 0;
-    auto open = [&](const CCategory& c) {
-        out << "{\"class\": \"" << std::string_view(ClassName(c.GetClassId())) << "\", \"name\": ";
-        WriteText(out, c.m_strName, c, "name");
-        out << ", \"remark\": ";
-        WriteText(out, c.m_strRemark, c, "remark");
-        out << ", \"subcategories\": [";
-        stack.push_back({ &c, 0 });
-    };
-    while (true) {
-        if (stack.empty()) {
-            if (nextRoot == roots.size())
-                break;
-            if (nextRoot)
+    ConstCategoryWalk walk { std::span<const CCategory* const>(roots.begin(), roots.size()) };
+    while (walk.Next()) {
+        const CCategory& c = walk.Current();
+        if (walk.Entering()) {
+            if (walk.Index() != 0)
                 out << ", ";
-            open(*roots[nextRoot++]);
+            out << "{\"class\": \"" << std::string_view(ClassName(c.GetClassId())) << "\", \"name\": ";
+            WriteText(out, c.m_strName, c, "name");
+            out << ", \"remark\": ";
+            WriteText(out, c.m_strRemark, c, "remark");
+            out << ", \"subcategories\": [";
             continue;
         }
-        Frame& f = stack.back();
-        const CategoryList& subs = f.category->GetSubCategoryList();
-        if (f.next < subs.size()) {
-            if (f.next)
-                out << ", ";
-            open(*subs[f.next++]);
-            continue;
-        }
-        const CCategory& c = *f.category;
         out << "], \"items\": [";
         bool first = true;
         for (const CDatum* d : c.GetDatumList()) {
@@ -697,7 +602,6 @@ void WriteJson(const CategoryList& roots, Output& out)
             WriteText(out, static_cast<const CPathCategory&>(c).m_strPath, c, "path");
         }
         out << '}';
-        stack.pop_back();
     }
     out << "]}\n";
 }

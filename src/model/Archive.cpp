@@ -2,6 +2,7 @@
 
 #include "ArchiveFormat.h"
 #include "Datum.h"
+#include "EntryWalk.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -64,8 +65,16 @@ public:
     void Library(const std::vector<const CCategory*>& roots)
     {
         Count(roots.size());
-        for (const CCategory* root : roots)
-            CategoryTree(*root);
+        // Depth first: a category's head (tag, texts, sub-category count)
+        // when the walk enters it, its tail (data items, path) when it leaves
+        // it, so that its sub-categories lie in between.
+        ConstCategoryWalk walk { std::span<const CCategory* const>(roots) };
+        while (walk.Next()) {
+            if (walk.Entering())
+                CategoryHead(walk.Current());
+            else
+                CategoryTail(walk.Current());
+        }
         Flush();
         if (!m_sink)
             m_out.resize(Used());
@@ -239,27 +248,6 @@ private:
             Text(static_cast<const CPathCategory&>(c).m_strPath);
     }
 
-    // Pre-order, without recursion: each frame remembers the next
-    // sub-category to write.
-    void CategoryTree(const CCategory& root)
-    {
-        m_stack.clear();
-        CategoryHead(root);
-        m_stack.push_back({ &root, 0 });
-        while (!m_stack.empty()) {
-            StackFrame& f = m_stack.back();
-            const CategoryList& subs = f.category->GetSubCategoryList();
-            if (f.next < subs.size()) {
-                const CCategory* sub = subs[f.next++];
-                CategoryHead(*sub);
-                m_stack.push_back({ sub, 0 });
-            } else {
-                CategoryTail(*f.category);
-                m_stack.pop_back();
-            }
-        }
-    }
-
     std::string& m_out;
     IByteSink* m_sink;
     char* m_p;
@@ -267,11 +255,6 @@ private:
     std::uint64_t m_written = 0;
     std::uint32_t m_nextIndex = 1;
     std::array<std::uint32_t, kClassCount> m_classIndex {};
-    struct StackFrame {
-        const CCategory* category;
-        std::size_t next;
-    };
-    std::vector<StackFrame> m_stack;
 };
 
 } // namespace

@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Item.h"
-
 namespace tessary::format {
 
 // Class tags.
@@ -34,19 +32,5 @@ inline constexpr std::uint16_t kCountEscape = 0xFFFF; // a DWORD count follows
 // size and a time.
 inline constexpr std::size_t kMinCategoryBytes = 2 + 1 + 1 + 2 + 2;
 inline constexpr std::size_t kMinDatumBytes = 2 + 1 + 1 + 1 + 1 + 4 + 4;
-
-// Which classes may stand where, and which carry a path.
-inline bool IsCategoryClass(ClassId id) noexcept
-{
-    return id >= ClassId::Category && id <= ClassId::FolderCategory;
-}
-inline bool IsDatumClass(ClassId id) noexcept
-{
-    return id >= ClassId::Datum && id <= ClassId::CustomDatum;
-}
-inline bool HasPath(ClassId id) noexcept
-{
-    return id == ClassId::CDRomCategory || id == ClassId::DriverCategory || id == ClassId::RootFolderCategory;
-}
 
 } // namespace tessary::format

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tessary {
@@ -36,11 +37,7 @@ public:
         std::uint32_t count = Count();
         roots.reserve(std::min<std::size_t>(count, Remaining() / kMinCategoryBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint64_t at = Offset();
-            ClassId id = Tag();
-            if (!IsCategoryClass(id))
-                Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in the root list");
-            auto* c = static_cast<CCategory*>(CreateEntry(id));
+            auto* c = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "the root list")));
             roots.emplace_back(c);
             CategoryTree(c);
         }
@@ -161,13 +158,10 @@ private:
             Need(len);
             std::string_view name(reinterpret_cast<const char*>(m_p), len);
             m_p += len;
-            ClassId id {};
-            bool known = false;
-            for (int i = 0; i < kClassCount && !known; ++i)
-                if (name == ClassName(static_cast<ClassId>(i)))
-                    id = static_cast<ClassId>(i), known = true;
+            std::optional<ClassId> known = ClassFromName(name);
             if (!known)
                 Fail(ArchiveFault::BadClass, at, "\"" + PrintableName(name) + "\"");
+            ClassId id = *known;
             if (schema != kSchema)
                 Fail(ArchiveFault::BadSchema, at,
                     std::string(ClassName(id)) + " with schema " + std::to_string(schema));
@@ -196,6 +190,17 @@ private:
         return it->id;
     }
 
+    // Reads an object's class tag (see Tag) and checks that the class fits
+    // the list being read, which `list` names for the message.
+    ClassId TagOfKind(bool (*fits)(ClassId) noexcept, const char* list)
+    {
+        std::uint64_t at = Offset();
+        ClassId id = Tag();
+        if (!fits(id))
+            Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in " + list);
+        return id;
+    }
+
     static std::string PrintableName(std::string_view name)
     {
         std::string s;
@@ -222,6 +227,9 @@ private:
     }
 
     // Reads the fields of `root` (whose tag has been read) and its subtree.
+    // The tree is built in the order the bytes come, so this loop follows the
+    // file rather than walking a tree that exists: it keeps its own stack of
+    // the categories whose sub-categories are still to be read.
     void CategoryTree(CCategory* root)
     {
         m_stack.clear();
@@ -231,11 +239,8 @@ private:
             if (f.subsLeft > 0) {
                 --f.subsLeft;
                 CCategory* parent = f.category;
-                std::uint64_t at = Offset();
-                ClassId id = Tag();
-                if (!IsCategoryClass(id))
-                    Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in a sub-category list");
-                auto* sub = static_cast<CCategory*>(CreateEntry(id));
+                auto* sub
+                    = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "a sub-category list")));
                 parent->GetSubCategoryList().PushBack(sub);
                 sub->SetParent(parent);
                 CategoryHead(sub); // may reallocate m_stack: `f` is not used after this
@@ -261,10 +266,7 @@ private:
         DatumList& data = c->GetDatumList();
         data.ReserveBack(std::min<std::size_t>(count, Remaining() / kMinDatumBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint64_t at = Offset();
-            ClassId id = Tag();
-            if (!IsDatumClass(id))
-                Fail(ArchiveFault::WrongKind, at, std::string(ClassName(id)) + " in a data-item list");
+            ClassId id = TagOfKind(IsDatumClass, "a data-item list");
             auto* d = static_cast<CDatum*>(CreateEntry(id));
             data.PushBack(d);
             d->SetParent(c);

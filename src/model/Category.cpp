@@ -1,6 +1,7 @@
 #include "Category.h"
 
 #include "Datum.h"
+#include "EntryWalk.h"
 #include "SearchCriteria.h"
 
 #include <utility>
@@ -20,17 +21,19 @@ int Icon(std::string_view pseudoName, bool directory, bool openIcon)
 
 CCategory::~CCategory()
 {
-    // Flatten the subtree instead of recursing: a library may nest categories
-    // arbitrarily deep. Each category is detached from its sub-categories
-    // before it is deleted, so no destructor below this one walks further.
-    std::vector<CCategory*> pending(m_subCategories.begin(), m_subCategories.end());
-    m_subCategories.Clear();
-    while (!pending.empty()) {
-        CCategory* c = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), c->m_subCategories.begin(), c->m_subCategories.end());
-        c->m_subCategories.Clear();
-        delete c;
+    // The categories below go in post-order, each one after its own
+    // sub-categories and with its sub-category list emptied first, so that
+    // its destructor finds nothing more to walk: no recursion at any depth.
+    if (!m_subCategories.empty()) {
+        CategoryWalk walk(*this);
+        while (walk.Next()) {
+            CCategory& c = walk.Current();
+            if (walk.Entering() || &c == this)
+                continue;
+            c.m_subCategories.Clear();
+            delete &c;
+        }
+        m_subCategories.Clear();
     }
     for (CDatum* d : m_data)
         delete d;
@@ -79,46 +82,25 @@ bool CCategory::DetachDatum(CDatum* datum) noexcept
 
 Size32 CCategory::GetSize() const
 {
-    // Unsigned addition wraps modulo 2^32 in any order, so an iterative walk
-    // gives the same sum as the recursive definition.
+    // Unsigned addition wraps modulo 2^32 in any order.
     Size32 sum = 0;
-    std::vector<const CCategory*> pending { this };
-    while (!pending.empty()) {
-        const CCategory* c = pending.back();
-        pending.pop_back();
-        for (const CDatum* d : c->m_data)
+    for (const CCategory& c : PreOrder(*this))
+        for (const CDatum* d : c.m_data)
             sum += d->GetSize();
-        pending.insert(pending.end(), c->m_subCategories.begin(), c->m_subCategories.end());
-    }
     return sum;
 }
 
 CDatum* CCategory::Match(const CSearchCriteria& criteria, std::size_t start)
 {
-    // Sub-categories first (each with start 0, depth first), then this
-    // category's own data items from `start`. An explicit stack of
-    // (category, next sub-category) keeps deep trees off the call stack.
-    // One matcher serves the whole walk: preparing the keywords per item
-    // would cost a conversion each.
+    // Sub-categories first (each from its first data item), then this
+    // category's own data items from `start`. One matcher serves the whole
+    // walk: preparing the keywords per item would cost a conversion each.
     const CSearchMatcher matcher(criteria);
-    struct Frame {
-        CCategory* category;
-        std::size_t next;
-        std::size_t start;
-    };
-    std::vector<Frame> stack { { this, 0, start } };
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next < f.category->m_subCategories.size()) {
-            CCategory* sub = f.category->m_subCategories[f.next++];
-            stack.push_back({ sub, 0, 0 });
-            continue;
-        }
-        const DatumList& data = f.category->m_data;
-        for (std::size_t i = f.start; i < data.size(); ++i)
+    for (CCategory& c : PostOrder(*this)) {
+        const DatumList& data = c.m_data;
+        for (std::size_t i = &c == this ? start : 0; i < data.size(); ++i)
             if (matcher.Matches(*data[i]))
                 return data[i];
-        stack.pop_back();
     }
     return nullptr;
 }

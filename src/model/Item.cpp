@@ -19,31 +19,53 @@ IEntryServices* GetEntryServices() noexcept
     return g_services;
 }
 
+namespace {
+
+// The ten classes in the order of ClassId: the name a library file gives
+// each, and the factory the loader creates it with.
+struct ClassRecord {
+    const char* name;
+    CItem* (*create)();
+};
+
+template <class T> CItem* Create()
+{
+    return new T;
+}
+
+constexpr ClassRecord kClasses[kClassCount] = {
+    { "CItem", Create<CItem> },
+    { "CCategory", Create<CCategory> },
+    { "CCustomCategory", Create<CCustomCategory> },
+    { "CCDRomCategory", Create<CCDRomCategory> },
+    { "CDriverCategory", Create<CDriverCategory> },
+    { "CRootFolderCategory", Create<CRootFolderCategory> },
+    { "CFolderCategory", Create<CFolderCategory> },
+    { "CDatum", Create<CDatum> },
+    { "CFileDatum", Create<CFileDatum> },
+    { "CCustomDatum", Create<CCustomDatum> },
+};
+
+const ClassRecord* RecordOf(ClassId id) noexcept
+{
+    const auto i = static_cast<std::size_t>(id);
+    return i < kClassCount ? &kClasses[i] : nullptr;
+}
+
+} // namespace
+
 const char* ClassName(ClassId id) noexcept
 {
-    switch (id) {
-    case ClassId::Item:
-        return "CItem";
-    case ClassId::Category:
-        return "CCategory";
-    case ClassId::CustomCategory:
-        return "CCustomCategory";
-    case ClassId::CDRomCategory:
-        return "CCDRomCategory";
-    case ClassId::DriverCategory:
-        return "CDriverCategory";
-    case ClassId::RootFolderCategory:
-        return "CRootFolderCategory";
-    case ClassId::FolderCategory:
-        return "CFolderCategory";
-    case ClassId::Datum:
-        return "CDatum";
-    case ClassId::FileDatum:
-        return "CFileDatum";
-    case ClassId::CustomDatum:
-        return "CCustomDatum";
-    }
-    return "";
+    const ClassRecord* r = RecordOf(id);
+    return r ? r->name : "";
+}
+
+std::optional<ClassId> ClassFromName(std::string_view name) noexcept
+{
+    for (int i = 0; i < kClassCount; ++i)
+        if (name == ClassName(static_cast<ClassId>(i)))
+            return static_cast<ClassId>(i);
+    return std::nullopt;
 }
 
 void* CItem::operator new(std::size_t size)
@@ -62,29 +84,8 @@ CDatum* CItem::Match(const CSearchCriteria&, std::size_t)
 
 CItem* CreateEntry(ClassId id)
 {
-    switch (id) {
-    case ClassId::Item:
-        return new CItem;
-    case ClassId::Category:
-        return new CCategory;
-    case ClassId::CustomCategory:
-        return new CCustomCategory;
-    case ClassId::CDRomCategory:
-        return new CCDRomCategory;
-    case ClassId::DriverCategory:
-        return new CDriverCategory;
-    case ClassId::RootFolderCategory:
-        return new CRootFolderCategory;
-    case ClassId::FolderCategory:
-        return new CFolderCategory;
-    case ClassId::Datum:
-        return new CDatum;
-    case ClassId::FileDatum:
-        return new CFileDatum;
-    case ClassId::CustomDatum:
-        return new CCustomDatum;
-    }
-    return nullptr;
+    const ClassRecord* r = RecordOf(id);
+    return r ? r->create() : nullptr;
 }
 
 } // namespace tessary

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessary {
 
@@ -35,6 +37,23 @@ enum class ClassId : std::uint8_t {
 inline constexpr int kClassCount = 10;
 // The class name as it appears in a library file ("CCustomCategory", ...).
 const char* ClassName(ClassId id) noexcept;
+// The class that `name` names (exact, case-sensitive comparison), or nothing.
+std::optional<ClassId> ClassFromName(std::string_view name) noexcept;
+
+// Which classes are categories and which are data items (CItem is neither),
+// and which categories carry a path of their own.
+inline bool IsCategoryClass(ClassId id) noexcept
+{
+    return id >= ClassId::Category && id <= ClassId::FolderCategory;
+}
+inline bool IsDatumClass(ClassId id) noexcept
+{
+    return id >= ClassId::Datum && id <= ClassId::CustomDatum;
+}
+inline bool HasPath(ClassId id) noexcept
+{
+    return id == ClassId::CDRomCategory || id == ClassId::DriverCategory || id == ClassId::RootFolderCategory;
+}
 
 using Time32 = std::int32_t; // seconds since 1970-01-01 00:00:00 UTC
 using Size32 = std::uint32_t; // byte count, low 32 bits of the real size

@@ -1,5 +1,6 @@
 #include "Category.h"
 #include "Datum.h"
+#include "EntryWalk.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
 
@@ -414,28 +415,13 @@ void CCategory::CollectMatches(const CSearchCriteria& criteria, std::vector<CDat
     const CSearchMatcher matcher(criteria);
     const std::size_t before = results.size();
 
-    // The categories in visiting order: depth first, each category after its
-    // sub-categories (whose data items come before its own). An explicit
-    // stack keeps deep trees off the call stack.
+    // The categories in visiting order: post-order, each category after its
+    // sub-categories (whose data items come before its own).
     std::vector<const CCategory*> order;
     std::size_t itemCount = 0;
-    {
-        struct Frame {
-            const CCategory* category;
-            std::size_t next;
-        };
-        std::vector<Frame> stack { { this, 0 } };
-        while (!stack.empty()) {
-            Frame& f = stack.back();
-            if (f.next < f.category->m_subCategories.size()) {
-                const CCategory* sub = f.category->m_subCategories[f.next++];
-                stack.push_back({ sub, 0 });
-                continue;
-            }
-            order.push_back(f.category);
-            itemCount += f.category->m_data.size();
-            stack.pop_back();
-        }
+    for (const CCategory& c : PostOrder(*this)) {
+        order.push_back(&c);
+        itemCount += c.m_data.size();
     }
 
     // Room for every item up front: growing a list of a million results step

@@ -13,33 +13,6 @@ namespace {
 constexpr char32_t kEscapeBase = 0xF700; // stray byte b <-> U+F700 + b (b >= 0x80)
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsAscii(std::string_view s) noexcept
-{
-    for (unsigned char c : s)
-        if (c >= 0x80)
-            return false;
-    return true;
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // Length of the well-formed UTF-8 sequence at s[i], or 0 when the byte there
 // does not start one. Overlong forms, surrogates and values above U+10FFFF
 // are not well-formed.
@@ -86,11 +59,12 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Converts `in`; a sequence the source encoding does not allow becomes
-    // `replacement` (already in the target encoding) and one byte is skipped.
-    std::string Convert(std::string_view in, std::string_view replacement)
+    // Converts `in` into `out`. A sequence the source encoding does not
+    // allow becomes `*replacement` (already in the target encoding) and one
+    // byte is skipped; without a replacement the conversion stops there and
+    // returns false.
+    bool Convert(std::string_view in, std::string& out, const std::string_view* replacement)
     {
-        std::string out;
         out.resize(in.size() * 2 + 16);
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in.data());
@@ -110,8 +84,10 @@ public:
             if (errno == E2BIG) {
                 out.resize(out.size() * 2);
             } else { // EILSEQ, or EINVAL for a sequence cut off at the end
+                if (!replacement)
+                    return false;
                 out.resize(used);
-                out += replacement;
+                out += *replacement;
                 used = out.size();
                 out.resize(used + srcLeft * 2 + 16);
                 ++src;
@@ -120,6 +96,14 @@ public:
             }
         }
         out.resize(used);
+        return true;
+    }
+
+    // The same, always succeeding: a bad sequence becomes `replacement`.
+    std::string Convert(std::string_view in, std::string_view replacement)
+    {
+        std::string out;
+        Convert(in, out, &replacement);
         return out;
     }
 
@@ -165,6 +149,33 @@ std::string EscapeStrayBytes(std::string_view bytes)
 
 } // namespace
 
+bool IsAscii(std::string_view bytes) noexcept
+{
+    for (unsigned char c : bytes)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
 bool IsValidUtf8(std::string_view bytes) noexcept
 {
     std::size_t i = 0;
@@ -192,6 +203,27 @@ std::string GbToUtf8(std::string_view gb)
     if (IsAscii(gb))
         return std::string(gb);
     return FromGb().Convert(gb, "\xEF\xBF\xBD");
+}
+
+bool Utf8ToGbExact(std::string_view utf8, std::string& out)
+{
+    if (IsAscii(utf8)) {
+        out.assign(utf8);
+        return true;
+    }
+    return ToGb().Convert(utf8, out, nullptr);
+}
+
+bool GbToUtf8Exact(std::string_view gb, std::string& out)
+{
+    if (IsAscii(gb)) {
+        out.assign(gb);
+        return true;
+    }
+    // A valid sequence may still map to a character that converts back to
+    // other bytes, so the way back is checked too.
+    std::string back;
+    return FromGb().Convert(gb, out, nullptr) && Utf8ToGbExact(out, back) && back == gb;
 }
 
 std::string GbToDisk(std::string_view gb)

@@ -33,8 +33,23 @@ inline std::string DiskToGb(std::string_view disk)
     return Utf8ToGb(disk);
 }
 
+// Exact conversions, for formats that must give back the same bytes: no
+// escaping and no replacement. They return false (and leave `out`
+// unspecified) when a character cannot be converted; GbToUtf8Exact also
+// refuses a text whose UTF-8 form would not convert back to the same bytes.
+// `out` must not hold the text being converted.
+bool Utf8ToGbExact(std::string_view utf8, std::string& out);
+bool GbToUtf8Exact(std::string_view gb, std::string& out);
+
+// True when every byte is below 0x80: such a text is the same in UTF-8,
+// GB18030 and on disk, so callers skip conversions for it.
+bool IsAscii(std::string_view bytes) noexcept;
+
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes) noexcept;
+
+// Appends the UTF-8 form of the code point `c` (at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);
 
 // Converts UTF-16LE code units (as found in the archive's wide text form) to
 // GB18030; unpaired surrogates become U+FFFD.

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QIcon>
 #include <QMenu>
-#include <QTimer>
 
 namespace tessary {
 
@@ -119,17 +118,6 @@ void CCommandRouter::UpdateAllActions()
 void CCommandRouter::WatchMenu(QMenu* menu)
 {
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateActions(menu->actions()); });
-}
-
-void CCommandRouter::StartIdleUpdates(const QList<QAction*>& actions, int intervalMs)
-{
-    m_idleActions = actions;
-    if (!m_idleTimer) {
-        m_idleTimer = new QTimer(this);
-        connect(m_idleTimer, &QTimer::timeout, this, [this] { UpdateActions(m_idleActions); });
-    }
-    m_idleTimer->start(intervalMs);
-    UpdateActions(m_idleActions);
 }
 
 } // namespace tessary

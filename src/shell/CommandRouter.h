@@ -10,7 +10,6 @@
 
 class QAction;
 class QMenu;
-class QTimer;
 
 namespace tessary {
 
@@ -57,9 +56,6 @@ public:
     void UpdateAllActions();
     // Refreshes the menu's actions each time it is about to show.
     void WatchMenu(QMenu* menu);
-    // Refreshes `actions` on a timer while the event loop is idle (for the
-    // toolbar, whose buttons are always visible).
-    void StartIdleUpdates(const QList<QAction*>& actions, int intervalMs = 250);
 
 Q_SIGNALS:
     // After every routed command, also a failed one (the caption and other
@@ -70,8 +66,6 @@ private:
     Route m_route;
     Reporter m_reporter;
     std::map<int, QAction*> m_actions;
-    QList<QAction*> m_idleActions;
-    QTimer* m_idleTimer = nullptr;
 };
 
 } // namespace tessary

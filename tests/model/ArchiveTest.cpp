@@ -237,6 +237,34 @@ TEST(Archive, ClassesFirstMetAfter32767ObjectsUseTheDwordTag)
     EXPECT_EQ(Write(back), bytes);
 }
 
+TEST(Archive, ClassIndexesSwitchToTheDwordTagAfter0x7FFE)
+{
+    // One root (class 1, object 2) whose data items are `files` file items
+    // (class 3, objects from 4 on) followed by two custom data items: the
+    // CCustomDatum class takes index 4 + files, and the second custom item
+    // refers back to it.
+    auto library = [](int files) {
+        RootList lib;
+        lib.emplace_back(new CCustomCategory("r"));
+        lib[0]->AddDatum(MakeCustomDatum("second", "", ""));
+        lib[0]->AddDatum(MakeCustomDatum("first", "", ""));
+        for (int i = 0; i < files; ++i)
+            lib[0]->AddDatum(new CFileDatum("f"));
+        return lib;
+    };
+    const std::string secondName = Bytes({ 0x06 }) + "second";
+
+    RootList word = library(0x7FFE - 4);
+    std::string bytes = Write(word);
+    EXPECT_NE(bytes.find(Bytes({ 0xFE, 0xFF }) + secondName), std::string::npos);
+    EXPECT_EQ(Describe(ReadLibrary(bytes)), Describe(word));
+
+    RootList dword = library(0x7FFF - 4);
+    bytes = Write(dword);
+    EXPECT_NE(bytes.find(Bytes({ 0xFF, 0x7F, 0xFF, 0x7F, 0x00, 0x80 }) + secondName), std::string::npos);
+    EXPECT_EQ(Describe(ReadLibrary(bytes)), Describe(dword));
+}
+
 TEST(Archive, EveryTruncationFailsAsEndOfFile)
 {
     std::string bytes = WorkedExampleBytes();
@@ -259,12 +287,34 @@ TEST(Archive, HugeCountsInTinyFilesFailAtOnce)
     EXPECT_EQ(FaultOf(q), ArchiveFault::EndOfFile);
 }
 
+TEST(Archive, EveryClassNameLeadsBackToItsClass)
+{
+    for (int i = 0; i < kClassCount; ++i) {
+        const auto id = static_cast<ClassId>(i);
+        const std::string name = ClassName(id);
+        EXPECT_EQ(ClassFromName(name), id) << name;
+        std::unique_ptr<CItem> made(CreateEntry(id));
+        ASSERT_TRUE(made) << name;
+        EXPECT_EQ(made->GetClassId(), id) << name;
+        EXPECT_EQ(IsCategoryClass(id), dynamic_cast<CCategory*>(made.get()) != nullptr) << name;
+        EXPECT_EQ(IsDatumClass(id), made->IsDatum()) << name;
+        EXPECT_EQ(HasPath(id), dynamic_cast<CPathCategory*>(made.get()) != nullptr) << name;
+        // Names compare exactly.
+        std::string lower = name;
+        lower[0] = 'c';
+        EXPECT_EQ(ClassFromName(lower), std::nullopt);
+        EXPECT_EQ(ClassFromName(name + " "), std::nullopt);
+    }
+}
+
 TEST(Archive, ClassFaultsAreReportedByKind)
 {
     EXPECT_EQ(FaultOf(OneRootWith("CFoo")), ArchiveFault::BadClass);
     EXPECT_EQ(FaultOf(OneRootWith("ccustomcategory")), ArchiveFault::BadClass);
     EXPECT_EQ(FaultOf(OneRootWith("CCustomCategory", 2)), ArchiveFault::BadSchema);
     EXPECT_EQ(FaultOf(OneRootWith(std::string(64, 'C'))), ArchiveFault::BadClass);
+    // Refused for its length alone, before its bytes are read.
+    EXPECT_EQ(FaultOf(Bytes({ 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x40, 0x00 })), ArchiveFault::BadClass);
     EXPECT_NO_THROW(ReadLibrary(OneRootWith("CCustomCategory")));
 
     // Class reference to index 5 before any class exists, and to an object's index.

@@ -35,8 +35,9 @@ TEST(Codec, NamesThatAreNotUtf8LeadBackToTheSameBytes)
     EXPECT_EQ(GbToDisk(Utf8ToGb(tricky)), tricky);
 
     // Overlong forms and surrogates are not UTF-8 and are escaped byte by byte.
-    for (std::string bad : { std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
-             std::string("\xF4\x90\x80\x80"), std::string("\xE4\xB8") }) {
+    for (std::string bad : { std::string("\xC0\xAF"), std::string("\xC1\xBF"), std::string("\xE0\x9F\xBF"),
+             std::string("\xF0\x8F\xBF\xBF"), std::string("\xED\xA0\x80"), std::string("\xF4\x90\x80\x80"),
+             std::string("\xE4\xB8") }) {
         EXPECT_FALSE(IsValidUtf8(bad));
         EXPECT_EQ(GbToDisk(Utf8ToGb(bad)), bad);
     }
@@ -72,4 +73,42 @@ TEST(Codec, WideTextConvertsToGb)
     EXPECT_EQ(Utf16ToGb(u"abc"), "abc");
     std::u16string lone(1, char16_t(0xD800));
     EXPECT_EQ(GbToUtf8(Utf16ToGb(lone)), "\xEF\xBF\xBD");
+}
+
+TEST(Codec, ExactConversionsRefuseWhatWouldNotComeBack)
+{
+    std::string out;
+    ASSERT_TRUE(GbToUtf8Exact("\xD0\xC2\xBD\xA8 plain", out));
+    EXPECT_EQ(out, "新建 plain");
+    std::string gb;
+    ASSERT_TRUE(Utf8ToGbExact(out, gb));
+    EXPECT_EQ(gb, "\xD0\xC2\xBD\xA8 plain");
+    // The escape characters of stray disk bytes are ordinary characters here.
+    std::string escaped = Utf8ToGb("caf\xE9");
+    ASSERT_TRUE(GbToUtf8Exact(escaped, out));
+    std::string back;
+    ASSERT_TRUE(Utf8ToGbExact(out, back));
+    EXPECT_EQ(back, escaped);
+
+    // Neither side replaces or escapes anything.
+    for (const char* gb : { "ab\x81", "\xFF", "\x81\x30" })
+        EXPECT_FALSE(GbToUtf8Exact(gb, out)) << gb;
+    for (const char* utf8 : { "caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xE4\xB8" })
+        EXPECT_FALSE(Utf8ToGbExact(utf8, out)) << utf8;
+}
+
+TEST(Codec, Utf8EncodingSwitchesLengthAtItsBoundaries)
+{
+    for (auto [cp, bytes] :
+        std::initializer_list<std::pair<char32_t, const char*>> { { 0x7F, "\x7F" }, { 0x80, "\xC2\x80" },
+            { 0x7FF, "\xDF\xBF" }, { 0x800, "\xE0\xA0\x80" }, { 0xFFFF, "\xEF\xBF\xBF" },
+            { 0x10000, "\xF0\x90\x80\x80" }, { 0x10FFFF, "\xF4\x8F\xBF\xBF" } }) {
+        std::string out = "x";
+        AppendUtf8(out, cp);
+        EXPECT_EQ(out, std::string("x") + bytes) << static_cast<unsigned>(cp);
+        EXPECT_TRUE(IsValidUtf8(out));
+    }
+    EXPECT_TRUE(IsAscii("plain \x7F"));
+    EXPECT_FALSE(IsAscii("plain \x80"));
+    EXPECT_TRUE(IsAscii(""));
 }

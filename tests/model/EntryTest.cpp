@@ -1,10 +1,13 @@
 #include "Category.h"
 #include "Datum.h"
 #include "LibraryBuilders.h"
+#include "PathName.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
+#include <vector>
 
 using namespace tessary;
 using namespace tessary::testing;
@@ -48,6 +51,11 @@ public:
     ContentViewer lastViewer = ContentViewer::Text;
 };
 
+template <class T> std::vector<T*> Contents(const EntryList<T>& list)
+{
+    return std::vector<T*>(list.begin(), list.end());
+}
+
 struct ServicesGuard {
     explicit ServicesGuard(IEntryServices* s) { SetEntryServices(s); }
     ~ServicesGuard() { SetEntryServices(nullptr); }
@@ -86,6 +94,14 @@ TEST(Entries, PathsFollowTheTopCategoryWhenItsPathIsEdited)
 
     cd.m_strPath = "/media/other";
     EXPECT_EQ(doc->GetPath(), P({ "/media/other", "sub", "report.doc" }));
+}
+
+TEST(Entries, TheLastPathComponentNamesAFolder)
+{
+    for (auto [path, last] : std::initializer_list<std::pair<const char*, const char*>> {
+             { "/home/a/docs", "docs" }, { "/home/a/docs//", "docs" }, { "docs", "docs" },
+             { "docs/", "docs" }, { "/", "/" }, { "///", "/" }, { "", "" }, { "/caf\xE9", "caf\xE9" } })
+        EXPECT_EQ(LastPathComponent(path), last) << path;
 }
 
 TEST(Entries, CustomDataItemsKeepTheirOwnFolder)
@@ -214,84 +230,199 @@ TEST(Entries, CategorySizeWrapsModulo2To32)
 TEST(Entries, NewDataItemsGoFirstAndNewSubCategoriesLast)
 {
     CCustomCategory c("c");
-    auto* a = new CFileDatum("a");
-    auto* b = new CFileDatum("b");
-    c.AddDatum(a);
-    c.AddDatum(b);
-    ASSERT_EQ(c.GetDatumList().size(), 2u);
-    EXPECT_EQ(c.GetDatumList()[0], b);
-    EXPECT_EQ(c.GetDatumList()[1], a);
+    std::vector<CDatum*> items;
+    std::vector<CCategory*> subs;
+    for (const char* name : { "a", "b", "d" }) {
+        items.push_back(new CFileDatum(name));
+        c.AddDatum(items.back());
+        subs.push_back(new CCustomCategory(name));
+        c.AddSubCategory(subs.back());
+    }
+    CDatum *a = items[0], *b = items[1], *d = items[2];
+    CCategory *s1 = subs[0], *s2 = subs[1], *s3 = subs[2];
+    EXPECT_EQ(Contents(c.GetDatumList()), (std::vector<CDatum*> { d, b, a }));
+    EXPECT_EQ(Contents(c.GetSubCategoryList()), (std::vector<CCategory*> { s1, s2, s3 }));
     EXPECT_EQ(a->GetParent(), &c);
-
-    auto* s1 = new CCustomCategory("1");
-    auto* s2 = new CCustomCategory("2");
-    c.AddSubCategory(s1);
-    c.AddSubCategory(s2);
-    EXPECT_EQ(c.GetSubCategoryList()[0], s1);
-    EXPECT_EQ(c.GetSubCategoryList()[1], s2);
     EXPECT_EQ(s2->GetParent(), &c);
 
     c.RemoveDatum(b);
-    c.RemoveSubCategory(s1);
-    EXPECT_EQ(c.GetDatumList().size(), 1u);
-    EXPECT_EQ(c.GetSubCategoryList()[0], s2);
+    c.RemoveSubCategory(s2);
+    EXPECT_EQ(Contents(c.GetDatumList()), (std::vector<CDatum*> { d, a }));
+    EXPECT_EQ(Contents(c.GetSubCategoryList()), (std::vector<CCategory*> { s1, s3 }));
 
-    EXPECT_TRUE(c.DetachSubCategory(s2));
-    EXPECT_EQ(s2->GetParent(), nullptr);
-    EXPECT_FALSE(c.DetachSubCategory(s2));
-    delete s2;
+    EXPECT_TRUE(c.DetachSubCategory(s1));
+    EXPECT_EQ(s1->GetParent(), nullptr);
+    EXPECT_FALSE(c.DetachSubCategory(s1));
+    EXPECT_EQ(Contents(c.GetSubCategoryList()), (std::vector<CCategory*> { s3 }));
+    EXPECT_TRUE(c.DetachDatum(a));
+    EXPECT_EQ(Contents(c.GetDatumList()), (std::vector<CDatum*> { d }));
+    delete s1;
+    delete a;
 }
 
-TEST(EntryList, BothEndsNeighboursAndRemovalKeepOrder)
+TEST(EntryList, EveryChangeKeepsTheWholeOrder)
 {
-    int v[6] = { 0, 1, 2, 3, 4, 5 };
-    EntryList<int> list;
-    list.PushBack(&v[2]);
-    list.PushFront(&v[1]);
-    list.PushBack(&v[3]);
-    list.PushFront(&v[0]);
-    list.Insert(4, &v[5]);
-    list.Insert(4, &v[4]);
-    std::vector<int> got;
-    for (int* p : list)
-        got.push_back(*p);
-    EXPECT_EQ(got, (std::vector<int> { 0, 1, 2, 3, 4, 5 }));
-    list.Swap(0, 1);
-    EXPECT_EQ(*list[0], 1);
-    EXPECT_EQ(list.IndexOf(&v[5]), 5u);
-    EXPECT_TRUE(list.Remove(&v[3]));
-    EXPECT_FALSE(list.Remove(&v[3]));
-    EXPECT_EQ(list.IndexOf(&v[3]), list.size());
-    EXPECT_EQ(*list.EraseAt(0), 1);
-    EXPECT_EQ(*list.front(), 0);
-    EXPECT_EQ(*list.back(), 5);
+    // Random changes of every kind, at the head, the tail and in between,
+    // mirrored on a plain vector; the whole list is compared after each one.
+    static int slots[1000];
+    std::mt19937 rng(20240607);
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    for (int round = 0; round < 40; ++round) {
+        EntryList<int> list;
+        std::vector<int*> expected;
+        auto check = [&](const char* what, int step) {
+            ASSERT_EQ(Contents(list), expected) << what << " at step " << step << " of round " << round;
+            ASSERT_EQ(list.size(), expected.size());
+            if (!expected.empty()) {
+                ASSERT_EQ(list.front(), expected.front());
+                ASSERT_EQ(list.back(), expected.back());
+                std::size_t i = pick(expected.size());
+                ASSERT_EQ(list[i], expected[i]);
+                ASSERT_EQ(list.IndexOf(expected[i]), i);
+            }
+        };
+        int made = 0;
+        for (int step = 0; step < 500; ++step) {
+            int* p = &slots[made++];
+            const std::size_t n = expected.size();
+            switch (pick(9)) {
+            case 0:
+                list.PushBack(p);
+                expected.push_back(p);
+                check("PushBack", step);
+                break;
+            case 1:
+                list.PushFront(p);
+                expected.insert(expected.begin(), p);
+                check("PushFront", step);
+                break;
+            case 2:
+            case 3: {
+                std::size_t at = pick(n + 1);
+                list.Insert(at, p);
+                expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(at), p);
+                check("Insert", step);
+                break;
+            }
+            case 4:
+                if (n) {
+                    std::size_t at = pick(n);
+                    ASSERT_EQ(list.EraseAt(at), expected[at]);
+                    expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(at));
+                    check("EraseAt", step);
+                }
+                break;
+            case 5:
+                if (n) {
+                    int* gone = expected[pick(n)];
+                    ASSERT_TRUE(list.Remove(gone));
+                    ASSERT_FALSE(list.Remove(gone));
+                    std::erase(expected, gone);
+                    check("Remove", step);
+                }
+                break;
+            case 6:
+                if (n) {
+                    std::size_t i = pick(n), j = pick(n);
+                    list.Swap(i, j);
+                    std::swap(expected[i], expected[j]);
+                    check("Swap", step);
+                }
+                break;
+            case 7:
+                list.ReserveBack(pick(300));
+                check("ReserveBack", step);
+                break;
+            case 8: {
+                EntryList<int> moved(std::move(list));
+                list = std::move(moved);
+                check("move", step);
+                break;
+            }
+            }
+        }
+        // Emptied from anywhere, then filled again from both ends.
+        while (!expected.empty()) {
+            std::size_t at = pick(expected.size());
+            ASSERT_EQ(list.EraseAt(at), expected[at]);
+            expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(at));
+            check("draining", 0);
+        }
+        list.PushFront(&slots[0]);
+        list.PushBack(&slots[1]);
+        list.PushFront(&slots[2]);
+        expected = { &slots[2], &slots[0], &slots[1] };
+        check("refill", 0);
+        EXPECT_EQ(list.IndexOf(&slots[3]), list.size());
+    }
 
     // Alternating ends over many elements: linear, and still in order.
     EntryList<int> big;
-    static int dummy[200000];
+    static int many[200000];
     for (int i = 0; i < 100000; ++i) {
-        big.PushFront(&dummy[99999 - i]);
-        big.PushBack(&dummy[100000 + i]);
+        big.PushFront(&many[99999 - i]);
+        big.PushBack(&many[100000 + i]);
     }
     ASSERT_EQ(big.size(), 200000u);
-    for (std::size_t i = 0; i < big.size(); i += 997)
-        ASSERT_EQ(big[i], &dummy[i]);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        ASSERT_EQ(big[i], &many[i]);
 }
 
-TEST(Entries, DestroyingARootDestroysItsSubtree)
+namespace {
+
+// Entry kinds that count how many of them are alive.
+int g_live = 0;
+struct CountedFolder : CFolderCategory {
+    CountedFolder() { ++g_live; }
+    ~CountedFolder() override { --g_live; }
+};
+struct CountedFile : CFileDatum {
+    CountedFile() { ++g_live; }
+    ~CountedFile() override { --g_live; }
+};
+
+// A chain `depth` deep below `top`, each level also holding a file and a
+// leaf folder with two files; returns the number of entries added.
+int AddCountedChain(CCategory& top, int depth)
 {
-    // Run under the sanitizers, a leak or double free here fails the build.
-    auto root = std::make_unique<CCustomCategory>("root");
-    CCategory* at = root.get();
-    for (int depth = 0; depth < 100; ++depth) {
-        auto* c = new CFolderCategory("d");
-        at->AddSubCategory(c);
-        at->AddDatum(new CFileDatum("f.txt"));
-        at->AddSubCategory(new CCustomCategory("leaf"));
-        at = c;
+    CCategory* at = &top;
+    int added = 0;
+    for (int i = 0; i < depth; ++i) {
+        auto* leaf = new CountedFolder;
+        auto* next = new CountedFolder;
+        at->AddSubCategory(leaf);
+        at->AddSubCategory(next);
+        at->AddDatum(new CountedFile);
+        leaf->AddDatum(new CountedFile);
+        leaf->AddDatum(new CountedFile);
+        added += 5;
+        at = next;
     }
+    return added;
+}
+
+} // namespace
+
+TEST(Entries, DestroyingACategoryDestroysItsWholeSubtreeAndNothingElse)
+{
+    g_live = 0;
+    auto root = std::make_unique<CCustomCategory>("root");
+    ASSERT_EQ(AddCountedChain(*root, 10000), g_live);
+
+    // Removing one sub-category destroys exactly its subtree.
+    CCategory* leaf = root->GetSubCategoryList()[0];
+    CCategory* chain = root->GetSubCategoryList()[1];
+    const int before = g_live;
+    root->RemoveSubCategory(leaf);
+    EXPECT_EQ(g_live, before - 3);
+
+    // Detaching destroys nothing; the new owner's destruction does.
+    ASSERT_TRUE(root->DetachSubCategory(chain));
+    EXPECT_EQ(g_live, before - 3);
+    delete chain;
+    EXPECT_EQ(g_live, 1); // the root's own file
     root.reset();
-    SUCCEED();
+    EXPECT_EQ(g_live, 0);
 }
 
 TEST(Text, ShortTextsLiveInlineAndLongOnesOnTheHeap)

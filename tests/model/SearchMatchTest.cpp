@@ -130,9 +130,10 @@ TEST(KeywordPattern, TextsEndAtTheirFirstZeroByte)
 TEST(KeywordPattern, AgreesWithTheSlowRuleOnRandomTexts)
 {
     // Small alphabet with letters, look-alike trail bytes, lead bytes and
-    // digits, so that both fast paths (vector and tail) meet every situation.
+    // digits and the bytes just outside both ranges, so that both fast paths
+    // (vector and tail) meet every situation.
     const char alphabet[] = { 'a', 'A', 'b', 'B', '0', '@', '\x81', '\xB0', '\xA1', '\x30', '\x39', '\xFE',
-        '\xFF', 'a', 'b', 'a', '\0' };
+        '\xFF', '\x80', '\x7F', '/', ':', 'a', 'b', 'a', '\0' };
     std::mt19937 rng(1234);
     auto randomText = [&](std::size_t maxLen) {
         std::string s(rng() % (maxLen + 1), ' ');
@@ -422,6 +423,36 @@ TEST(CollectMatches, PutsResultsInFrontInReverseVisitingOrder)
     // The first match of a category's subtree comes from its sub-categories first.
     EXPECT_EQ(root.Match(all, 0), z);
     EXPECT_EQ(root.Match(some, 0), w);
+}
+
+TEST(CollectMatches, MatchStartsAtTheGivenItemOfTheCategoryOnly)
+{
+    // root { sub { p, q }, a, b }
+    CCustomCategory root("root");
+    auto* sub = new CCustomCategory("sub");
+    root.AddSubCategory(sub);
+    auto* q = MakeFile("q");
+    auto* p = MakeFile("p");
+    sub->AddDatum(q);
+    sub->AddDatum(p);
+    auto* b = MakeFile("b");
+    auto* a = MakeFile("a");
+    root.AddDatum(b);
+    root.AddDatum(a);
+
+    auto named = [](const char* name) {
+        CSearchCriteria c;
+        c.m_strName = name;
+        return c;
+    };
+    // Sub-categories always from their first item, the category's own items
+    // from `start`.
+    EXPECT_EQ(root.Match(named("p"), 1), p);
+    EXPECT_EQ(root.Match(named("a"), 0), a);
+    EXPECT_EQ(root.Match(named("a"), 1), nullptr);
+    EXPECT_EQ(root.Match(named("b"), 1), b);
+    EXPECT_EQ(root.Match(named("b"), 2), nullptr);
+    EXPECT_EQ(root.Match(named("b"), 100), nullptr);
 }
 
 TEST(CollectMatches, EmptySubtreeAndDeepNestingAreSafe)

@@ -1,0 +1,34 @@
+#include "CommandRun.h"
+
+namespace tessary::cli {
+
+CommandRun::CommandRun(const std::vector<std::string>& commandLine, const std::vector<std::string>& valued,
+    const std::vector<std::string>& flags, std::size_t minPositional, std::size_t maxPositional)
+    : args(ParseArguments(commandLine, valued, flags))
+    , timer(args.timing)
+{
+    ExpectPositional(args, minPositional, maxPositional);
+}
+
+const std::string& CommandRun::Require(const std::string& option, const char* placeholder) const
+{
+    const std::string* value = args.Get(option);
+    if (!value)
+        throw UsageError("missing " + option + " " + placeholder);
+    return *value;
+}
+
+void CommandRun::LoadLibrary(std::size_t i)
+{
+    doc.OnOpenDocument(args.positional.at(i));
+    timer.Mark("load");
+}
+
+int CommandRun::Finish(const char* name, int status)
+{
+    timer.Mark(name);
+    timer.Report();
+    return status;
+}
+
+} // namespace tessary::cli
