@@ -4,11 +4,13 @@
 #include "Content.h"
 #include "Document.h"
 #include "Json.h"
+#include "Scan.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
@@ -72,10 +74,32 @@ bool Exists(const std::string& path)
     return false;
 }
 
+// Folders the scan did not read are named on standard error; they are
+// empty categories in the library, and the scan still succeeds.
+void ReportSkipped(const ScanReport& report)
+{
+    for (const ScanSkip& skip : report.skipped) {
+        const char* why = skip.reason == ScanSkip::Reason::OtherVolume ? "another volume, not entered"
+            : skip.reason == ScanSkip::Reason::Pseudo                  ? "system file system, not entered"
+                                                                       : nullptr;
+        const std::string reason
+            = why ? std::string(why) : "not readable: " + std::string(std::strerror(skip.sysErrno));
+        std::fprintf(stderr, "skipped %s (%s)\n", skip.path.c_str(), reason.c_str());
+    }
+    if (!report.skipped.empty())
+        std::fprintf(stderr, "%zu folder(s) skipped\n", report.skipped.size());
+}
+
 int Scan(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "-o", "--kind", "--name", "--into" }, {});
+    Arguments a = ParseArguments(args, { "-o", "--kind", "--name", "--into", "--threads" }, {});
     ExpectPositional(a, 1, 1);
+    ScanOptions options;
+    if (const std::string* n = a.Get("--threads")) {
+        options.threads = static_cast<unsigned>(ParseCount(*n, "--threads"));
+        if (options.threads > 256)
+            throw UsageError("--threads takes at most 256");
+    }
     const std::string* lib = a.Get("-o");
     if (!lib)
         throw UsageError("missing -o LIB");
@@ -107,9 +131,12 @@ int Scan(const std::vector<std::string>& args)
     std::string folder = AbsoluteFolder(dir);
     std::string name = DiskToGb(a.Has("--name") ? *a.Get("--name") : LastComponent(dir));
     std::string path = DiskToGb(folder);
-    CCategory* category = kind == "cd" ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
-        : kind == "drive"              ? static_cast<CCategory*>(CreateDriverCategory(name, path))
-                                       : static_cast<CCategory*>(CreateRootFolderCategory(name, path));
+    ScanReport report;
+    CCategory* category = kind == "cd"
+        ? static_cast<CCategory*>(CreateCDRomCategory(name, path, options, report))
+        : kind == "drive" ? static_cast<CCategory*>(CreateDriverCategory(name, path, options, report))
+                          : static_cast<CCategory*>(CreateRootFolderCategory(name, path, options, report));
+    ReportSkipped(report);
     if (into)
         into->AddSubCategory(category);
     else
@@ -450,10 +477,13 @@ int Stats(const std::vector<std::string>& args)
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        { "scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY]",
+        { "scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY] [--threads N]",
             "Scans the folder DIR into a new root-folder (default), drive or CD category named NAME\n"
             "(default: DIR's last path component) and saves LIB. An existing LIB gets the category\n"
-            "as its last root, or with --into as the last sub-category of a custom category.\n",
+            "as its last root, or with --into as the last sub-category of a custom category.\n"
+            "A folder scan enters other volumes mounted below DIR (never system file systems such\n"
+            "as proc); a drive or CD scan stays on DIR's volume. Folders not read are listed on\n"
+            "standard error. --threads: folders read at once (default: one per core).\n",
             Scan },
         { "ls", "ls LIB [CATEGORY]",
             "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"
