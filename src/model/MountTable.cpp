@@ -13,13 +13,14 @@ namespace tessary {
 namespace {
 
 constexpr std::array<std::string_view, 23> kPseudoTypes { "autofs", "binfmt_misc", "bpf", "cgroup", "cgroup2",
-    "configfs", "debugfs", "devpts", "devtmpfs", "efivarfs", "fusectl", "hugetlbfs", "mqueue", "nsfs", "pipefs",
-    "proc", "pstore", "rpc_pipefs", "securityfs", "selinuxfs", "sockfs", "sysfs", "tracefs" };
+    "configfs", "debugfs", "devpts", "devtmpfs", "efivarfs", "fusectl", "hugetlbfs", "mqueue", "nsfs",
+    "pipefs", "proc", "pstore", "rpc_pipefs", "securityfs", "selinuxfs", "sockfs", "sysfs", "tracefs" };
 
 // statfs magic numbers of the same kinds (linux/magic.h).
 constexpr std::array<unsigned long, 19> kPseudoMagics { 0x0187UL, 0x42494e4dUL, 0xcafe4a11UL, 0x27e0ebUL,
-    0x63677270UL, 0x62656570UL, 0x64626720UL, 0x1cd1UL, 0xde5e81e4UL, 0x65735543UL, 0x958458f6UL, 0x19800202UL,
-    0x6e736673UL, 0x9fa0UL, 0x6165676cUL, 0x73636673UL, 0xf97cff8cUL, 0x62656572UL, 0x74726163UL };
+    0x63677270UL, 0x62656570UL, 0x64626720UL, 0x1cd1UL, 0xde5e81e4UL, 0x65735543UL, 0x958458f6UL,
+    0x19800202UL, 0x6e736673UL, 0x9fa0UL, 0x6165676cUL, 0x73636673UL, 0xf97cff8cUL, 0x62656572UL,
+    0x74726163UL };
 
 std::string ReadWhole(const char* path)
 {
@@ -128,7 +129,8 @@ bool CMountTable::IsPseudo(dev_t device, int fd)
             return IsPseudoFileSystemType(it->second);
     }
     struct statfs sfs;
-    return fd >= 0 && ::fstatfs(fd, &sfs) == 0 && IsPseudoFileSystemMagic(static_cast<unsigned long>(sfs.f_type));
+    return fd >= 0 && ::fstatfs(fd, &sfs) == 0
+        && IsPseudoFileSystemMagic(static_cast<unsigned long>(sfs.f_type));
 }
 
 } // namespace tessary

@@ -394,7 +394,8 @@ void FolderWalker::Reopen(Frame& frame, int childFd)
         // The rest of this folder cannot be reached any more.
         const std::size_t index = static_cast<std::size_t>(&frame - m_frames.data());
         for (std::size_t i = frame.next; i < frame.end; ++i)
-            Skip(ChildPath(index, m_names.data() + m_children[i].nameOffset), ScanSkip::Reason::Unreadable, err);
+            Skip(ChildPath(index, m_names.data() + m_children[i].nameOffset), ScanSkip::Reason::Unreadable,
+                err);
         frame.next = frame.end;
         return;
     }

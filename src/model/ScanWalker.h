@@ -72,7 +72,8 @@ public:
 private:
     void UpdateHunger() noexcept
     {
-        m_hungry.store(static_cast<int>(m_waiting) - static_cast<int>(m_queue.size()), std::memory_order_relaxed);
+        m_hungry.store(
+            static_cast<int>(m_waiting) - static_cast<int>(m_queue.size()), std::memory_order_relaxed);
     }
 
     IFileSystem& m_fs;
