@@ -4,6 +4,7 @@
 #include "Datum.h"
 
 #include <algorithm>
+#include <fcntl.h>
 
 namespace tessary {
 
@@ -35,6 +36,7 @@ CTessaryDoc::~CTessaryDoc()
 bool CTessaryDoc::OnNewDocument()
 {
     DeleteContents();
+    m_hold.Release();
     SetModifiedFlag(false);
     m_pathName.clear();
     m_title = DefaultTitle();
@@ -58,6 +60,9 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     // A file that cannot be opened leaves the document as it was.
     int fd = OpenLibraryForReading(path);
     DeleteContents();
+    // Held from before the read, so that a change made while reading shows
+    // up as a change on disk.
+    m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     try {
         FileBytes bytes = ReadAllAndClose(fd, path);
         // A zero-byte file is an empty library, not a damaged one.
@@ -77,6 +82,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         }
     } catch (...) {
         DeleteContents();
+        m_hold.Release();
         m_modified = false;
         m_pathName.clear();
         m_title = DefaultTitle();
@@ -89,7 +95,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
 
 void CTessaryDoc::OnSaveDocument(const std::string& path)
 {
-    WriteLibraryFile(GetRoots(), path);
+    WriteLibraryFile(GetRoots(), path, &m_hold);
     SetModifiedFlag(false);
     m_pathName = path;
     m_title = TitleFromPath(path);

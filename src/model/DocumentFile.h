@@ -11,6 +11,8 @@
 
 namespace tessary {
 
+class CLibraryHold;
+
 // A file that is not a valid library: the path, and the fault the reader
 // found with its byte offset.
 class LibraryReadError : public std::runtime_error {
@@ -88,7 +90,19 @@ RootList ReadLibraryFile(const std::string& path);
 // A file that existed keeps its permission bits; a link is followed and its
 // target replaced. Throws FileError naming `path` (TooLarge when a text of the
 // library cannot be stored); the temporary file is removed on failure.
-void WriteLibraryFile(const std::vector<const CCategory*>& roots, const std::string& path);
+// Temporary files of earlier saves of the same file whose process is gone
+// (killed while saving) are removed first.
+//
+// Where the folder refuses the temporary file or the rename (the user may
+// write the file but not its folder), an existing file is rewritten in place
+// instead, once the new bytes are complete in memory, then synced; it keeps
+// its inode, owner and hard links. A failure during that rewrite is thrown
+// with a detail saying that the file may be incomplete.
+//
+// With `hold`, the saved file becomes the held one (locked before it takes
+// the name), and the identity is that of the written file.
+void WriteLibraryFile(
+    const std::vector<const CCategory*>& roots, const std::string& path, CLibraryHold* hold = nullptr);
 
 // The name shown as a document title for `path`: its last component, as
 // UTF-8 (names that are not valid UTF-8 are shown with placeholders).

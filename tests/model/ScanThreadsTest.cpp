@@ -192,8 +192,8 @@ TEST(ScanThreadsTest, TreeDeeperThanTheDescriptorLimitScansCompletely)
             options.threads = threads;
             report = ScanFolderInto(*root, t.Root(), options);
         }
-        EXPECT_TRUE(report.skipped.empty()) << report.skipped.front().path.size() << " errno "
-                                            << report.skipped.front().sysErrno;
+        EXPECT_TRUE(report.skipped.empty())
+            << report.skipped.front().path.size() << " errno " << report.skipped.front().sysErrno;
         EXPECT_EQ(report.entries, static_cast<std::uint64_t>(kLevels + kLevels / 100));
         int depth = 0, files = 0;
         const CCategory* c = root.get();
@@ -363,7 +363,8 @@ TEST(ScanThreadsTest, FolderImportEntersAMountedVolumeAndDriveImportDoesNot)
     EXPECT_EQ(FindSub(*usb, "photos")->GetDatumList().size(), 1u);
     EXPECT_TRUE(folderReport.skipped.empty());
 
-    std::unique_ptr<CDriverCategory> drive(CreateDriverCategory("d", DiskToGb(t.Root()), ScanOptions {}, driveReport));
+    std::unique_ptr<CDriverCategory> drive(
+        CreateDriverCategory("d", DiskToGb(t.Root()), ScanOptions {}, driveReport));
     usb = FindSub(*FindSub(*drive, "media"), "usb");
     ASSERT_TRUE(usb);
     EXPECT_TRUE(usb->GetDatumList().empty());
