@@ -2,6 +2,7 @@
 
 #include "Content.h"
 #include "Datum.h"
+#include "SmallPool.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -50,9 +51,14 @@ void CTessaryDoc::DeleteContents()
     if (!m_rootList.empty())
         for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
             listener->OnLibraryClearing();
+    const bool hadEntries = !m_rootList.empty();
     for (CCategory* root : m_rootList)
         delete root;
     m_rootList.Clear();
+    // A closed library of a whole drive leaves a hundred megabytes of free
+    // blocks that the next, maybe small, library would never reuse.
+    if (hadEntries)
+        ReleaseFreeMemory();
 }
 
 void CTessaryDoc::OnOpenDocument(const std::string& path)

@@ -204,8 +204,9 @@ void WriteInPlace(const std::vector<const CCategory*>& roots, const std::string&
         && errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL)
         FileError::ThrowErrno(errno, path); // nothing written yet
 
-    const std::string damaged = "its folder cannot be written, so it was being rewritten in place and may now be "
-                                "incomplete; the library is still open and can be saved elsewhere";
+    const std::string damaged
+        = "its folder cannot be written, so it was being rewritten in place and may now be "
+          "incomplete; the library is still open and can be saved elsewhere";
     WriteAll(fs, fd.Get(), bytes.data(), bytes.size(), path, damaged);
     if (newSize < st.st_size && fs.Ftruncate(fd.Get(), newSize) != 0)
         FileError::ThrowErrno(errno, path, damaged);

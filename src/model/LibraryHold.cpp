@@ -22,7 +22,7 @@ FileIdentity FromStat(const struct stat& st) noexcept
 
 struct flock WholeFile(short type) noexcept
 {
-    struct flock lock {};
+    struct flock lock { };
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;

@@ -37,7 +37,7 @@ std::string Bytes(const CTessaryDoc& doc)
 
 struct stat StatOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st;
 }
