@@ -12,6 +12,8 @@ namespace tessary {
 namespace {
 
 constexpr std::string_view kModifiedMark = " *";
+// Below this, giving memory back is not worth walking the free blocks.
+constexpr std::size_t kReleaseAfterFreeing = 16u << 20;
 
 bool EndsWithMark(const std::string& title) noexcept
 {
@@ -31,7 +33,7 @@ bool IsWithin(const CCategory* entry, const CCategory* top) noexcept
 
 CTessaryDoc::~CTessaryDoc()
 {
-    DeleteContents();
+    DestroyRoots();
 }
 
 bool CTessaryDoc::OnNewDocument()
@@ -47,18 +49,23 @@ bool CTessaryDoc::OnNewDocument()
 
 void CTessaryDoc::DeleteContents()
 {
+    // A closed library of a whole drive leaves a hundred megabytes of free
+    // blocks that the next, maybe small, library would never reuse.
+    if (DestroyRoots())
+        ReleaseFreeMemory(kReleaseAfterFreeing);
+}
+
+bool CTessaryDoc::DestroyRoots()
+{
     m_pCurrentCategory = nullptr;
-    if (!m_rootList.empty())
-        for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
-            listener->OnLibraryClearing();
-    const bool hadEntries = !m_rootList.empty();
+    if (m_rootList.empty())
+        return false;
+    for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
+        listener->OnLibraryClearing();
     for (CCategory* root : m_rootList)
         delete root;
     m_rootList.Clear();
-    // A closed library of a whole drive leaves a hundred megabytes of free
-    // blocks that the next, maybe small, library would never reuse.
-    if (hadEntries)
-        ReleaseFreeMemory();
+    return true;
 }
 
 void CTessaryDoc::OnOpenDocument(const std::string& path)

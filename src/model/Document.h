@@ -117,6 +117,9 @@ public:
     void NotifyRemoving(std::span<const CItem* const> entries);
 
 private:
+    // Destroys every root (telling the listeners first); true if there were any.
+    bool DestroyRoots();
+
     std::vector<IEntryRemovalListener*> m_removalListeners;
     CLibraryHold m_hold;
     CategoryList m_rootList;

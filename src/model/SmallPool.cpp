@@ -46,7 +46,7 @@ void PoolFree(void* block, std::size_t) noexcept
     std::free(block);
 }
 
-std::size_t ReleaseFreeMemory() noexcept
+std::size_t ReleaseFreeMemory(std::size_t) noexcept
 {
     ::malloc_trim(0);
     return 0;
@@ -100,7 +100,16 @@ struct FreeBlock {
 struct SlabState {
     std::size_t carved = 0;
     bool carving = true;
-    std::size_t freeBytes = 0; // counted by ReleaseFreeMemory
+    // Counted and decided by ReleaseFreeMemory.
+    bool unused = false;
+    std::uint32_t freeBlocks[kClasses] = {};
+
+    void ResetCounts() noexcept
+    {
+        unused = false;
+        for (auto& n : freeBlocks)
+            n = 0;
+    }
 };
 
 struct Registry {
@@ -136,6 +145,7 @@ struct Pool {
     char* slab = nullptr;
     char* cursor = nullptr;
     char* end = nullptr;
+    std::size_t freedBytes = 0; // since the last ReleaseFreeMemory
     bool ended = false; // handed over; frees from now on go to the orphans
 
     void* Take(std::size_t cls)
@@ -247,14 +257,54 @@ void PoolFree(void* block, std::size_t size) noexcept
     }
     b->next = pool.free[cls];
     pool.free[cls] = b;
+    pool.freedBytes += (cls + 1) * kGrain;
 }
 
-std::size_t ReleaseFreeMemory() noexcept
+// The slabs by address, for the many look-ups of ReleaseFreeMemory: open
+// addressing on the slab number, which the alignment makes dense.
+class SlabIndex {
+public:
+    explicit SlabIndex(std::unordered_map<std::uintptr_t, SlabState>& slabs)
+    {
+        std::size_t size = 64;
+        while (size < 2 * slabs.size())
+            size *= 2;
+        m_cells.assign(size, Cell {});
+        m_mask = size - 1;
+        for (auto& [base, state] : slabs) {
+            std::size_t i = (base / kSlabBytes) & m_mask;
+            while (m_cells[i].state)
+                i = (i + 1) & m_mask;
+            m_cells[i] = { base, &state };
+        }
+    }
+    SlabState* Find(std::uintptr_t base) const noexcept
+    {
+        for (std::size_t i = (base / kSlabBytes) & m_mask;; i = (i + 1) & m_mask) {
+            const Cell& c = m_cells[i];
+            if (!c.state || c.base == base)
+                return c.state;
+        }
+    }
+
+private:
+    struct Cell {
+        std::uintptr_t base = 0;
+        SlabState* state = nullptr;
+    };
+    std::vector<Cell> m_cells;
+    std::size_t m_mask = 0;
+};
+
+std::size_t ReleaseFreeMemory(std::size_t minimumFreed) noexcept
 {
     Pool& pool = t_pool;
+    if (pool.freedBytes < minimumFreed)
+        return 0;
+    pool.freedBytes = 0;
     Registry& r = Slabs();
     std::size_t released = 0;
-    {
+    try {
         std::lock_guard<std::mutex> lock(r.mutex);
         // Take over what ended threads left.
         for (std::size_t cls = 0; cls < kClasses; ++cls) {
@@ -267,61 +317,73 @@ std::size_t ReleaseFreeMemory() noexcept
             }
             r.orphans[cls].clear();
         }
-        // Count the free bytes of every slab. Blocks of one slab tend to be
-        // neighbours in the lists, so the last slab found is tried first.
+        // Count the free blocks of every slab, per size class.
+        const SlabIndex index(r.slabs);
         for (auto& [base, state] : r.slabs)
-            state.freeBytes = 0;
-        for (std::size_t cls = 0; cls < kClasses; ++cls) {
-            std::uintptr_t lastBase = 0;
-            SlabState* last = nullptr;
-            for (FreeBlock* b = pool.free[cls]; b; b = b->next) {
-                std::uintptr_t base = SlabOf(b);
-                if (base != lastBase) {
-                    auto it = r.slabs.find(base);
-                    last = it == r.slabs.end() ? nullptr : &it->second;
-                    lastBase = base;
-                }
-                if (last)
-                    last->freeBytes += (cls + 1) * kGrain;
+            state.ResetCounts();
+        // The lists are walked side by side: each step of one list waits for
+        // memory, and the steps of different lists can wait together.
+        FreeBlock* walk[kClasses];
+        std::size_t active = 0;
+        for (std::size_t cls = 0; cls < kClasses; ++cls)
+            if ((walk[cls] = pool.free[cls]))
+                ++active;
+        while (active) {
+            for (std::size_t cls = 0; cls < kClasses; ++cls) {
+                FreeBlock* b = walk[cls];
+                if (!b)
+                    continue;
+                if (SlabState* slab = index.Find(SlabOf(b)))
+                    ++slab->freeBlocks[cls];
+                if (!(walk[cls] = b->next))
+                    --active;
             }
         }
-        // This thread's own slab counts as carved up to its cursor.
+        // A slab goes when its free blocks cover all that was carved from
+        // it; this thread's own slab counts as carved up to its cursor.
         const auto own = reinterpret_cast<std::uintptr_t>(pool.slab);
-        std::vector<std::uintptr_t> unused;
+        std::size_t keptBlocks[kClasses] = {};
         for (auto& [base, state] : r.slabs) {
             const bool mine = base == own;
-            if (state.carving && !mine)
-                continue;
+            std::size_t freeBytes = 0;
+            for (std::size_t cls = 0; cls < kClasses; ++cls)
+                freeBytes += state.freeBlocks[cls] * (cls + 1) * kGrain;
             const std::size_t carved
                 = mine ? static_cast<std::size_t>(pool.cursor - pool.slab) : state.carved;
-            if (state.freeBytes == carved) {
-                try {
-                    unused.push_back(base);
-                } catch (...) {
-                    break;
-                }
-            }
+            state.unused = (!state.carving || mine) && freeBytes == carved;
+            if (!state.unused)
+                for (std::size_t cls = 0; cls < kClasses; ++cls)
+                    keptBlocks[cls] += state.freeBlocks[cls];
         }
-        std::sort(unused.begin(), unused.end());
-        auto isUnused
-            = [&](const void* b) { return std::binary_search(unused.begin(), unused.end(), SlabOf(b)); };
-        // Their blocks leave the free lists before the memory goes.
-        for (std::size_t cls = 0; cls < kClasses && !unused.empty(); ++cls) {
+        // Their blocks leave the free lists before the memory goes; a list
+        // with nothing to keep is simply dropped.
+        for (std::size_t cls = 0; cls < kClasses; ++cls) {
+            if (keptBlocks[cls] == 0) {
+                pool.free[cls] = nullptr;
+                continue;
+            }
             FreeBlock** link = &pool.free[cls];
             while (FreeBlock* b = *link) {
-                if (isUnused(b))
+                SlabState* slab = index.Find(SlabOf(b));
+                if (slab && slab->unused)
                     *link = b->next;
                 else
                     link = &b->next;
             }
         }
-        for (std::uintptr_t base : unused) {
-            if (base == own)
+        for (auto it = r.slabs.begin(); it != r.slabs.end();) {
+            if (!it->second.unused) {
+                ++it;
+                continue;
+            }
+            if (it->first == own)
                 pool.slab = pool.cursor = pool.end = nullptr;
-            r.slabs.erase(base);
-            ::munmap(reinterpret_cast<void*>(base), kSlabBytes);
+            ::munmap(reinterpret_cast<void*>(it->first), kSlabBytes);
             released += kSlabBytes;
+            it = r.slabs.erase(it);
         }
+    } catch (const std::bad_alloc&) {
+        // No room for the index: the memory stays with the pool.
     }
     ::malloc_trim(0);
     return released;

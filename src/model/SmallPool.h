@@ -29,8 +29,10 @@ std::size_t PoolBlockBytes(std::size_t size) noexcept;
 // threads handed over), and malloc's free pages. Slabs that another running
 // thread carves from, or that hold a block still in use or in another
 // thread's list, stay. For after a big library was destroyed; it takes time
-// in proportion to the free blocks. Returns the slab bytes given back.
-std::size_t ReleaseFreeMemory() noexcept;
+// in proportion to the free blocks, so it does nothing unless the calling
+// thread freed at least `minimumFreed` pooled bytes since it last ran.
+// Returns the slab bytes given back.
+std::size_t ReleaseFreeMemory(std::size_t minimumFreed = 0) noexcept;
 
 // False where the pool hands everything to malloc (sanitizer builds).
 bool PoolEnabled() noexcept;
