@@ -28,6 +28,14 @@ private:
     std::uint64_t m_offset;
 };
 
+// A failure while a library file was being rewritten in place (see
+// WriteLibraryFile): the file on disk may now be incomplete, while the
+// library in memory is whole.
+class PartialWriteError : public FileError {
+public:
+    using FileError::FileError;
+};
+
 // The bytes of a file read whole. Big files go to memory mapped for the
 // purpose (with large pages where the system offers them): touching a fresh
 // small page costs more than copying it, and a library of a million entries
@@ -97,7 +105,7 @@ RootList ReadLibraryFile(const std::string& path);
 // write the file but not its folder), an existing file is rewritten in place
 // instead, once the new bytes are complete in memory, then synced; it keeps
 // its inode, owner and hard links. A failure during that rewrite is thrown
-// with a detail saying that the file may be incomplete.
+// as PartialWriteError.
 //
 // With `hold`, the saved file becomes the held one (locked before it takes
 // the name), and the identity is that of the written file.

@@ -180,7 +180,7 @@ bool FolderRefused(int err) noexcept
 // then the bytes are written from the start, the file cut to their length
 // and flushed to the disk. The file keeps its inode, so its owner, mode and
 // hard links stay. A failure after the first write leaves the file damaged,
-// which the error says; the document still holds the library.
+// which PartialWriteError says; the document still holds the library.
 void WriteInPlace(const std::vector<const CCategory*>& roots, const std::string& path,
     const std::string& target, CLibraryHold* hold)
 {
@@ -204,16 +204,19 @@ void WriteInPlace(const std::vector<const CCategory*>& roots, const std::string&
         && errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL)
         FileError::ThrowErrno(errno, path); // nothing written yet
 
-    const std::string damaged
-        = "its folder cannot be written, so it was being rewritten in place and may now be "
-          "incomplete; the library is still open and can be saved elsewhere";
-    WriteAll(fs, fd.Get(), bytes.data(), bytes.size(), path, damaged);
-    if (newSize < st.st_size && fs.Ftruncate(fd.Get(), newSize) != 0)
-        FileError::ThrowErrno(errno, path, damaged);
-    if (fs.Fsync(fd.Get()) != 0)
-        FileError::ThrowErrno(errno, path, damaged);
-    if (fs.Close(fd.Release()) != 0)
-        FileError::ThrowErrno(errno, path, damaged);
+    try {
+        WriteAll(fs, fd.Get(), bytes.data(), bytes.size(), path);
+        if (newSize < st.st_size && fs.Ftruncate(fd.Get(), newSize) != 0)
+            FileError::ThrowErrno(errno, path);
+        if (fs.Fsync(fd.Get()) != 0)
+            FileError::ThrowErrno(errno, path);
+        if (fs.Close(fd.Release()) != 0)
+            FileError::ThrowErrno(errno, path);
+    } catch (const FileError& e) {
+        throw PartialWriteError(e.Cause(), path, e.SysErrno(),
+            "its folder cannot be written, so it was being rewritten in place and may now be incomplete; "
+            "the library is still open and can be saved elsewhere");
+    }
 
     if (!hold)
         return;

@@ -174,6 +174,11 @@ bool CDocumentController::DoSave(const QString& path)
         m_doc.OnSaveDocument(ToDisk(path));
         m_doc.SetPathName(ToDisk(path));
         ok = true;
+    } catch (const PartialWriteError&) {
+        ReportFailure(m_window,
+            "无法保存文档“%1”。\n该文件所在的文件夹不可写，文件是在原处改写的，现在可能不完整；"
+            "文档库仍然完整地保留在程序中，请另存到其他位置。",
+            path, std::current_exception());
     } catch (const FileError&) {
         ReportFailure(m_window, "无法保存文档“%1”。", path, std::current_exception());
     } catch (const ArchiveError&) {

@@ -125,6 +125,8 @@ TEST(DocumentDiskTest, FailureWhileRewritingInPlaceIsReported)
         try {
             doc.OnSaveDocument(lib);
             ADD_FAILURE() << "saved without room";
+        } catch (const PartialWriteError&) {
+            ADD_FAILURE() << "the old file was touched";
         } catch (const FileError& e) {
             EXPECT_EQ(e.Cause(), FileErrorCause::DiskFull);
             EXPECT_EQ(e.Path(), lib);
@@ -141,7 +143,7 @@ TEST(DocumentDiskTest, FailureWhileRewritingInPlaceIsReported)
         try {
             doc.OnSaveDocument(lib);
             ADD_FAILURE() << "saved through an I/O error";
-        } catch (const FileError& e) {
+        } catch (const PartialWriteError& e) {
             EXPECT_EQ(e.Cause(), FileErrorCause::HardIO);
             EXPECT_NE(std::string(e.what()).find("incomplete"), std::string::npos) << e.what();
         }
