@@ -107,6 +107,36 @@ TEST(DocumentDiskTest, SaveInAFolderThatCannotBeWrittenRewritesTheFileInPlace)
     EXPECT_THROW(doc.OnSaveDocument(t.Path("new.dli")), FileError);
 }
 
+TEST(DocumentDiskTest, UserWhoMayWriteTheFileButNotItsFolderCanSave)
+{
+    TempTree t;
+    t.Folder("shared");
+    const std::string lib = t.Path("shared/lib.dli");
+    CTessaryDoc doc;
+    Fill(doc, 10);
+    doc.OnSaveDocument(lib);
+    doc.OnNewDocument();
+    ::chmod(t.Root().c_str(), 0755);
+    ::chmod(t.Path("shared").c_str(), 0755);
+    ::chmod(lib.c_str(), 0666);
+    const struct stat before = StatOf(lib);
+    const bool saved = testing::AsUnprivilegedUser([&] {
+        CTessaryDoc mine;
+        mine.OnOpenDocument(lib);
+        mine.GetRootList()[0]->AddDatum(MakeCustomDatum("added", "doc", "/docs"));
+        mine.SetModifiedFlag(true);
+        mine.OnSaveDocument(lib);
+        return !mine.IsModified() && t.Read("shared/lib.dli") == Bytes(mine);
+    });
+    EXPECT_TRUE(saved);
+    CTessaryDoc reread;
+    reread.OnOpenDocument(lib);
+    EXPECT_EQ(reread.GetRootList()[0]->GetDatumList().size(), 11u);
+    const struct stat after = StatOf(lib);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+}
+
 TEST(DocumentDiskTest, FailureWhileRewritingInPlaceIsReported)
 {
     TempTree t;

@@ -294,6 +294,22 @@ TEST(ScanThreadsTest, FoldersNotReadAreReportedByPathWithTheirCause)
     EXPECT_EQ(skipped, expected);
 }
 
+TEST(ScanThreadsTest, FolderTheUserMayNotReadIsReportedByAnotherUsersScan)
+{
+    TempTree t;
+    MakeRandomTree(t, 5);
+    t.Folder("d3/private");
+    t.File("d3/private/diary.txt");
+    ::chmod(t.Root().c_str(), 0755);
+    ::chmod(t.Path("d3/private").c_str(), 0700);
+    const bool ok = testing::AsUnprivilegedUser([&] {
+        const Scanned s = ScanWith(t.Root(), 2);
+        return s.report.skipped.size() == 1 && s.report.skipped[0].path == t.Path("d3/private")
+            && s.report.skipped[0].sysErrno == EACCES;
+    });
+    EXPECT_TRUE(ok);
+}
+
 TEST(ScanThreadsTest, MountTableGivesTheTypeOfEveryDevice)
 {
     const char* text = "22 1 0:21 / /proc rw,nosuid shared:5 - proc proc rw\n"
