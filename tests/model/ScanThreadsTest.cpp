@@ -388,6 +388,15 @@ TEST(ScanThreadsTest, FolderImportEntersAMountedVolumeAndDriveImportDoesNot)
     ASSERT_EQ(driveReport.skipped.size(), 1u);
     EXPECT_EQ(driveReport.skipped[0].path, t.Path("media/usb"));
     EXPECT_EQ(driveReport.skipped[0].reason, ScanSkip::Reason::OtherVolume);
+
+    // Scanning a category by its own path takes the scope of its kind, too.
+    CCDRomCategory cd("cd", DiskToGb(t.Path("media")));
+    ScanOptions follow;
+    follow.followMounts = true;
+    EXPECT_EQ(ScanPathCategory(cd, follow).skipped.size(), 1u);
+    CRootFolderCategory again("f", DiskToGb(t.Path("media")));
+    EXPECT_TRUE(ScanPathCategory(again).skipped.empty());
+    EXPECT_EQ(FindSub(again, "usb")->GetDatumList().size(), 1u);
 }
 
 TEST(ScanThreadsTest, SystemFileSystemsAreNeverEntered)
