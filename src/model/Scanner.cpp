@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <iterator>
 #include <memory>
+#include <sched.h>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -23,9 +24,12 @@ namespace {
 
 unsigned DefaultThreads() noexcept
 {
-    // One walker per core; past a handful the disk, not the processor, sets
-    // the pace.
+    // One walker per core this process may run on; past a handful the disk,
+    // not the processor, sets the pace.
     unsigned n = std::thread::hardware_concurrency();
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        n = static_cast<unsigned>(CPU_COUNT(&set));
     return std::clamp(n, 1u, 16u);
 }
 
