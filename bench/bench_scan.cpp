@@ -1,11 +1,13 @@
-// Scanning speed: a big generated tree against a bare walk of the same tree,
-// and one wide folder at several sizes.
+// Scanning speed: a big generated tree against a bare one-thread walk of the
+// same tree, with one and with two scan threads; one wide folder at several
+// sizes; and chains of folders nested thousands deep.
 //
 //   python3 /work/shared/bench/make_tree.py --root /tmp/bench-tree
 //   bench_scan [--benchmark_filter=...]
 // TESSARY_BENCH_TREE overrides the tree's location.
 
 #include "Category.h"
+#include "Scan.h"
 
 #include <benchmark/benchmark.h>
 
@@ -98,11 +100,13 @@ std::size_t CountEntries(const CCategory& c)
     return n;
 }
 
-double ScanSeconds(const std::string& root, std::size_t* entries = nullptr)
+double ScanSeconds(const std::string& root, std::size_t* entries = nullptr, unsigned threads = 1)
 {
     auto start = Clock::now();
     auto category = std::make_unique<CRootFolderCategory>("bench", root);
-    category->ScanFolder(root);
+    ScanOptions options;
+    options.threads = threads;
+    ScanFolderInto(*category, root, options);
     double s = std::chrono::duration<double>(Clock::now() - start).count();
     if (entries)
         *entries = CountEntries(*category);
@@ -122,20 +126,22 @@ double BareSeconds(const std::string& root, unsigned long long* entries = nullpt
 
 // The two scans alternate in every iteration, so drift of the shared machine
 // hits both alike; the reported ratio is the median over the iterations.
+// The argument is the number of scan threads; the bare walk has one.
 void BM_TreeScanAgainstBareWalk(benchmark::State& state)
 {
+    const auto threads = static_cast<unsigned>(state.range(0));
     const std::string root = TreeRoot();
     if (!IsFolder(root)) {
         state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
         return;
     }
-    ScanSeconds(root); // warm the cache
+    ScanSeconds(root, nullptr, threads); // warm the cache
     std::vector<double> ratios, ours, bare;
     std::size_t entries = 0;
     unsigned long long bareEntries = 0;
     for (auto _ : state) {
         double b = BareSeconds(root, &bareEntries);
-        double o = ScanSeconds(root, &entries);
+        double o = ScanSeconds(root, &entries, threads);
         state.SetIterationTime(o);
         ours.push_back(o);
         bare.push_back(b);
@@ -151,7 +157,12 @@ void BM_TreeScanAgainstBareWalk(benchmark::State& state)
     state.counters["bare_s"] = median(bare);
     state.counters["ratio"] = median(ratios);
 }
-BENCHMARK(BM_TreeScanAgainstBareWalk)->UseManualTime()->Iterations(7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TreeScanAgainstBareWalk)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseManualTime()
+    ->Iterations(7)
+    ->Unit(benchmark::kMillisecond);
 
 // A single folder of n files, made once under /tmp.
 std::string WideFolder(long n)
@@ -184,6 +195,48 @@ BENCHMARK(BM_WideFolderScan)
     ->UseManualTime()
     ->RangeMultiplier(2)
     ->Range(25000, 200000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// A chain of `levels` nested folders with a file in each, made once under
+// /tmp through descriptors (its paths are far longer than PATH_MAX).
+std::string DeepChain(long levels)
+{
+    std::string path = "/tmp/tessary-bench-deep-" + std::to_string(levels);
+    if (IsFolder(path))
+        return path;
+    std::string tmp = path + ".part";
+    ::mkdir(tmp.c_str(), 0755);
+    int fd = ::open(tmp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (long i = 0; i < levels && fd >= 0; ++i) {
+        ::close(::openat(fd, "file.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        ::mkdirat(fd, "d", 0755);
+        int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    ::close(fd);
+    ::rename(tmp.c_str(), path.c_str());
+    return path;
+}
+
+// Linear in the depth: deeper than the descriptor window, folders are
+// reopened once on the way back up.
+void BM_DeepTreeScan(benchmark::State& state)
+{
+    const std::string root = DeepChain(state.range(0));
+    std::size_t entries = 0;
+    ScanSeconds(root, &entries, 2);
+    for (auto _ : state)
+        state.SetIterationTime(ScanSeconds(root, &entries, 2));
+    state.counters["entries"] = static_cast<double>(entries);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DeepTreeScan)
+    ->UseManualTime()
+    ->Arg(1250)
+    ->Arg(2500)
+    ->Arg(5000)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
 

@@ -7,11 +7,15 @@
 #include "EntryWalk.h"
 #include "Json.h"
 #include "PathName.h"
+#include "Scan.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <span>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,11 +64,33 @@ CCategory* ResolveImportTarget(CTessaryDoc& doc, const std::string& which)
     return c;
 }
 
+// Folders the scan did not read are named on standard error; they are
+// empty categories in the library, and the scan still succeeds.
+void ReportSkipped(const ScanReport& report)
+{
+    for (const ScanSkip& skip : report.skipped) {
+        const char* why = skip.reason == ScanSkip::Reason::OtherVolume ? "another volume, not entered"
+            : skip.reason == ScanSkip::Reason::Pseudo                  ? "system file system, not entered"
+                                                                       : nullptr;
+        const std::string reason
+            = why ? std::string(why) : "not readable: " + std::string(std::strerror(skip.sysErrno));
+        std::fprintf(stderr, "skipped %s (%s)\n", skip.path.c_str(), reason.c_str());
+    }
+    if (!report.skipped.empty())
+        std::fprintf(stderr, "%zu folder(s) skipped\n", report.skipped.size());
+}
+
 int Scan(const std::vector<std::string>& args)
 {
-    CommandRun run(args, { "-o", "--kind", "--name", "--into" }, {}, 1, 1);
+    CommandRun run(args, { "-o", "--kind", "--name", "--into", "--threads" }, {}, 1, 1);
     const std::string& lib = run.Require("-o", "LIB");
     const Arguments& a = run.args;
+    ScanOptions options;
+    if (const std::string* n = a.Get("--threads")) {
+        options.threads = static_cast<unsigned>(ParseCount(*n, "--threads"));
+        if (options.threads > 256)
+            throw UsageError("--threads takes at most 256");
+    }
     std::string kind = a.Has("--kind") ? *a.Get("--kind") : "folder";
     if (kind != "folder" && kind != "drive" && kind != "cd")
         throw UsageError("bad --kind '" + kind + "' (expected folder, drive or cd)");
@@ -90,9 +116,12 @@ int Scan(const std::vector<std::string>& args)
     std::string name
         = DiskToGb(a.Has("--name") ? std::string_view(*a.Get("--name")) : LastPathComponent(dir));
     std::string path = DiskToGb(folder);
-    CCategory* category = kind == "cd" ? static_cast<CCategory*>(CreateCDRomCategory(name, path))
-        : kind == "drive"              ? static_cast<CCategory*>(CreateDriverCategory(name, path))
-                                       : static_cast<CCategory*>(CreateRootFolderCategory(name, path));
+    ScanReport report;
+    CCategory* category = kind == "cd"
+        ? static_cast<CCategory*>(CreateCDRomCategory(name, path, options, report))
+        : kind == "drive" ? static_cast<CCategory*>(CreateDriverCategory(name, path, options, report))
+                          : static_cast<CCategory*>(CreateRootFolderCategory(name, path, options, report));
+    ReportSkipped(report);
     if (into)
         into->AddSubCategory(category);
     else
@@ -372,10 +401,13 @@ int Stats(const std::vector<std::string>& args)
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        { "scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY]",
+        { "scan", "scan DIR -o LIB [--kind folder|drive|cd] [--name NAME] [--into CATEGORY] [--threads N]",
             "Scans the folder DIR into a new root-folder (default), drive or CD category named NAME\n"
             "(default: DIR's last path component) and saves LIB. An existing LIB gets the category\n"
-            "as its last root, or with --into as the last sub-category of a custom category.\n",
+            "as its last root, or with --into as the last sub-category of a custom category.\n"
+            "A folder scan enters other volumes mounted below DIR (never system file systems such\n"
+            "as proc); a drive or CD scan stays on DIR's volume. Folders not read are listed on\n"
+            "standard error. --threads: folders read at once (default: one per core).\n",
             Scan },
         { "ls", "ls LIB [CATEGORY]",
             "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"

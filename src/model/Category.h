@@ -155,7 +155,9 @@ public:
 
 // Factories of the import commands: construct the category with `name` and
 // `path` (both library text, GB18030) and scan the folder that `path` names
-// into it. The result is unlinked; the caller owns it.
+// into it. A CD or drive scan stays on its volume; a folder scan follows the
+// volumes mounted below it. The result is unlinked; the caller owns it.
+// Scan.h has the forms that take options and give a report.
 CCDRomCategory* CreateCDRomCategory(std::string_view name, const std::string& path);
 CDriverCategory* CreateDriverCategory(std::string_view name, const std::string& path);
 CRootFolderCategory* CreateRootFolderCategory(std::string_view name, const std::string& path);

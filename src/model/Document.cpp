@@ -2,8 +2,10 @@
 
 #include "Content.h"
 #include "Datum.h"
+#include "SmallPool.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <unordered_set>
 
 namespace tessary {
@@ -11,6 +13,8 @@ namespace tessary {
 namespace {
 
 constexpr std::string_view kModifiedMark = " *";
+// Below this, giving memory back is not worth walking the free blocks.
+constexpr std::size_t kReleaseAfterFreeing = 16u << 20;
 
 bool EndsWithMark(const std::string& title) noexcept
 {
@@ -30,12 +34,13 @@ bool IsWithin(const CCategory* entry, const CCategory* top) noexcept
 
 CTessaryDoc::~CTessaryDoc()
 {
-    DeleteContents();
+    DestroyRoots();
 }
 
 bool CTessaryDoc::OnNewDocument()
 {
     DeleteContents();
+    m_hold.Release();
     SetModifiedFlag(false);
     m_pathName.clear();
     m_title = DefaultTitle();
@@ -45,13 +50,23 @@ bool CTessaryDoc::OnNewDocument()
 
 void CTessaryDoc::DeleteContents()
 {
+    // A closed library of a whole drive leaves a hundred megabytes of free
+    // blocks that the next, maybe small, library would never reuse.
+    if (DestroyRoots())
+        ReleaseFreeMemory(kReleaseAfterFreeing);
+}
+
+bool CTessaryDoc::DestroyRoots()
+{
     m_pCurrentCategory = nullptr;
-    if (!m_rootList.empty())
-        for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
-            listener->OnLibraryClearing();
+    if (m_rootList.empty())
+        return false;
+    for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
+        listener->OnLibraryClearing();
     for (CCategory* root : m_rootList)
         delete root;
     m_rootList.Clear();
+    return true;
 }
 
 void CTessaryDoc::OnOpenDocument(const std::string& path)
@@ -59,6 +74,9 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     // A file that cannot be opened leaves the document as it was.
     int fd = OpenLibraryForReading(path);
     DeleteContents();
+    // Held from before the read, so that a change made while reading shows
+    // up as a change on disk.
+    m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     try {
         FileBytes bytes = ReadAllAndClose(fd, path);
         // A zero-byte file is an empty library, not a damaged one.
@@ -78,6 +96,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         }
     } catch (...) {
         DeleteContents();
+        m_hold.Release();
         m_modified = false;
         m_pathName.clear();
         m_title = DefaultTitle();
@@ -90,7 +109,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
 
 void CTessaryDoc::OnSaveDocument(const std::string& path)
 {
-    WriteLibraryFile(GetRoots(), path);
+    WriteLibraryFile(GetRoots(), path, &m_hold);
     SetModifiedFlag(false);
     m_pathName = path;
     m_title = TitleFromPath(path);

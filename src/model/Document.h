@@ -3,6 +3,7 @@
 #include "Category.h"
 #include "DocumentBase.h"
 #include "DocumentFile.h"
+#include "LibraryHold.h"
 
 #include <span>
 #include <string>
@@ -48,10 +49,25 @@ public:
     // titled "未命名", without a path.
     void OnOpenDocument(const std::string& path);
     // Saves to `path` atomically (a temporary file beside it, synced, then
-    // renamed over it); on success the path and title follow the file and
-    // the modified mark is cleared. On failure the old file is untouched and
-    // the document stays modified.
+    // renamed over it; in place where only the file may be written, see
+    // WriteLibraryFile); on success the path and title follow the file and
+    // the modified mark is cleared. On failure the document stays modified.
     void OnSaveDocument(const std::string& path);
+
+    // Two running programs on one library. While the document has a file
+    // (from a successful open or save until new, another open or its end) it
+    // keeps the file open with a shared advisory lock on it.
+    //
+    // True when another program (or another document) holds the library at
+    // `path`: to be asked before opening it.
+    bool IsHeldElsewhere(const std::string& path) const { return m_hold.IsHeldElsewhere(path); }
+    // True when `path` is this document's file and the file on disk is no
+    // longer what the document last read or wrote (replaced, or modified):
+    // to be asked before saving over it.
+    bool IsChangedOnDisk(const std::string& path) const
+    {
+        return path == m_pathName && m_hold.ChangedOnDisk(path);
+    }
 
     // Keeps the " *" mark of the title in step with the flag.
     void SetModifiedFlag(bool modified = true) override;
@@ -129,7 +145,11 @@ public:
     void NotifyRemoving(std::span<const CItem* const> entries);
 
 private:
+    // Destroys every root (telling the listeners first); true if there were any.
+    bool DestroyRoots();
+
     std::vector<IEntryRemovalListener*> m_removalListeners;
+    CLibraryHold m_hold;
     CategoryList m_rootList;
     CCategory* m_pCurrentCategory = nullptr;
 };

@@ -11,6 +11,8 @@
 
 namespace tessary {
 
+class CLibraryHold;
+
 // A file that is not a valid library: the path, and the fault the reader
 // found with its byte offset.
 class LibraryReadError : public std::runtime_error {
@@ -24,6 +26,14 @@ private:
     std::string m_path;
     ArchiveFault m_fault;
     std::uint64_t m_offset;
+};
+
+// A failure while a library file was being rewritten in place (see
+// WriteLibraryFile): the file on disk may now be incomplete, while the
+// library in memory is whole.
+class PartialWriteError : public FileError {
+public:
+    using FileError::FileError;
 };
 
 // The bytes of a file read whole. Big files go to memory mapped for the
@@ -88,7 +98,19 @@ RootList ReadLibraryFile(const std::string& path);
 // A file that existed keeps its permission bits; a link is followed and its
 // target replaced. Throws FileError naming `path` (TooLarge when a text of the
 // library cannot be stored); the temporary file is removed on failure.
-void WriteLibraryFile(const std::vector<const CCategory*>& roots, const std::string& path);
+// Temporary files of earlier saves of the same file whose process is gone
+// (killed while saving) are removed first.
+//
+// Where the folder refuses the temporary file or the rename (the user may
+// write the file but not its folder), an existing file is rewritten in place
+// instead, once the new bytes are complete in memory, then synced; it keeps
+// its inode, owner and hard links. A failure during that rewrite is thrown
+// as PartialWriteError.
+//
+// With `hold`, the saved file becomes the held one (locked before it takes
+// the name), and the identity is that of the written file.
+void WriteLibraryFile(
+    const std::vector<const CCategory*>& roots, const std::string& path, CLibraryHold* hold = nullptr);
 
 // The name shown as a document title for `path`: its last component, as
 // UTF-8 (names that are not valid UTF-8 are shown with placeholders).

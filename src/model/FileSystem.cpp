@@ -92,6 +92,27 @@ int PosixFileSystem::Fchmod(int fd, mode_t mode)
 {
     return ::fchmod(fd, mode);
 }
+int PosixFileSystem::Ftruncate(int fd, off_t length)
+{
+    int r;
+    do
+        r = ::ftruncate(fd, length);
+    while (r != 0 && errno == EINTR);
+    return r;
+}
+int PosixFileSystem::Fallocate(int fd, off_t offset, off_t length)
+{
+#ifdef __linux__
+    int r;
+    do
+        r = ::fallocate(fd, 0, offset, length);
+    while (r != 0 && errno == EINTR);
+    return r;
+#else
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
 int PosixFileSystem::StatAt(int dirFd, const char* name, struct stat* st, int flags)
 {
     return ::fstatat(dirFd, name, st, flags);

@@ -26,6 +26,10 @@ public:
     virtual int Fsync(int fd) = 0;
     virtual int Fstat(int fd, struct stat* st) = 0;
     virtual int Fchmod(int fd, mode_t mode) = 0;
+    virtual int Ftruncate(int fd, off_t length) = 0;
+    // fallocate with mode 0: reserves the blocks of [offset, offset + length),
+    // growing the file; EOPNOTSUPP where the file system cannot.
+    virtual int Fallocate(int fd, off_t offset, off_t length) = 0;
     // fstatat; the scanner always passes AT_SYMLINK_NOFOLLOW.
     virtual int StatAt(int dirFd, const char* name, struct stat* st, int flags) = 0;
     virtual int Stat(const char* path, struct stat* st) = 0;
@@ -57,6 +61,8 @@ public:
     int Fsync(int fd) override;
     int Fstat(int fd, struct stat* st) override;
     int Fchmod(int fd, mode_t mode) override;
+    int Ftruncate(int fd, off_t length) override;
+    int Fallocate(int fd, off_t offset, off_t length) override;
     int StatAt(int dirFd, const char* name, struct stat* st, int flags) override;
     int Stat(const char* path, struct stat* st) override;
     int Lstat(const char* path, struct stat* st) override;

@@ -4,11 +4,17 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessary {
 
 class CCategory;
+class CCDRomCategory;
+class CDriverCategory;
+class CPathCategory;
+class CRootFolderCategory;
+enum class ClassId : std::uint8_t;
 
 // Live figures of a scan, read by another thread (a progress dialog) while
 // the scan runs, and the way to stop it. Everything here is thread-safe.
@@ -45,7 +51,8 @@ private:
 
 // How far a scan goes.
 struct ScanOptions {
-    // Worker threads; 0 means one per core, 1 scans on the calling thread only.
+    // Threads that read folders; 0 means one per core, 1 scans on the calling
+    // thread only. Any count builds the same tree: entries in the same order.
     unsigned threads = 0;
     // True for folder imports: other file systems mounted below the folder
     // are entered (pseudo file systems such as proc or sysfs never are).
@@ -86,6 +93,30 @@ struct ScanReport {
 // categories in listing order, files become file data items at the head of
 // the data-item list. `into` must not be reachable from any other thread
 // while the scan runs (scan into an unlinked category and attach it after).
+//
+// With several threads, each folder is still filled by one thread only and
+// the threads have ended when the call returns, so the caller owns a tree
+// that no other thread touches. The tree is whole at any moment: after a
+// cancel, or when out of memory is thrown here, the entries made so far are
+// linked below `into` and are destroyed with it. Any depth is scanned with
+// a bounded number of open descriptors.
 ScanReport ScanFolderInto(CCategory& into, const std::string& diskPath, const ScanOptions& options = {});
+
+// The scope a kind of category is scanned with: a CD or drive import stays
+// on its volume, a folder import follows other volumes mounted below it.
+bool FollowsMounts(ClassId kind) noexcept;
+
+// Scans the folder that the category's path names into it, with the scope
+// of its kind (options.followMounts is ignored).
+ScanReport ScanPathCategory(CPathCategory& category, ScanOptions options = {});
+
+// The factories of Category.h with options and a report; the scope comes
+// from the kind, as above. The result is unlinked and owned by the caller.
+CCDRomCategory* CreateCDRomCategory(
+    std::string_view name, const std::string& path, const ScanOptions& options, ScanReport& report);
+CDriverCategory* CreateDriverCategory(
+    std::string_view name, const std::string& path, const ScanOptions& options, ScanReport& report);
+CRootFolderCategory* CreateRootFolderCategory(
+    std::string_view name, const std::string& path, const ScanOptions& options, ScanReport& report);
 
 } // namespace tessary

@@ -78,10 +78,26 @@ bool CDocumentController::NewDocument()
     return ok;
 }
 
+bool CDocumentController::ConfirmOpenHeld(const QString& path)
+{
+    // Two copies of the program saving one library would each overwrite the
+    // other's work; the user decides, before anything else changes.
+    return !m_doc.IsHeldElsewhere(ToDisk(path))
+        || Prompts().AskYesNo(m_window,
+            QString::fromUtf8("文档“%1”已在另一个运行中的橡檐里打开。\n在这里也打开它吗？").arg(path));
+}
+
 bool CDocumentController::OpenDocument(const QString& path, bool askToSave)
 {
+    if (!ConfirmOpenHeld(path))
+        return false;
     if (askToSave && !SaveModified())
         return false;
+    return Load(path);
+}
+
+bool CDocumentController::Load(const QString& path)
+{
     // The library is replaced only once the file could be opened: a file
     // that is missing or unreadable leaves everything as it was. The
     // document tells its listeners before it destroys the old entries, and
@@ -144,9 +160,9 @@ bool CDocumentController::OpenRecent(int index)
     if (index < 0 || index >= m_recent.Files().size())
         return false;
     const QString path = m_recent.Files().at(index);
-    if (!SaveModified())
+    if (!ConfirmOpenHeld(path) || !SaveModified())
         return false;
-    const bool ok = OpenDocument(path, false);
+    const bool ok = Load(path);
     if (!ok)
         RemoveRecent(path);
     return ok;
@@ -172,12 +188,23 @@ bool CDocumentController::SaveAs()
 
 bool CDocumentController::DoSave(const QString& path)
 {
+    if (m_doc.IsChangedOnDisk(ToDisk(path))
+        && !Prompts().AskYesNo(m_window,
+            QString::fromUtf8(
+                "文档“%1”在打开或上次保存之后已被其他程序修改。\n保存会覆盖那些修改。仍要保存吗？")
+                .arg(path)))
+        return false;
     bool ok = false;
     try {
         CWaitCursor wait;
         m_doc.OnSaveDocument(ToDisk(path));
         m_doc.SetPathName(ToDisk(path));
         ok = true;
+    } catch (const PartialWriteError&) {
+        ReportFailure(m_window,
+            "无法保存文档“%1”。\n该文件所在的文件夹不可写，文件是在原处改写的，现在可能不完整；"
+            "文档库仍然完整地保留在程序中，请另存到其他位置。",
+            path, std::current_exception());
     } catch (const FileError&) {
         ReportFailure(m_window, "无法保存文档“%1”。", path, std::current_exception());
     } catch (const ArchiveError&) {

@@ -34,14 +34,17 @@ public:
     bool SaveModified();
     // New library (after SaveModified).
     bool NewDocument();
-    // Opens `path` (after SaveModified when `askToSave`).
+    // Opens `path` (after SaveModified when `askToSave`). A library that
+    // another running copy holds is opened only when the user agrees.
     bool OpenDocument(const QString& path, bool askToSave = true);
     // Asks for a file and opens it.
     bool OpenWithDialog();
     // Opens entry `index` of the recent-file list; a file that cannot be
     // opened leaves the list.
     bool OpenRecent(int index);
-    // Saves to the document's file, or asks for one when it has none.
+    // Saves to the document's file, or asks for one when it has none. A
+    // file changed on disk since it was opened or saved is overwritten only
+    // when the user agrees (also for SaveAs onto it).
     bool Save();
     bool SaveAs();
 
@@ -65,6 +68,8 @@ Q_SIGNALS:
     void RecentFilesChanged();
 
 private:
+    bool ConfirmOpenHeld(const QString& path);
+    bool Load(const QString& path);
     bool DoSave(const QString& path);
     void AddRecent(const QString& path);
     void RemoveRecent(const QString& path);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -225,6 +226,27 @@ TEST_F(Cli, ExportMergeAndScanInto)
         "      文件夹\tdeep\t1\n"
         "  磁盘\td\t1\n");
     EXPECT_EQ(Run({ "scan", t.Path("fx"), "-o", shelf, "--into", "书架/fx" }).status, 1);
+}
+
+TEST_F(Cli, ThreadCountDoesNotChangeTheFileAndSkippedFoldersAreNamed)
+{
+    for (int i = 0; i < 40; ++i)
+        t.Folder("fx/many/f" + std::to_string(i) + "/g");
+    Ok({ "scan", t.Path("fx"), "-o", t.Path("one.dli"), "--threads", "1" });
+    Ok({ "scan", t.Path("fx"), "-o", t.Path("two.dli"), "--threads", "2" });
+    EXPECT_EQ(t.Read("one.dli"), t.Read("two.dli"));
+    EXPECT_EQ(Run({ "scan", t.Path("fx"), "-o", t.Path("x.dli"), "--threads", "many" }).status, 1);
+
+    t.Folder("fx/usb");
+    if (::mount("tmpfs", t.Path("fx/usb").c_str(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "this test may not mount a file system";
+    t.File("fx/usb/on-the-stick.txt");
+    Result drive = Ok({ "scan", t.Path("fx"), "-o", t.Path("drive.dli"), "--kind", "drive" });
+    Result folder = Ok({ "scan", t.Path("fx"), "-o", t.Path("folder.dli") });
+    ::umount2(t.Path("fx/usb").c_str(), MNT_DETACH);
+    EXPECT_EQ(
+        drive.err, "skipped " + t.Path("fx/usb") + " (another volume, not entered)\n1 folder(s) skipped\n");
+    EXPECT_EQ(folder.err, "");
 }
 
 TEST_F(Cli, JsonRoundTripsTheLibraryFileByteForByte)

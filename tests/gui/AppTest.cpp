@@ -412,6 +412,59 @@ private Q_SLOTS:
         QCOMPARE(reread.GetRootCount(), std::size_t(1));
     }
 
+    void LibraryHeldByAnotherCopyOpensOnlyWhenTheUserAgrees()
+    {
+        test::WriteLibrary(Path("shared.dli"), { QStringLiteral("Shared") });
+        CTessaryDoc otherCopy;
+        otherCopy.OnOpenDocument(QFile::encodeName(Path("shared.dli")).toStdString());
+        QVERIFY(Start());
+        Doc().AddRoot(new CCustomCategory("Mine"));
+
+        m_prompts.openFiles = { Path("shared.dli"), Path("shared.dli") };
+        m_prompts.yesNoAnswers = { false };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_prompts.questions[0].contains(Path("shared.dli")));
+        QVERIFY(m_prompts.saveQuestions.isEmpty()); // asked before anything else
+        QCOMPARE(Doc().GetRootList()[0]->m_strName.str(), std::string("Mine"));
+
+        m_prompts.yesNoAnswers = { true };
+        m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Discard };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QCOMPARE(Doc().GetRootList()[0]->m_strName.str(), std::string("Shared"));
+        QCOMPARE(m_prompts.questions.size(), 2);
+    }
+
+    void SavingOverALibraryChangedOnDiskAsksFirst()
+    {
+        test::WriteLibrary(Path("lib.dli"), { QStringLiteral("Mine") });
+        QVERIFY(Start());
+        m_prompts.openFiles = { Path("lib.dli") };
+        QVERIFY(Run(ID_FILE_OPEN));
+        QVERIFY(m_prompts.questions.isEmpty()); // nobody else holds it
+        Doc().SetModifiedFlag(true);
+        QVERIFY(Run(ID_FILE_SAVE));
+        QVERIFY(m_prompts.questions.isEmpty()); // unchanged on disk
+
+        // Another program saves its own version meanwhile.
+        test::WriteLibrary(Path("lib.dli"), { QStringLiteral("Theirs"), QStringLiteral("More") });
+        Doc().SetModifiedFlag(true);
+        m_prompts.yesNoAnswers = { false };
+        QVERIFY(Run(ID_FILE_SAVE));
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_prompts.questions[0].contains(Path("lib.dli")));
+        QVERIFY(Doc().IsModified());
+        CTessaryDoc reread;
+        reread.OnOpenDocument(QFile::encodeName(Path("lib.dli")).toStdString());
+        QCOMPARE(reread.GetRootCount(), std::size_t(2));
+
+        m_prompts.yesNoAnswers = { true };
+        QVERIFY(Run(ID_FILE_SAVE));
+        QVERIFY(!Doc().IsModified());
+        reread.OnOpenDocument(QFile::encodeName(Path("lib.dli")).toStdString());
+        QCOMPARE(reread.GetRootCount(), std::size_t(1));
+    }
+
     void RecentFilesReopenAndForgetMissingOnes()
     {
         test::WriteLibrary(Path("one.dli"), { QStringLiteral("One") });

@@ -280,7 +280,7 @@ public:
     int Open(const char* path, int flags, mode_t mode) override
     {
         if ((flags & O_CREAT) && step == Step::Create)
-            return Fail(EACCES); // a read-only folder
+            return Fail(EROFS); // a read-only file system
         int fd = PosixFileSystem::Open(path, flags, mode);
         if (flags & O_CREAT)
             writeFd = fd;

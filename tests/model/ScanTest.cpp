@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <dirent.h>
 #include <map>
 #include <memory>
@@ -212,7 +213,7 @@ TEST(ScanTest, MissingOrEmptyOrNonFolderPathsGiveEmptyCategories)
 class FaultyTreeFs : public PosixFileSystem {
 public:
     std::string unlistable, unstatable, mountPoint;
-    int openedMountPoint = 0;
+    std::atomic<int> openedMountPoint { 0 };
 
     int OpenAt(int dirFd, const char* name, int flags, mode_t mode) override
     {
@@ -247,7 +248,8 @@ TEST(ScanTest, UnreadableFoldersAndOtherFileSystemsStayEmpty)
     fs.mountPoint = "mnt";
     fs.unstatable = "secret.txt";
     ScopedFileSystem use(fs);
-    auto root = Scan(t.Root());
+    // A drive import stays on its volume.
+    std::unique_ptr<CDriverCategory> root(CreateDriverCategory("drive", DiskToGb(t.Root())));
 
     ASSERT_TRUE(FindSub(*root, "locked"));
     EXPECT_TRUE(FindSub(*root, "locked")->GetDatumList().empty());
@@ -259,6 +261,11 @@ TEST(ScanTest, UnreadableFoldersAndOtherFileSystemsStayEmpty)
     const CDatum* secret = FindDatum(*root, "secret.txt");
     ASSERT_TRUE(secret);
     EXPECT_EQ(secret->m_dwSize, 0u);
+
+    // A folder import goes on into the other file system.
+    auto folder = Scan(t.Root());
+    ASSERT_TRUE(FindSub(*folder, "mnt"));
+    EXPECT_EQ(FindSub(*folder, "mnt")->GetDatumList().size(), 1u);
 }
 
 TEST(ScanTest, ReportNamesTheFoldersNotReadOrNotEntered)

@@ -11,8 +11,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessary::testing {
@@ -65,6 +68,25 @@ public:
 private:
     std::string m_root;
 };
+
+// Runs `check` where permission bits apply: directly for an ordinary user,
+// and for the superuser in a child process that has become user and group
+// 65534 ("nobody"). True when `check` returned true.
+inline bool AsUnprivilegedUser(const std::function<bool()>& check)
+{
+    if (::geteuid() != 0)
+        return check();
+    pid_t child = ::fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 // The kind of failure a test file system injects.
 inline int Fail(int err)

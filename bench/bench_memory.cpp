@@ -1,0 +1,121 @@
+// Resident memory of the process around a library of a million entries:
+// before it, with it loaded, and after New. What New leaves above the fresh
+// start is what closing a big library costs the rest of the session.
+//
+//   bench_memory [--benchmark_filter=...]
+// The scan variant reads the tree at TESSARY_BENCH_TREE (default
+// /tmp/bench-tree) with two threads; it is skipped when there is none.
+
+#include "Document.h"
+#include "Scan.h"
+#include "SyntheticLibrary.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace tessary;
+
+const std::string kBig = "/tmp/tessary-bench-memory-big.dli";
+const std::string kSmall = "/tmp/tessary-bench-memory-small.dli";
+
+double ResidentMB()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The two library files, written once; made without growing this process
+// for good (the pool gives the memory back when the document is emptied).
+void MakeFiles()
+{
+    static bool made = false;
+    if (made)
+        return;
+    made = true;
+    CTessaryDoc doc;
+    RootList roots = bench::MakeSyntheticLibrary();
+    for (auto& r : roots)
+        doc.AddRoot(r.release());
+    doc.OnSaveDocument(kBig);
+    doc.OnNewDocument();
+    doc.AddRoot(new CCustomCategory("small"));
+    doc.OnSaveDocument(kSmall);
+    doc.OnNewDocument();
+}
+
+void Report(benchmark::State& state, double fresh, double loaded, double after)
+{
+    state.counters["fresh_MB"] = fresh;
+    state.counters["loaded_MB"] = loaded;
+    state.counters["after_MB"] = after;
+    state.counters["kept_MB"] = after - fresh; // the figure to watch: at most 20
+}
+
+// Open the big library, then New (or Open of a small one).
+void BM_ResidentAfterClosingABigLibrary(benchmark::State& state)
+{
+    MakeFiles();
+    const bool openSmall = state.range(0) != 0;
+    double fresh = 0, loaded = 0, after = 0, closing = 0;
+    for (auto _ : state) {
+        CTessaryDoc doc;
+        doc.OnNewDocument();
+        fresh = ResidentMB();
+        doc.OnOpenDocument(kBig);
+        loaded = ResidentMB();
+        auto start = std::chrono::steady_clock::now();
+        if (openSmall)
+            doc.OnOpenDocument(kSmall);
+        else
+            doc.OnNewDocument();
+        closing = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        after = ResidentMB();
+    }
+    Report(state, fresh, loaded, after);
+    state.counters["close_s"] = closing; // destroying the library and giving the memory back
+}
+BENCHMARK(BM_ResidentAfterClosingABigLibrary)->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The same for a library scanned on two threads, whose entries were made on
+// threads that have ended by the time the library is closed.
+void BM_ResidentAfterClosingAScannedTree(benchmark::State& state)
+{
+    const char* env = std::getenv("TESSARY_BENCH_TREE");
+    const std::string tree = env ? env : "/tmp/bench-tree";
+    struct stat st;
+    if (::stat(tree.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
+        return;
+    }
+    double fresh = 0, loaded = 0, after = 0;
+    for (auto _ : state) {
+        CTessaryDoc doc;
+        doc.OnNewDocument();
+        fresh = ResidentMB();
+        auto* root = new CRootFolderCategory("tree", tree);
+        ScanOptions options;
+        options.threads = 2;
+        ScanFolderInto(*root, tree, options);
+        doc.AddRoot(root);
+        loaded = ResidentMB();
+        doc.OnNewDocument();
+        after = ResidentMB();
+    }
+    Report(state, fresh, loaded, after);
+}
+BENCHMARK(BM_ResidentAfterClosingAScannedTree)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+} // namespace
