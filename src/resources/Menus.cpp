@@ -32,6 +32,7 @@ constexpr MenuEntry kCategoryMenu[] = {
     { ID_IMPORT_FOLDER, "导入目录(&F)...", nullptr },
     { ID_IMPORT_CD, "导入光盘(&C)...", nullptr },
     { ID_IMPORT_DRIVE, "导入盘苻(&V)...", nullptr },
+    { ID_CATEGORY_REFRESH, "刷新(&U)...", nullptr },
 };
 
 constexpr MenuEntry kDatumMenu[] = {

@@ -88,6 +88,8 @@ inline constexpr int ID_CLEAR_CONTENT = 40017;
 inline constexpr int ID_RESULT_CLEAR = 40018;
 inline constexpr int ID_MOVE_UP = 40021;
 inline constexpr int ID_MOVE_DOWN = 40022;
+// Brings an imported category up to date with its disk.
+inline constexpr int ID_CATEGORY_REFRESH = 32797;
 
 // Number of entries the recent-file list keeps.
 inline constexpr int kRecentFileCount = 4;

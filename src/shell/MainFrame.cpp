@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 
 #include "CategoryView.h"
+#include "CmdManager.h"
 #include "CommandRouter.h"
 #include "DialogHooks.h"
 #include "Document.h"
@@ -96,6 +97,11 @@ CMainFrame::CMainFrame(
     CreateToolBar();
     CreateStatusBar();
     CreateOutputBar();
+    // The command manager, first in the route, acts on both panes and the
+    // output bar.
+    auto manager = std::make_unique<CCmdManager>(*m_treeView, *m_listView, *m_outputBar);
+    manager->SetFrame(this);
+    SetCommandManager(std::move(manager));
     RestoreBarState();
     setAcceptDrops(true);
     m_controller.SetWindow(this);

@@ -40,6 +40,16 @@ COutputBar::COutputBar(QWidget* parent)
     });
 }
 
+int COutputBar::SelectedCount() const
+{
+    return static_cast<int>(m_list->selectedItems().size());
+}
+
+std::vector<CDatum*> COutputBar::SelectedItems() const
+{
+    return {};
+}
+
 void COutputBar::Clear()
 {
     m_list->clear();

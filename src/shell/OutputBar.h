@@ -4,10 +4,14 @@
 
 #include <QDockWidget>
 
+#include <vector>
+
 class QMenu;
 class QTreeWidget;
 
 namespace tessary {
+
+class CDatum;
 
 // The docking bar "Output" that lists search results. For now it shows the
 // empty result list with its five columns; the search fills it later. It is
@@ -22,6 +26,10 @@ public:
     void Clear();
     // The menu shown on a right click in the result list (not owned).
     void SetContextMenu(QMenu* menu) { m_contextMenu = menu; }
+
+    // Selected result rows: their number, and their data items in row order.
+    int SelectedCount() const;
+    std::vector<CDatum*> SelectedItems() const;
 
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;

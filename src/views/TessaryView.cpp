@@ -278,6 +278,17 @@ std::vector<CItem*> CTessaryView::SelectedEntries() const
     return entries;
 }
 
+bool CTessaryView::AnySelectedDatum() const
+{
+    // Category rows are few next to data items, so a range is almost always
+    // decided by its first row or two.
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            if (const CItem* e = EntryAt(row); e && e->IsDatum())
+                return true;
+    return false;
+}
+
 int CTessaryView::SelectionMarkRow() const
 {
     const QModelIndex current = currentIndex();

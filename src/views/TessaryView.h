@@ -70,6 +70,8 @@ public:
     CItem* FirstSelectedEntry() const;
     std::vector<int> SelectedRows() const;
     std::vector<CItem*> SelectedEntries() const;
+    // Whether any selected row is a data item; stops at the first one.
+    bool AnySelectedDatum() const;
     // The row the selection was last made at: the focused row when it is
     // selected, else the first selected row (-1 when nothing is selected).
     int SelectionMarkRow() const;

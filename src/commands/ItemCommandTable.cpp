@@ -1,0 +1,10 @@
+#include "CmdManager.h"
+
+namespace tessary {
+
+void RegisterItemCommands(CCmdManager& manager)
+{
+    (void)manager;
+}
+
+} // namespace tessary
