@@ -89,12 +89,12 @@ private:
 
 // Install the runners of one group of commands each (called by the
 // manager's constructor).
-// Categories: 32779, 32771, 32773, 40001, 32783, 32782, and refresh (32797).
+// Categories: 32779, 32771, 32773, 40001, 32783, 32782.
 void RegisterCategoryCommands(CCmdManager& manager);
 // Items: 32774, 32775, 32776, 40003, 40004, 40007, 40017, 40013, 40008,
 // 32788, 40014, 40018.
 void RegisterItemCommands(CCmdManager& manager);
-// Library exchange and search: 32795, 32796, 32792.
+// Library exchange, search and refresh: 32795, 32796, 32792, 32797.
 void RegisterExchangeCommands(CCmdManager& manager);
 
 } // namespace tessary
