@@ -247,7 +247,12 @@ void CMainFrame::CreateToolBar()
 {
     m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_toolBar->setWindowTitle(QString::fromUtf8("工具栏"));
     m_toolBar->setIconSize(QSize(16, 16));
+    // Screen readers name every control: the button that shows the buttons
+    // a narrow window hides has no text of its own.
+    if (auto* more = m_toolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QString::fromUtf8("更多按钮"));
     for (int id : ToolbarButtons()) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -255,13 +260,19 @@ void CMainFrame::CreateToolBar()
             m_filterField = new QLineEdit(m_toolBar);
             m_filterField->setObjectName(QString::number(ID_FILTER_FIELD));
             m_filterField->setFixedWidth(150);
+            m_filterField->setAccessibleName(QString::fromUtf8("过滤"));
+            m_filterField->setAccessibleDescription(StatusPrompt(ID_FILTER));
             m_toolBar->addWidget(m_filterField);
         } else {
             QAction* action = m_router->Action(id);
             m_toolBar->addAction(action);
             m_toolBarActions.append(action);
+            QWidget* button = m_toolBar->widgetForAction(action);
             if (ToolTipText(id).isEmpty())
-                m_toolBar->widgetForAction(action)->installEventFilter(new CNoToolTip(m_toolBar));
+                button->installEventFilter(new CNoToolTip(m_toolBar));
+            // The one button no command stands behind still needs a name.
+            if (action->text().isEmpty())
+                button->setAccessibleName(QString::fromUtf8("未使用"));
         }
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);

@@ -342,6 +342,13 @@ bool CCategoryTreeModel::setData(const QModelIndex& index, const QVariant& value
     return true;
 }
 
+QVariant CCategoryTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return QString::fromUtf8("类别");
+    return QAbstractItemModel::headerData(section, orientation, role);
+}
+
 Qt::ItemFlags CCategoryTreeModel::flags(const QModelIndex& index) const
 {
     const Node* node = NodeOf(index);
