@@ -2,9 +2,8 @@
 
 #include "ColumnSorter.h"
 #include "Document.h"
+#include "EntryListView.h"
 #include "PaneView.h"
-
-#include <QTreeView>
 
 #include <vector>
 
@@ -35,7 +34,7 @@ class CItemRowPainter;
 //
 // Selection queries are cheap however many rows are selected: counts and
 // the first row come from the selection's ranges.
-class CTessaryView : public QTreeView, public IItemListPane, public IEntryRemovalListener {
+class CTessaryView : public CEntryListView, public IItemListPane, public IEntryRemovalListener {
     Q_OBJECT
 public:
     explicit CTessaryView(CTessaryDoc& doc, QWidget* parent = nullptr);
@@ -111,8 +110,6 @@ public:
     void OnLibraryClearing() override;
 
 protected:
-    void drawRow(
-        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
