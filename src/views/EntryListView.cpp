@@ -143,7 +143,9 @@ QRect CEntryListView::visualRect(const QModelIndex& index) const
 QModelIndex CEntryListView::indexAt(const QPoint& point) const
 {
     const int row = RowAtY(point.y());
-    const int column = m_header->logicalIndexAt(point.x());
+    // The header counts its right edge as part of the last section.
+    const bool inColumns = point.x() >= 0 && point.x() + m_header->offset() < m_header->length();
+    const int column = inColumns ? m_header->logicalIndexAt(point.x()) : -1;
     if (row < 0 || column < 0)
         return QModelIndex();
     return model()->index(row, column, rootIndex());
