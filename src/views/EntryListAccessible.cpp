@@ -21,6 +21,10 @@ namespace {
 // make and keep a million objects.
 constexpr int kMaxListedCells = 4096;
 
+// The object name of the cell registry; the registry has no meta-object of
+// its own, so it is found by name.
+const QString kCellsName = QStringLiteral("EntryListAccessibleCells");
+
 QAccessibleInterface* TableOf(CEntryListView* view)
 {
     return view ? QAccessible::queryAccessibleInterface(view) : nullptr;
@@ -35,14 +39,13 @@ public:
     explicit CAccessibleCells(QObject* view)
         : QObject(view)
     {
-        setObjectName(QStringLiteral("qt_accessible_cells"));
+        setObjectName(kCellsName);
     }
     ~CAccessibleCells() override { Clear(); }
 
     static CAccessibleCells& Of(CEntryListView* view)
     {
-        auto* cells = view->findChild<CAccessibleCells*>(
-            QStringLiteral("qt_accessible_cells"), Qt::FindDirectChildrenOnly);
+        auto* cells = view->findChild<CAccessibleCells*>(kCellsName, Qt::FindDirectChildrenOnly);
         return cells ? *cells : *new CAccessibleCells(view);
     }
 

@@ -66,15 +66,23 @@ void CEntryListView::SetRowPainter(CItemRowPainter* painter)
 
 void CEntryListView::setModel(QAbstractItemModel* model)
 {
-    if (QAbstractItemModel* old = this->model())
-        disconnect(old, &QAbstractItemModel::rowsRemoved, this, nullptr);
+    if (model == this->model())
+        return;
+    disconnect(m_rowsRemoved);
     QAbstractItemView::setModel(model);
     m_header->setModel(model);
     // Rows going change the scroll range; the base class only looks after
     // its editors then.
     if (model)
-        connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { scheduleDelayedItemsLayout(); });
+        m_rowsRemoved = connect(
+            model, &QAbstractItemModel::rowsRemoved, this, [this] { scheduleDelayedItemsLayout(); });
     m_hoverRow = -1;
+}
+
+void CEntryListView::setHeaderHidden(bool hide)
+{
+    m_header->setHidden(hide);
+    updateGeometries();
 }
 
 int CEntryListView::RowCount() const

@@ -35,6 +35,8 @@ public:
 
     // The horizontal header (owned by the view, never null).
     QHeaderView* header() const { return m_header; }
+    // Hides or shows the header; the rows take or give back its place.
+    void setHeaderHidden(bool hide);
 
     // Paints every row with `painter`, which also becomes the item delegate
     // (so it places the editor too). Not owned; null goes back to the plain
@@ -96,6 +98,7 @@ private:
     int AccessibleChild(const QModelIndex& index) const;
 
     QHeaderView* m_header;
+    QMetaObject::Connection m_rowsRemoved;
     CItemRowPainter* m_painter = nullptr;
     int m_rowHeight = 1;
     int m_hoverRow = -1;

@@ -22,8 +22,9 @@ class CItemRowPainter;
 // or opened it lists the root categories instead (there is no current
 // category yet).
 //
-// Rows are pointers to entries (see CEntryListModel); the painter draws them
-// (see CItemRowPainter). The user sorts by clicking a column title, filters
+// Rows are pointers to entries (see CEntryListModel) in a list view that
+// keeps nothing per row (see CEntryListView); the painter draws them (see
+// CItemRowPainter). The user sorts by clicking a column title, filters
 // by the toolbar's text, renames in place (command 40011 or a click on the
 // selected row, never F2 or a double click), opens a sub-category by double
 // clicking it, and moves one entry up or down. While the list is the active

@@ -136,6 +136,13 @@ private Q_SLOTS:
         QCOMPARE(list.view->header()->geometry().bottom() + 1, list.view->viewport()->geometry().top());
         QCOMPARE(list.view->visualRect(list.At(3, 2)), QRect(200, 3 * h, 100, h));
         QCOMPARE(list.view->indexAt(QPoint(250, 3 * h + 1)), list.At(3, 2));
+        // Without the header the rows take its place.
+        list.view->setHeaderHidden(true);
+        QCOMPARE(list.view->viewport()->geometry().top(), list.view->contentsRect().top());
+        QCOMPARE(list.view->indexAt(QPoint(250, 3 * h + 1)), list.At(3, 2));
+        list.view->setHeaderHidden(false);
+        QCOMPARE(list.view->header()->geometry().bottom() + 1, list.view->viewport()->geometry().top());
+
         // Past the last column or the last row there is no cell.
         for (int c = 0; c < kEntryColumnCount; ++c)
             list.view->header()->resizeSection(c, 60);
@@ -204,6 +211,7 @@ private Q_SLOTS:
             list.model.InsertEntry(list.model.RowCount(), extra);
         list.view->scrollTo(list.At(1049));
         QVERIFY(list.view->visualRect(list.At(1049)).bottom() < viewport);
+        list.view->setModel(&list.model); // the same model again changes nothing
         QCOMPARE(list.model.RemoveEntries(std::vector<const CItem*> { extra }), std::size_t(50));
         QTRY_COMPARE(list.view->verticalScrollBar()->maximum(), 1000 * h - viewport);
     }
