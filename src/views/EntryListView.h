@@ -1,12 +1,13 @@
 #pragma once
 
+#include "ItemRowPainter.h"
+
 #include <QAbstractItemView>
+#include <QPointer>
 
 class QHeaderView;
 
 namespace tessary {
-
-class CItemRowPainter;
 
 // A flat list of rows of one height under a horizontal header, for models
 // of rows and columns (no tree). It keeps nothing per row: a row's place is
@@ -39,8 +40,9 @@ public:
     void setHeaderHidden(bool hide);
 
     // Paints every row with `painter`, which also becomes the item delegate
-    // (so it places the editor too). Not owned; null goes back to the plain
-    // painting and leaves the delegate alone.
+    // (so it places the editor too). Not owned (a painter that goes is
+    // forgotten); null goes back to the plain painting and leaves the
+    // delegate alone.
     void SetRowPainter(CItemRowPainter* painter);
     CItemRowPainter* RowPainter() const { return m_painter; }
 
@@ -99,7 +101,7 @@ private:
 
     QHeaderView* m_header;
     QMetaObject::Connection m_rowsRemoved;
-    CItemRowPainter* m_painter = nullptr;
+    QPointer<CItemRowPainter> m_painter;
     int m_rowHeight = 1;
     int m_hoverRow = -1;
     bool m_inGeometries = false;
