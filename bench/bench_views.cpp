@@ -14,19 +14,28 @@
 //                            in one block (0) or every other row (1)
 //   BM_EnableRules           the list's and the toolbar's selection queries
 //                            with all 200,000 rows selected
-//   BM_ListMemory            heap per list row: the views' own (own_B) and
-//                            with Qt's item view (total_B)
+//   BM_ListMemory            heap per list row of the item list showing
+//                            200,000 data items, all selected: the rows
+//                            themselves (own_B) and everything the views
+//                            and Qt allocated for them (total_B)
+//   BM_BareListMemory/<view> the same for a list model alone in the flat
+//                            list view (0), as the output bar uses it, and
+//                            in a QTreeView (1) for comparison
 
 #include "CategoryTreeModel.h"
 #include "CategoryView.h"
 #include "Datum.h"
 #include "EntryListModel.h"
+#include "EntryListView.h"
+#include "ItemRowPainter.h"
 #include "ResourceIds.h"
 #include "SyntheticLibrary.h"
 #include "TessaryView.h"
 #include "UserPrompts.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QUrl>
 
 #include <benchmark/benchmark.h>
@@ -332,10 +341,50 @@ void BM_ListMemory(benchmark::State& state)
         const std::size_t before = HeapInUse();
         p.SelectInTree(files);
         p.Paint();
+        p.list->selectAll();
+        p.Paint();
         const std::size_t after = HeapInUse();
         state.counters["total_B"] = static_cast<double>(after - before) / kItems;
         state.counters["own_B"]
             = static_cast<double>(p.list->ListModel()->Rows().capacity() * sizeof(CItem*)) / kItems;
+        state.counters["selected"] = p.list->SelectedCount();
+    }
+}
+
+void BM_BareListMemory(benchmark::State& state)
+{
+    const std::unique_ptr<CCategory> files(MakeFiles(kItems, 4));
+    const std::vector<CItem*> rows(files->GetDatumList().begin(), files->GetDatumList().end());
+    for (auto _ : state) {
+        CEntryListModel model;
+        QWidget window;
+        window.resize(900, 700);
+        QAbstractItemView* view = nullptr;
+        if (state.range(0) == 0) {
+            auto* list = new CEntryListView(&window);
+            list->SetRowPainter(new CItemRowPainter(list));
+            view = list;
+        } else {
+            auto* tree = new QTreeView(&window);
+            tree->setRootIsDecorated(false);
+            tree->setUniformRowHeights(true);
+            view = tree;
+        }
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setModel(&model);
+        view->setGeometry(0, 0, 900, 700);
+        window.show();
+        QApplication::processEvents();
+        view->viewport()->grab();
+
+        const std::size_t before = HeapInUse();
+        model.SetRows(rows);
+        view->viewport()->grab();
+        view->selectAll();
+        view->viewport()->grab();
+        const std::size_t after = HeapInUse();
+        state.counters["total_B"] = static_cast<double>(after - before) / kItems;
     }
 }
 
@@ -348,6 +397,7 @@ BENCHMARK(BM_OpenLibraryViews)->UseManualTime()->Iterations(3)->Unit(benchmark::
 BENCHMARK(BM_DeleteSelected)->Arg(0)->Arg(1)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EnableRules)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListMemory)->Iterations(1);
+BENCHMARK(BM_BareListMemory)->Arg(0)->Arg(1)->Iterations(1);
 
 } // namespace
 

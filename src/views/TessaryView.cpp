@@ -31,7 +31,7 @@ QString WidthKey(int column)
 } // namespace
 
 CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
-    : QTreeView(parent)
+    : CEntryListView(parent)
     , m_doc(doc)
     , m_model(new CEntryListModel(this))
     , m_painter(new CItemRowPainter(this))
@@ -39,27 +39,19 @@ CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
 {
     setObjectName(QStringLiteral("TessaryView"));
     setAccessibleName(QString::fromUtf8("资料"));
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     // F2 belongs to content extraction, Delete to the delete command, and a
     // double click opens a sub-category: renaming starts from the commands
     // or a click on the selected row.
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(m_painter);
+    SetRowPainter(m_painter);
 
     m_model->SetRenameHandler([this](int row, const QString& text) { Rename(row, text); });
     setModel(m_model);
     m_sorter.SetList(m_model);
 
     QHeaderView* head = header();
-    head->setStretchLastSection(false);
-    head->setSectionsMovable(false);
-    head->setSectionsClickable(true);
-    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     head->setSortIndicatorShown(true);
     head->setSortIndicator(-1, Qt::AscendingOrder);
     for (int c = 0; c < kEntryColumnCount; ++c)
@@ -436,22 +428,6 @@ void CTessaryView::SaveColumnWidths(QSettings& profile) const
     profile.endGroup();
 }
 
-void CTessaryView::drawRow(
-    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    const QModelIndex first = index.siblingAtColumn(0);
-    const QRect rowRect = visualRect(first);
-    CItemRowPainter::RowState row;
-    row.bounds = QRect(0, rowRect.top(), viewport()->width(), rowRect.height());
-    for (int c = 0; c < kEntryColumnCount; ++c)
-        row.cells.append(QRect(
-            header()->sectionViewportPosition(c), rowRect.top(), header()->sectionSize(c), rowRect.height()));
-    row.highlighted = selectionModel()->isSelected(first);
-    const QModelIndex current = currentIndex();
-    row.focusFrame = hasFocus() && current.isValid() && current.row() == first.row();
-    m_painter->PaintRow(painter, option, first, row);
-}
-
 void CTessaryView::contextMenuEvent(QContextMenuEvent* event)
 {
     // The menu acts on the rows selected when it opens.
@@ -463,12 +439,12 @@ void CTessaryView::contextMenuEvent(QContextMenuEvent* event)
 void CTessaryView::mousePressEvent(QMouseEvent* event)
 {
     m_clickRename->Pressed(event);
-    QTreeView::mousePressEvent(event);
+    CEntryListView::mousePressEvent(event);
 }
 
 void CTessaryView::mouseReleaseEvent(QMouseEvent* event)
 {
-    QTreeView::mouseReleaseEvent(event);
+    CEntryListView::mouseReleaseEvent(event);
     m_clickRename->Released(event);
 }
 
@@ -489,7 +465,7 @@ void CTessaryView::mouseDoubleClickEvent(QMouseEvent* event)
         // The rows under the cursor are new ones: no click on them.
         return;
     }
-    QTreeView::mouseDoubleClickEvent(event);
+    CEntryListView::mouseDoubleClickEvent(event);
 }
 
 } // namespace tessary

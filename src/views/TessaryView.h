@@ -2,9 +2,8 @@
 
 #include "ColumnSorter.h"
 #include "Document.h"
+#include "EntryListView.h"
 #include "PaneView.h"
-
-#include <QTreeView>
 
 #include <vector>
 
@@ -23,8 +22,9 @@ class CItemRowPainter;
 // or opened it lists the root categories instead (there is no current
 // category yet).
 //
-// Rows are pointers to entries (see CEntryListModel); the painter draws them
-// (see CItemRowPainter). The user sorts by clicking a column title, filters
+// Rows are pointers to entries (see CEntryListModel) in a list view that
+// keeps nothing per row (see CEntryListView); the painter draws them (see
+// CItemRowPainter). The user sorts by clicking a column title, filters
 // by the toolbar's text, renames in place (command 40011 or a click on the
 // selected row, never F2 or a double click), opens a sub-category by double
 // clicking it, and moves one entry up or down. While the list is the active
@@ -35,7 +35,7 @@ class CItemRowPainter;
 //
 // Selection queries are cheap however many rows are selected: counts and
 // the first row come from the selection's ranges.
-class CTessaryView : public QTreeView, public IItemListPane, public IEntryRemovalListener {
+class CTessaryView : public CEntryListView, public IItemListPane, public IEntryRemovalListener {
     Q_OBJECT
 public:
     explicit CTessaryView(CTessaryDoc& doc, QWidget* parent = nullptr);
@@ -111,8 +111,6 @@ public:
     void OnLibraryClearing() override;
 
 protected:
-    void drawRow(
-        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
