@@ -156,8 +156,8 @@ void CRefreshCategoryCmd::Execute()
     if (options.reextract && plan->Report(options).reextracted > 0) {
         // The files are read off the library's thread; the plan keeps the
         // bytes until it is applied. Cancel leaves the library as it was.
-        const bool completed
-            = RunScanJob(parent, title, [&plan](ScanProgress& progress) { plan->ReadStaleContents(&progress); });
+        const bool completed = RunScanJob(
+            parent, title, [&plan](ScanProgress& progress) { plan->ReadStaleContents(&progress); });
         if (!completed)
             return;
     }

@@ -50,7 +50,7 @@ QString SkippedText(const RefreshSkippedFolder& s)
         break;
     case ScanSkip::Reason::Unreadable:
         reason = s.sysErrno == EACCES || s.sysErrno == EPERM ? QString::fromUtf8("没有读取权限")
-                                                            : QString::fromUtf8("无法读取");
+                                                             : QString::fromUtf8("无法读取");
         break;
     }
     return QString::fromUtf8("%1/（%2，其中的条目保持原样）").arg(Shown(s.path), reason);
