@@ -57,11 +57,12 @@ void Describe(const CCategory& c, int depth, QStringList& out)
     out.append(indent + QString::fromStdString(GbToUtf8(c.m_strName.view())) + QLatin1Char('|')
         + QString::fromStdString(c.m_strRemark.str()));
     for (const CDatum* d : c.GetDatumList())
-        out.append(indent + QStringLiteral("- %1 %2 |%3|%4")
-                                .arg(QString::fromStdString(d->GetDisplayName()))
-                                .arg(d->m_dwSize)
-                                .arg(QString::fromStdString(d->m_strRemark.str()),
-                                    QString::fromStdString(d->m_strContent.str())));
+        out.append(indent
+            + QStringLiteral("- %1 %2 |%3|%4")
+                  .arg(QString::fromStdString(d->GetDisplayName()))
+                  .arg(d->m_dwSize)
+                  .arg(QString::fromStdString(d->m_strRemark.str()),
+                      QString::fromStdString(d->m_strContent.str())));
     for (const CCategory* s : c.GetSubCategoryList())
         Describe(*s, depth + 1, out);
 }
@@ -228,8 +229,8 @@ private Q_SLOTS:
 
         // A data item deleted from the list, after its row was clicked in
         // the bar (which selects it in the list).
-        Bar().ResultList()->selectionModel()->select(
-            Bar().ResultModel()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        Bar().ResultList()->selectionModel()->select(Bar().ResultModel()->index(1, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QCOMPARE(List().SelectedEntries().size(), std::size_t(1));
         QCOMPARE(List().SelectedEntries().front()->GetDisplayName(), std::string("a.txt"));
         m_prompts.yesNoAnswers = { true };
@@ -308,7 +309,8 @@ private Q_SLOTS:
         Start();
         Tree().RevealEntry(Root(0));
         QVERIFY(Run(ID_LIBRARY_EXPORT)); // no file chosen
-        QCOMPARE(QDir(m_dir->path()).entryList({ QStringLiteral("*.dli") }, QDir::Files), Names({ "lib.dli" }));
+        QCOMPARE(
+            QDir(m_dir->path()).entryList({ QStringLiteral("*.dli") }, QDir::Files), Names({ "lib.dli" }));
 
         m_prompts.exportFiles = { Path("no-such-folder/alpha.dli") };
         QVERIFY(Run(ID_LIBRARY_EXPORT));
@@ -344,7 +346,8 @@ private Q_SLOTS:
         m_prompts.importFiles = { Path("broken.dli") };
         QVERIFY(Run(ID_LIBRARY_IMPORT));
         QCOMPARE(m_prompts.messages.size(), 1);
-        QVERIFY2(m_prompts.messages.front().contains(Path("broken.dli")), qPrintable(m_prompts.messages.front()));
+        QVERIFY2(
+            m_prompts.messages.front().contains(Path("broken.dli")), qPrintable(m_prompts.messages.front()));
         QCOMPARE(Describe(*beta), before);
         QVERIFY(!Doc().IsModified());
         QCOMPARE(Tree().model()->rowCount(Tree().RowOf(beta)), 0);
