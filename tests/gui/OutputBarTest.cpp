@@ -155,6 +155,36 @@ private Q_SLOTS:
         QCOMPARE(lib.Status(), QString::fromUtf8("搜索结果共 0 个文件"));
     }
 
+    void LocationSortComparesWholePathsAsBytes()
+    {
+        // Scanned files take their folder's path: "/m/b-c/" sorts before
+        // "/m/b/" ('-' is below the separator), and within "/m/b/" the file
+        // z.txt after the folder x.
+        Library lib;
+        auto* root = new CRootFolderCategory("r", "/m");
+        auto* b = new CFolderCategory("b");
+        auto* bc = new CFolderCategory("b-c");
+        auto* x = new CFolderCategory("x");
+        root->AddSubCategory(b);
+        root->AddSubCategory(bc);
+        b->AddSubCategory(x);
+        auto* z = new CFileDatum("z.txt");
+        auto* a = new CFileDatum("a.txt");
+        auto* m = new CFileDatum("m.txt");
+        auto* n = new CFileDatum("n.txt");
+        b->AddDatum(z);
+        bc->AddDatum(a);
+        x->AddDatum(m);
+        x->AddDatum(n);
+        lib.doc.AddRoot(root);
+        lib.bar->SetResults({ z, m, a, n });
+        lib.ClickTitle(kColumnLocation);
+        QCOMPARE(ColumnTexts(lib.bar->ResultModel(), kColumnLocation),
+            Strings({ "/m/b-c/a.txt", "/m/b/x/m.txt", "/m/b/x/n.txt", "/m/b/z.txt" }));
+        lib.ClickTitle(kColumnLocation);
+        QCOMPARE(lib.Rows(), std::vector<CDatum*>({ z, n, m, a }));
+    }
+
     void OnlyASingleSelectedRowRevealsItsItem()
     {
         Library lib;
