@@ -40,7 +40,7 @@ private:
 // throws the file error, naming the file.
 class CExportCmd : public CCommand {
 public:
-    explicit CExportCmd(CTessaryDoc& doc, QWidget* parent)
+    CExportCmd(CTessaryDoc& doc, QWidget* parent)
         : m_doc(doc)
         , m_parent(parent)
     {

@@ -222,12 +222,8 @@ CRefreshDlg::CRefreshDlg(const RefreshPlan& plan, const QString& categoryName, Q
     m_details->setMinimumSize(560, 240);
     layout->addWidget(m_details, 1);
 
-    // There is a choice only where the plan has candidates for it.
-    const RefreshReport candidates = plan.Report(RefreshOptions {});
     m_prune->setAccessibleName(m_prune->text().remove(QStringLiteral("(&P)")));
-    m_prune->setEnabled(candidates.keptMissing > 0);
     m_reextract->setAccessibleName(m_reextract->text().remove(QStringLiteral("(&R)")));
-    m_reextract->setEnabled(candidates.stale > 0);
     layout->addWidget(m_prune);
     layout->addWidget(m_reextract);
 
@@ -241,9 +237,13 @@ CRefreshDlg::CRefreshDlg(const RefreshPlan& plan, const QString& categoryName, Q
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
+    UpdateReport();
+    // There is a choice only where the plan has candidates for it: with
+    // both boxes clear, the report lists them all.
+    m_prune->setEnabled(m_report.keptMissing > 0);
+    m_reextract->setEnabled(m_report.stale > 0);
     connect(m_prune, &QCheckBox::toggled, this, &CRefreshDlg::UpdateReport);
     connect(m_reextract, &QCheckBox::toggled, this, &CRefreshDlg::UpdateReport);
-    UpdateReport();
 }
 
 CRefreshDlg::~CRefreshDlg() = default;
