@@ -64,9 +64,21 @@ CFileDatum::CFileDatum(std::string_view fileName)
 
 std::string CFileDatum::GetPath() const
 {
-    std::string path = m_pParent ? m_pParent->GetPath() : std::string();
+    return PathIn(m_pParent ? m_pParent->GetPath() : std::string());
+}
+
+std::string CFileDatum::PathIn(std::string_view folderPath) const
+{
+    std::string path;
+    path.reserve(folderPath.size() + 2 + m_strName.size() + m_strExtension.size());
+    path += folderPath;
     path += kPathSep;
-    path += GetDisplayName();
+    // The display name, appended without a string of its own.
+    path += m_strName.view();
+    if (!m_strExtension.empty()) {
+        path += '.';
+        path += m_strExtension.view();
+    }
     return path;
 }
 

@@ -46,6 +46,10 @@ public:
     ClassId GetClassId() const noexcept override { return ClassId::FileDatum; }
     std::string GetTypeText() const override { return typetext::kDocument; }
     std::string GetPath() const override;
+    // The path this file has inside the folder at `folderPath`: GetPath is
+    // PathIn(the parent's path). For callers that make the paths of many
+    // files of one folder.
+    std::string PathIn(std::string_view folderPath) const;
 };
 
 // A data item the user made for any file; it keeps its own folder and splits

@@ -143,6 +143,7 @@ CMainFrame::~CMainFrame()
         SetEntryServices(nullptr);
     // The command manager refers to the panes: it goes first.
     m_commandManager.reset();
+    m_outputBar->SetViews(nullptr, nullptr);
 }
 
 void CMainFrame::SetCommandManager(std::unique_ptr<ICommandTarget> manager)
@@ -307,6 +308,10 @@ void CMainFrame::CreateStatusBar()
 void CMainFrame::CreateOutputBar()
 {
     m_outputBar = new COutputBar(this);
+    m_outputBar->SetDocument(&m_doc);
+    m_outputBar->SetViews(m_treeView, m_listView);
+    m_outputBar->SetIconSource([this](int index) { return m_icons.Icon(index); });
+    m_outputBar->LoadColumnWidths(m_profile);
     addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
     m_outputBar->hide();
 

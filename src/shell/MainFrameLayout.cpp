@@ -77,6 +77,7 @@ void CMainFrame::SaveLayout()
     m_profile.endGroup();
 
     m_listView->SaveColumnWidths(m_profile);
+    m_outputBar->SaveColumnWidths(m_profile);
 
     m_profile.beginGroup(QStringLiteral("MainFrameBarStatus"));
     m_profile.setValue(QStringLiteral("State"), saveState());

@@ -1,36 +1,96 @@
 #include "OutputBar.h"
 
+#include "CategoryView.h"
+#include "Datum.h"
+#include "EntryColumns.h"
+#include "EntryListModel.h"
 #include "ResourceIds.h"
 #include "Strings.h"
+#include "TessaryView.h"
 
 #include <QHeaderView>
+#include <QMainWindow>
 #include <QMenu>
-#include <QTreeWidget>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include <unordered_set>
 
 namespace tessary {
 namespace {
 
-// The bar's default size (before the user or the saved layout sizes it).
-class CResultList : public QTreeWidget {
+const QString kWidthSection = QStringLiteral("OutPutBarStatus");
+
+QString WidthKey(int column)
+{
+    return QStringLiteral("Column%1").arg(column);
+}
+
+// The result list. The bar's default size (before the user or the saved
+// layout sizes it) comes from here.
+class CResultList : public QTreeView {
 public:
-    using QTreeWidget::QTreeWidget;
+    using QTreeView::QTreeView;
     QSize sizeHint() const override { return QSize(200, 100); }
 };
 
 } // namespace
 
+class COutputBar::UpdatingScope {
+public:
+    explicit UpdatingScope(COutputBar& bar)
+        : m_bar(bar)
+        , m_was(bar.m_updating)
+    {
+        bar.m_updating = true;
+    }
+    ~UpdatingScope() { m_bar.m_updating = m_was; }
+    UpdatingScope(const UpdatingScope&) = delete;
+    UpdatingScope& operator=(const UpdatingScope&) = delete;
+
+private:
+    COutputBar& m_bar;
+    bool m_was;
+};
+
 COutputBar::COutputBar(QWidget* parent)
     : QDockWidget(QStringLiteral("Output"), parent)
+    , m_list(new CResultList(this))
+    , m_model(new CEntryListModel(this))
 {
     setObjectName(QString::number(ID_VIEW_OUTPUT_BAR));
-    m_list = new CResultList(this);
+    setAccessibleName(QStringLiteral("Output"));
     m_list->setObjectName(QStringLiteral("101"));
+    m_list->setAccessibleName(QString::fromUtf8("搜索结果"));
+    m_list->setToolTip(QStringLiteral("right click for context menu"));
     m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setHeaderLabels({ LoadString(IDS_COL_NAME), LoadString(IDS_COL_SIZE), LoadString(IDS_COL_TYPE),
-        LoadString(IDS_COL_MODIFIED), LoadString(IDS_COL_LOCATION) });
-    for (int c = 0; c < 5; ++c)
-        m_list->header()->resizeSection(c, 120);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setModel(m_model);
+    m_sorter.SetList(m_model);
+
+    QHeaderView* head = m_list->header();
+    head->setStretchLastSection(false);
+    head->setSectionsMovable(false);
+    head->setSectionsClickable(true);
+    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    head->setSortIndicatorShown(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder);
+    for (int c = 0; c < kEntryColumnCount; ++c)
+        head->resizeSection(c, kDefaultColumnWidth);
+    connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
+        m_sorter.SortByColumn(column);
+        if (m_sorter.LastColumn() == column)
+            m_list->header()->setSortIndicator(
+                column, m_sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    });
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &COutputBar::OnSelectionChanged);
     setWidget(m_list);
 
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -40,19 +100,174 @@ COutputBar::COutputBar(QWidget* parent)
     });
 }
 
-int COutputBar::SelectedCount() const
+COutputBar::~COutputBar()
 {
-    return static_cast<int>(m_list->selectedItems().size());
+    SetDocument(nullptr);
 }
 
-std::vector<CDatum*> COutputBar::SelectedItems() const
+void COutputBar::SetDocument(CTessaryDoc* doc)
 {
-    return {};
+    if (doc == m_doc)
+        return;
+    if (m_doc) {
+        m_doc->RemoveRemovalListener(this);
+        m_doc->RemoveView(this);
+    }
+    Clear();
+    m_doc = doc;
+    if (m_doc) {
+        m_doc->AddRemovalListener(this);
+        m_doc->AddView(this);
+    }
+}
+
+void COutputBar::SetViews(CCategoryView* tree, CTessaryView* list)
+{
+    m_tree = tree;
+    m_listView = list;
+}
+
+void COutputBar::SetIconSource(std::function<QIcon(int)> icon)
+{
+    m_model->SetIconSource(std::move(icon));
+    m_list->viewport()->update();
+}
+
+void COutputBar::LoadColumnWidths(QSettings& profile)
+{
+    QHeaderView* head = m_list->header();
+    profile.beginGroup(kWidthSection);
+    for (int c = 0; c < kEntryColumnCount; ++c) {
+        bool ok = false;
+        int width = profile.value(WidthKey(c), kDefaultColumnWidth).toInt(&ok);
+        // A damaged value must not hide a column or make it absurdly wide.
+        if (!ok || width < head->minimumSectionSize() || width > 10000)
+            width = kDefaultColumnWidth;
+        head->resizeSection(c, width);
+    }
+    profile.endGroup();
+}
+
+void COutputBar::SaveColumnWidths(QSettings& profile) const
+{
+    profile.beginGroup(kWidthSection);
+    for (int c = 0; c < kEntryColumnCount; ++c)
+        profile.setValue(WidthKey(c), m_list->header()->sectionSize(c));
+    profile.endGroup();
+}
+
+void COutputBar::SetResults(std::vector<CDatum*> results)
+{
+    UpdatingScope updating(*this);
+    std::vector<CItem*> rows(results.begin(), results.end());
+    results = {};
+    m_model->SetRows(std::move(rows));
+    // The rows are in the order of the search again; the sorter keeps its
+    // state, so the next click on its last column sorts the other way.
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ShowCount();
 }
 
 void COutputBar::Clear()
 {
-    m_list->clear();
+    UpdatingScope updating(*this);
+    m_model->Clear();
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void COutputBar::RefreshRows()
+{
+    m_list->viewport()->update();
+}
+
+void COutputBar::ShowCount()
+{
+    QString text = LoadString(IDS_SEARCH_RESULT_COUNT);
+    text.replace(QStringLiteral("%d"), QString::number(m_model->RowCount()));
+    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()))
+        frame->statusBar()->showMessage(text);
+}
+
+int COutputBar::RowCount() const
+{
+    return m_model->RowCount();
+}
+
+CDatum* COutputBar::ItemAt(int row) const
+{
+    // Every row is a data item: only data items are ever results.
+    return static_cast<CDatum*>(m_model->EntryAt(row));
+}
+
+int COutputBar::SelectedCount() const
+{
+    int count = 0;
+    // Whole rows are selected, in ranges that do not overlap.
+    for (const QItemSelectionRange& r : m_list->selectionModel()->selection())
+        if (r.left() == 0)
+            count += r.height();
+    return count;
+}
+
+std::vector<CDatum*> COutputBar::SelectedItems() const
+{
+    std::vector<char> selected(static_cast<std::size_t>(RowCount()), 0);
+    for (const QItemSelectionRange& r : m_list->selectionModel()->selection())
+        if (r.left() == 0)
+            for (int row = r.top(); row <= r.bottom(); ++row)
+                selected[static_cast<std::size_t>(row)] = 1;
+    std::vector<CDatum*> items;
+    for (std::size_t row = 0; row < selected.size(); ++row)
+        if (selected[row])
+            items.push_back(ItemAt(static_cast<int>(row)));
+    return items;
+}
+
+void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    if (m_updating || SelectedCount() > 1)
+        return;
+    // The row whose state changed: the one just selected, or else the one
+    // just deselected (a Ctrl+click that leaves one of two rows selected
+    // reveals the row it deselected).
+    int row = -1;
+    if (!selected.isEmpty())
+        row = selected.first().top();
+    else if (!deselected.isEmpty())
+        row = deselected.first().top();
+    if (CDatum* item = ItemAt(row))
+        Reveal(item);
+}
+
+void COutputBar::Reveal(CDatum* item)
+{
+    CCategory* category = item->GetParent();
+    if (m_tree && category)
+        m_tree->RevealEntry(category);
+    if (!m_listView)
+        return;
+    // The category may have been current already, with the list filtered
+    // or showing the roots: the item must have a row to be selected.
+    if (m_listView->RowOf(item) < 0)
+        m_listView->Refill();
+    m_listView->SelectEntry(item);
+}
+
+void COutputBar::SelectAll()
+{
+    UpdatingScope updating(*this);
+    m_list->selectAll();
+}
+
+void COutputBar::RemoveSelectedRows()
+{
+    UpdatingScope updating(*this);
+    std::vector<char> selected(static_cast<std::size_t>(RowCount()), 0);
+    for (const QItemSelectionRange& r : m_list->selectionModel()->selection())
+        if (r.left() == 0)
+            for (int row = r.top(); row <= r.bottom(); ++row)
+                selected[static_cast<std::size_t>(row)] = 1;
+    m_model->RemoveRowsWhere([&selected](std::size_t row, const CItem*) { return selected[row] != 0; });
 }
 
 bool COutputBar::QueryCommand(int id, CommandState& state)
@@ -62,7 +277,7 @@ bool COutputBar::QueryCommand(int id, CommandState& state)
         state.enabled = true;
         return true;
     case ID_RESULT_DELETE:
-        state.enabled = !m_list->selectedItems().isEmpty();
+        state.enabled = m_list->selectionModel()->hasSelection();
         return true;
     default:
         return false;
@@ -73,14 +288,59 @@ bool COutputBar::ExecuteCommand(int id)
 {
     switch (id) {
     case ID_EDIT_SELECT_ALL:
-        m_list->selectAll();
+        SelectAll();
         return true;
     case ID_RESULT_DELETE:
-        qDeleteAll(m_list->selectedItems());
+        RemoveSelectedRows();
         return true;
     default:
         return false;
     }
+}
+
+void COutputBar::OnEntriesRemoving(std::span<const CItem* const> entries)
+{
+    if (m_model->RowCount() == 0 || entries.empty())
+        return;
+    // Rows are data items. One goes when it is among the entries or when its
+    // category is one of the categories that go, that is one of the given
+    // categories or any category below them. Collecting the categories
+    // walks only category lists, so the work is linear in the rows plus the
+    // entries that go.
+    std::unordered_set<const CItem*> data;
+    std::unordered_set<const CItem*> categories;
+    std::vector<const CCategory*> pending;
+    for (const CItem* entry : entries) {
+        if (entry->IsDatum())
+            data.insert(entry);
+        else
+            pending.push_back(static_cast<const CCategory*>(entry));
+    }
+    while (!pending.empty()) {
+        const CCategory* category = pending.back();
+        pending.pop_back();
+        if (!categories.insert(category).second)
+            continue;
+        for (const CCategory* sub : category->GetSubCategoryList())
+            pending.push_back(sub);
+    }
+    UpdatingScope updating(*this);
+    m_model->RemoveRowsWhere([&](std::size_t, const CItem* row) {
+        return (!data.empty() && data.count(row) != 0)
+            || (!categories.empty() && categories.count(row->GetParent()) != 0);
+    });
+}
+
+void COutputBar::OnLibraryClearing()
+{
+    Clear();
+}
+
+void COutputBar::OnUpdate(IDocumentView*)
+{
+    // Rows compute their texts from their items when painted: a repaint
+    // shows renamed items and changed contents.
+    RefreshRows();
 }
 
 } // namespace tessary

@@ -1,42 +1,115 @@
 #pragma once
 
+#include "ColumnSorter.h"
 #include "CommandTarget.h"
+#include "Document.h"
 
 #include <QDockWidget>
 
+#include <functional>
 #include <vector>
 
+class QIcon;
+class QItemSelection;
 class QMenu;
-class QTreeWidget;
+class QSettings;
+class QTreeView;
 
 namespace tessary {
 
+class CCategoryView;
 class CDatum;
+class CEntryListModel;
+class CTessaryView;
 
-// The docking bar "Output" that lists search results. For now it shows the
-// empty result list with its five columns; the search fills it later. It is
-// a command target of its own, asked right after the command manager.
-class COutputBar : public QDockWidget, public ICommandTarget {
+// The docking bar "Output" that lists the results of the last search: one
+// row per data item found, in the five entry columns. The rows point at the
+// library's data items (not owned; see CEntryListModel) and are the bar's
+// own copy of the result list, which it owns from SetResults on.
+//
+// Selecting a single row takes the user to its item: the tree reveals the
+// item's category and the item list selects the item. Clicking a column
+// title sorts the rows (again: the other way). The bar handles select all
+// (57642) and the removal of the selected rows (40015) as a command target
+// of its own, asked right after the command manager; extraction and clearing
+// of content (40014, 40018) are the command manager's, which reads the
+// selection through SelectedCount and SelectedItems.
+//
+// Rows never outlive their items: the bar listens to the document and drops
+// the rows of entries about to be destroyed (a category with its subtree,
+// data items, entries a refresh removes), and empties when the library is
+// replaced.
+class COutputBar : public QDockWidget,
+                   public ICommandTarget,
+                   public IEntryRemovalListener,
+                   public IDocumentView {
     Q_OBJECT
 public:
+    // Hidden and empty until it is given results.
     explicit COutputBar(QWidget* parent = nullptr);
+    ~COutputBar() override;
 
-    QTreeWidget* ResultList() const { return m_list; }
-    // Removes every row (the library they point into is going away).
-    void Clear();
+    // The library the rows point into (not owned; null: none). The bar
+    // registers with it to hear of removals and updates.
+    void SetDocument(CTessaryDoc* doc);
+    // The panes a selected row reveals its item in (not owned; may be null).
+    void SetViews(CCategoryView* tree, CTessaryView* list);
+    // `icon(index)` gives the icon of an image index (the shared icon list).
+    void SetIconSource(std::function<QIcon(int)> icon);
     // The menu shown on a right click in the result list (not owned).
     void SetContextMenu(QMenu* menu) { m_contextMenu = menu; }
+
+    // Column widths from and to the profile: section "OutPutBarStatus", keys
+    // "Column0".."Column4"; a missing or damaged value gives 120 pixels.
+    void LoadColumnWidths(QSettings& profile);
+    void SaveColumnWidths(QSettings& profile) const;
+
+    // Replaces the rows by `results`, in their order, and shows "搜索结果共
+    // %d 个文件" with the number of rows in the main window's status bar.
+    // The bar owns the list from now on (not the items). Showing the bar is
+    // the caller's.
+    void SetResults(std::vector<CDatum*> results);
+    // Removes every row; the status bar is not touched.
+    void Clear();
+    // Paints the rows again from their items (after a change of their
+    // contents that the bar was not told of).
+    void RefreshRows();
 
     // Selected result rows: their number, and their data items in row order.
     int SelectedCount() const;
     std::vector<CDatum*> SelectedItems() const;
 
+    int RowCount() const;
+    CDatum* ItemAt(int row) const;
+    QTreeView* ResultList() const { return m_list; }
+    CEntryListModel* ResultModel() const { return m_model; }
+    CColumnSorter& Sorter() { return m_sorter; }
+
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
+    void OnEntriesRemoving(std::span<const CItem* const> entries) override;
+    void OnLibraryClearing() override;
+    void OnUpdate(IDocumentView* sender) override;
 
 private:
-    QTreeWidget* m_list;
+    // Changes of the rows or their selection made by the bar itself, during
+    // which selection changes reveal nothing.
+    class UpdatingScope;
+
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void Reveal(CDatum* item);
+    void SelectAll();
+    void RemoveSelectedRows();
+    void ShowCount();
+
+    CTessaryDoc* m_doc = nullptr;
+    CCategoryView* m_tree = nullptr;
+    CTessaryView* m_listView = nullptr;
+    QTreeView* m_list;
+    CEntryListModel* m_model;
+    CColumnSorter m_sorter;
     QMenu* m_contextMenu = nullptr;
+    bool m_updating = false;
 };
 
 } // namespace tessary

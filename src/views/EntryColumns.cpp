@@ -1,5 +1,6 @@
 #include "EntryColumns.h"
 
+#include "Category.h"
 #include "Datum.h"
 #include "ResourceIds.h"
 #include "TextCodec.h"
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <unordered_map>
 
 namespace tessary {
 namespace {
@@ -165,9 +167,23 @@ std::vector<std::uint32_t> SortOrder(const std::vector<CItem*>& rows, int column
         SortByNumber(keys, ascending);
         break;
     case kColumnLocation: {
+        // A file's path is its folder's path and its name. Folders are few
+        // next to files and a folder's path walks up its ancestors, so each
+        // folder's path is made once.
+        std::unordered_map<const CCategory*, std::string> folderPaths;
         std::vector<std::string> paths(n);
-        for (std::uint32_t i = 0; i < n; ++i)
-            paths[i] = rows[i]->GetPath();
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const CItem* e = rows[i];
+            const CCategory* folder = e->GetParent();
+            if (e->GetClassId() != ClassId::FileDatum || !folder) {
+                paths[i] = e->GetPath();
+                continue;
+            }
+            auto [it, fresh] = folderPaths.try_emplace(folder);
+            if (fresh)
+                it->second = folder->GetPath();
+            paths[i] = static_cast<const CFileDatum*>(e)->PathIn(it->second);
+        }
         SortByText(keys, ascending, [&paths](std::uint32_t r) { return std::string_view(paths[r]); });
         break;
     }

@@ -75,10 +75,15 @@ std::size_t CEntryListModel::RemoveEntries(std::span<const CItem* const> entries
     if (entries.empty() || m_rows.empty())
         return 0;
     std::unordered_set<const CItem*> going(entries.begin(), entries.end());
+    return RemoveRowsWhere([&going](std::size_t, const CItem* e) { return going.count(e) != 0; });
+}
+
+std::size_t CEntryListModel::RemoveRowsWhere(const std::function<bool(std::size_t, const CItem*)>& remove)
+{
     std::vector<int> removed;
     std::size_t runs = 0;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (going.count(m_rows[i]) == 0)
+        if (!remove(i, m_rows[i]))
             continue;
         if (removed.empty() || removed.back() != static_cast<int>(i) - 1)
             ++runs;
@@ -89,7 +94,19 @@ std::size_t CEntryListModel::RemoveEntries(std::span<const CItem* const> entries
 
     if (runs > kMaxRemovalRuns) {
         beginResetModel();
-        std::erase_if(m_rows, [&going](const CItem* e) { return going.count(e) != 0; });
+        // The rows that stay, found again from the removed numbers (the
+        // predicate is asked once per row only).
+        std::size_t kept = 0, next = 0;
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (next < removed.size() && static_cast<std::size_t>(removed[next]) == i) {
+                ++next;
+                continue;
+            }
+            m_rows[kept++] = m_rows[i];
+        }
+        m_rows.resize(kept);
+        if (m_rows.capacity() > 2 * m_rows.size() + 64)
+            m_rows.shrink_to_fit();
         endResetModel();
         return removed.size();
     }

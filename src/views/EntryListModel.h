@@ -59,6 +59,10 @@ public:
     // removal scattered over many places resets the model instead of
     // removing run after run.
     std::size_t RemoveEntries(std::span<const CItem* const> entries);
+    // Removes every row for which `remove(row, entry)` is true, keeping the
+    // order of the others, in one pass (as RemoveEntries). `remove` is called
+    // once per row, top to bottom, with the row's number before the removal.
+    std::size_t RemoveRowsWhere(const std::function<bool(std::size_t row, const CItem* entry)>& remove);
     // Reorders the rows by `column` (see SortOrder); persistent indexes
     // (selection, current row) follow their rows.
     void Sort(int column, bool ascending);

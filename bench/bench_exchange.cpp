@@ -1,0 +1,265 @@
+// Search results in the output bar, and the library exchange commands, on
+// libraries of a million entries, on the offscreen platform. Each figure of
+// the bar is the time until it can paint, painting its visible rows once
+// included.
+//
+//   BM_SearchAllToBar        a search matching every data item (950,000 of
+//                            1,000,000 entries): the walk, handing the list
+//                            to the bar, the status text and the paint
+//   BM_SortResults/<column>  the first click on a column title of the bar
+//   BM_RemoveDeletedRows     the bar dropping the rows of a category about
+//                            to be deleted that holds 500,000 of the results
+//   BM_ImportVsOpen          merging a 1,000,000-entry library file into a
+//                            category with the import command (tree and list
+//                            brought up to date), against opening the same
+//                            file (counters open_ms, import_ms, ratio)
+//   BM_ExportVsSave          exporting a 1,000,000-entry category with the
+//                            export command against saving the library
+//                            (counters save_ms, export_ms, ratio)
+
+#include "CategoryView.h"
+#include "Datum.h"
+#include "ExchangeCommands.h"
+#include "OutputBar.h"
+#include "SearchCriteria.h"
+#include "SyntheticLibrary.h"
+#include "TessaryView.h"
+#include "UserPrompts.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QSplitter>
+#include <QTreeView>
+#include <QUrl>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using namespace tessary;
+using Clock = std::chrono::steady_clock;
+
+const char* const kLibraryPath = "/tmp/tessary-bench-exchange.dli";
+const char* const kSavePath = "/tmp/tessary-bench-exchange-save.dli";
+const char* const kExportPath = "/tmp/tessary-bench-exchange-export.dli";
+
+double Since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Answers the file dialogs with fixed paths.
+class CPathPrompts : public IUserPrompts {
+public:
+    SaveAnswer AskSaveChanges(QWidget*, const QString&) override { return SaveAnswer::Discard; }
+    QString GetOpenFileName(QWidget*) override { return {}; }
+    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
+    QString GetLibraryToImport(QWidget*) override { return QString::fromLatin1(kLibraryPath); }
+    QString GetExportFileName(QWidget*, const QString&) override { return QString::fromLatin1(kExportPath); }
+    QString GetAnyFileName(QWidget*) override { return {}; }
+    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+    bool AskYesNo(QWidget*, const QString&) override { return true; }
+    void ShowMessage(QWidget*, const QString&, Icon) override { }
+    bool OpenUrl(const QUrl&) override { return false; }
+    void ShowAbout(QWidget*) override { }
+};
+
+// A main window with both panes and the output bar docked below.
+struct Window {
+    CTessaryDoc doc;
+    std::unique_ptr<QMainWindow> frame = std::make_unique<QMainWindow>();
+    QSplitter* splitter = new QSplitter(frame.get());
+    CCategoryView* tree = new CCategoryView(doc, splitter);
+    CTessaryView* list = new CTessaryView(doc, splitter);
+    COutputBar* bar = new COutputBar(frame.get());
+
+    Window()
+    {
+        doc.OnNewDocument();
+        list->SetTreeView(tree);
+        frame->setCentralWidget(splitter);
+        bar->SetDocument(&doc);
+        bar->SetViews(tree, list);
+        frame->addDockWidget(Qt::BottomDockWidgetArea, bar);
+        frame->resize(1150, 800);
+        frame->show();
+        bar->show();
+        QApplication::processEvents();
+    }
+    ~Window() { frame.reset(); }
+
+    void PaintBar() { bar->ResultList()->viewport()->grab(); }
+};
+
+// One custom root holding two imported drives: "a" with 500,000 files and
+// "b" with 450,000, 50,000 folders in all: 1,000,003 entries.
+struct SearchWorld {
+    Window w;
+    CCategory* all = new CCustomCategory("all");
+    CCategory* a = nullptr;
+    CCategory* b = nullptr;
+
+    SearchWorld()
+    {
+        RootList first = bench::MakeSyntheticLibrary({ 25000, 500000, 1 });
+        RootList second = bench::MakeSyntheticLibrary({ 25000, 450000, 2 });
+        a = first.front().release();
+        b = second.front().release();
+        all->AddSubCategory(a);
+        all->AddSubCategory(b);
+        w.doc.AddRoot(all);
+        w.doc.InitialUpdateAllViews();
+    }
+    std::vector<CDatum*> SearchAll() const
+    {
+        const CSearchCriteria everything; // AND, nothing set: every data item
+        std::vector<CDatum*> results;
+        all->CollectMatches(everything, results);
+        return results;
+    }
+};
+
+SearchWorld& Shared()
+{
+    static SearchWorld* world = new SearchWorld;
+    return *world;
+}
+
+void BM_SearchAllToBar(benchmark::State& state)
+{
+    SearchWorld& s = Shared();
+    for (auto _ : state) {
+        s.w.bar->Clear();
+        s.w.PaintBar();
+        const auto start = Clock::now();
+        std::vector<CDatum*> results = s.SearchAll();
+        s.w.bar->show();
+        s.w.bar->SetResults(std::move(results));
+        s.w.PaintBar();
+        state.SetIterationTime(Since(start));
+    }
+    state.counters["rows"] = s.w.bar->RowCount();
+}
+
+void BM_SortResults(benchmark::State& state)
+{
+    SearchWorld& s = Shared();
+    const int column = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        s.w.bar->SetResults(s.SearchAll());
+        s.w.bar->Sorter().SortByColumn(-1); // the next click sorts ascending
+        s.w.PaintBar();
+        const auto start = Clock::now();
+        s.w.bar->Sorter().SortByColumn(column);
+        s.w.PaintBar();
+        state.SetIterationTime(Since(start));
+    }
+}
+
+void BM_RemoveDeletedRows(benchmark::State& state)
+{
+    SearchWorld& s = Shared();
+    for (auto _ : state) {
+        s.w.bar->SetResults(s.SearchAll());
+        s.w.PaintBar();
+        const CItem* going[] = { s.a };
+        const auto start = Clock::now();
+        s.w.bar->OnEntriesRemoving(going);
+        s.w.PaintBar();
+        state.SetIterationTime(Since(start));
+        state.counters["rows_left"] = s.w.bar->RowCount();
+    }
+}
+
+void WriteSyntheticLibrary()
+{
+    RootList roots = bench::MakeSyntheticLibrary();
+    std::vector<const CCategory*> view;
+    for (const auto& r : roots)
+        view.push_back(r.get());
+    WriteLibraryFile(view, kLibraryPath);
+}
+
+void BM_ImportVsOpen(benchmark::State& state)
+{
+    WriteSyntheticLibrary();
+    CPathPrompts prompts;
+    SetPrompts(&prompts);
+    // The best run of each: the machine's noise only adds time.
+    double open = 1e9, import = 1e9;
+    for (auto _ : state) {
+        {
+            CTessaryDoc doc;
+            const auto start = Clock::now();
+            doc.OnOpenDocument(kLibraryPath);
+            open = std::min(open, Since(start));
+        }
+        Window w;
+        auto* target = new CCustomCategory("target");
+        w.doc.AddRoot(target);
+        w.doc.InitialUpdateAllViews();
+        w.tree->RevealEntry(target);
+        const auto start = Clock::now();
+        CImportLibraryCmd(w.doc, *w.tree).Execute();
+        QApplication::processEvents();
+        const double took = Since(start);
+        import = std::min(import, took);
+        state.SetIterationTime(took);
+    }
+    SetPrompts(nullptr);
+    state.counters["open_ms"] = open * 1000;
+    state.counters["import_ms"] = import * 1000;
+    state.counters["ratio"] = import / open;
+}
+
+void BM_ExportVsSave(benchmark::State& state)
+{
+    WriteSyntheticLibrary();
+    CPathPrompts prompts;
+    SetPrompts(&prompts);
+    Window w;
+    w.doc.OnOpenDocument(kLibraryPath);
+    w.doc.InitialUpdateAllViews();
+    w.tree->RevealEntry(w.doc.GetRootList()[0]);
+    double save = 1e9, exported = 1e9;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        w.doc.OnSaveDocument(kSavePath);
+        save = std::min(save, Since(start));
+        start = Clock::now();
+        CExportCmd(w.doc, w.frame.get()).Execute();
+        const double took = Since(start);
+        exported = std::min(exported, took);
+        state.SetIterationTime(took);
+    }
+    SetPrompts(nullptr);
+    state.counters["save_ms"] = save * 1000;
+    state.counters["export_ms"] = exported * 1000;
+    state.counters["ratio"] = exported / save;
+    std::remove(kSavePath);
+    std::remove(kExportPath);
+}
+
+BENCHMARK(BM_SearchAllToBar)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortResults)->DenseRange(0, 4)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemoveDeletedRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportVsOpen)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportVsSave)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::remove(kLibraryPath);
+    return 0;
+}

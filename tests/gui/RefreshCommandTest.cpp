@@ -1,0 +1,320 @@
+// Refreshing an imported folder from the window: the preview changes
+// nothing until it is confirmed, confirming applies the chosen options and
+// brings the tree, the list and the output bar up to date, and a folder
+// that cannot be read is reported.
+
+#include "GuiTestSupport.h"
+
+#include "CategoryView.h"
+#include "CommandRouter.h"
+#include "Datum.h"
+#include "MainFrame.h"
+#include "OutputBar.h"
+#include "RefreshDlg.h"
+#include "ResourceIds.h"
+#include "SearchCriteria.h"
+#include "TessaryView.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+
+using namespace tessary;
+using test::App;
+
+namespace {
+
+template <class T> void WhenModal(std::function<void(T*)> step)
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
+        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            step(modal);
+        }
+    });
+    timer->start();
+}
+
+CCategory* SubNamed(const CCategory& c, const char* name)
+{
+    for (CCategory* s : c.GetSubCategoryList())
+        if (s->m_strName.view() == name)
+            return s;
+    return nullptr;
+}
+
+CDatum* FileNamed(const CCategory& c, const char* name)
+{
+    for (CDatum* d : c.GetDatumList())
+        if (d->GetDisplayName() == name)
+            return d;
+    return nullptr;
+}
+
+// Everything the user wrote, and the entries, depth first.
+void Describe(const CCategory& c, int depth, QStringList& out)
+{
+    const QString indent(depth * 2, QLatin1Char(' '));
+    out.append(indent + QString::fromStdString(c.m_strName.str() + "|" + c.m_strRemark.str()));
+    for (const CDatum* d : c.GetDatumList())
+        out.append(indent
+            + QString::fromStdString(
+                "- " + d->GetDisplayName() + "|" + d->m_strRemark.str() + "|" + d->m_strContent.str())
+            + QStringLiteral("|%1|%2").arg(d->m_dwSize).arg(d->m_timeModified));
+    for (const CCategory* s : c.GetSubCategoryList())
+        Describe(*s, depth + 1, out);
+}
+
+QStringList Describe(const CCategory& c)
+{
+    QStringList out;
+    Describe(c, 0, out);
+    return out;
+}
+
+} // namespace
+
+class RefreshCommandTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::CFakePrompts m_prompts;
+
+    QString Path(const QString& name) const { return m_dir->filePath(name); }
+    QString Disk(const char* name) const { return Path(QStringLiteral("disk/") + QString::fromUtf8(name)); }
+    CMainFrame& Frame() const { return *App().MainFrame(); }
+    CTessaryDoc& Doc() const { return *App().Document(); }
+    CCategoryView& Tree() const { return *Frame().TreeView(); }
+    COutputBar& Bar() const { return *Frame().GetOutputBar(); }
+    CCategory* Root() const { return Doc().GetRootList()[0]; }
+    bool Run(int id) { return Frame().Router().Execute(id); }
+    void Write(const QString& path, const QByteArray& bytes) { test::WriteBytes(path, bytes); }
+
+    // The folder "disk" (a.txt, b.txt, sub/c.txt, gone/e.txt) imported as a
+    // root-folder category, annotated: a.txt has a remark, b.txt content,
+    // sub a remark. Then on disk: a.txt and gone/ are deleted, b.txt
+    // changes, d.txt and new/f.txt come.
+    void Start()
+    {
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("disk/sub")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("disk/gone")));
+        Write(Disk("a.txt"), "aaa");
+        Write(Disk("b.txt"), "bbb");
+        Write(Disk("sub/c.txt"), "ccc");
+        Write(Disk("gone/e.txt"), "eee");
+        {
+            CTessaryDoc doc;
+            doc.OnNewDocument();
+            const std::string disk = QFile::encodeName(Path(QStringLiteral("disk"))).toStdString();
+            auto* root = new CRootFolderCategory("disk", DiskToGb(disk));
+            root->ScanFolder(disk);
+            FileNamed(*root, "a.txt")->m_strRemark = "keep me";
+            FileNamed(*root, "b.txt")->m_strContent = "old b";
+            SubNamed(*root, "sub")->m_strRemark = "folder note";
+            doc.AddRoot(root);
+            doc.OnSaveDocument(QFile::encodeName(Path(QStringLiteral("lib.dli"))).toStdString());
+        }
+        QVERIFY(QFile::remove(Disk("a.txt")));
+        QVERIFY(QDir(Disk("gone")).removeRecursively());
+        Write(Disk("b.txt"), "bbb, longer now");
+        Write(Disk("d.txt"), "ddd");
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("disk/new")));
+        Write(Disk("new/f.txt"), "fff");
+
+        StartOptions options;
+        options.profilePath = Path(QStringLiteral("Oakbrim.ini"));
+        options.registerFileType = false;
+        QVERIFY(App().InitInstance({ Path(QStringLiteral("lib.dli")) }, options));
+        QVERIFY(QTest::qWaitForWindowExposed(App().MainFrame()));
+        QApplication::setActiveWindow(&Frame());
+    }
+    // Every data item of the library in the output bar.
+    void SearchAll()
+    {
+        CSearchCriteria all;
+        std::vector<CDatum*> results;
+        Root()->CollectMatches(all, results);
+        Bar().show();
+        Bar().SetResults(std::move(results));
+    }
+    QStringList ResultNames() const
+    {
+        QStringList names;
+        for (int r = 0; r < Bar().RowCount(); ++r)
+            names.append(QString::fromStdString(Bar().ItemAt(r)->GetDisplayName()));
+        names.sort();
+        return names;
+    }
+    static QStringList Names(std::initializer_list<const char*> items)
+    {
+        QStringList list;
+        for (const char* item : items)
+            list.append(QString::fromUtf8(item));
+        return list;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_prompts = test::CFakePrompts();
+        SetPrompts(&m_prompts);
+    }
+    void cleanup()
+    {
+        if (App().MainFrame()) {
+            Doc().SetModifiedFlag(false);
+            QVERIFY(App().ExitInstance());
+        }
+        SetPrompts(nullptr);
+    }
+
+    void PreviewShowsTheChangesAndCancelChangesNothing()
+    {
+        Start();
+        SearchAll();
+        Tree().RevealEntry(Root());
+        const QStringList before = Describe(*Root());
+        QStringList counts, groups;
+        bool somethingChanges = false;
+        WhenModal<CRefreshDlg>([&](CRefreshDlg* dlg) {
+            for (int g = 0; g < CRefreshDlg::GroupCount; ++g)
+                counts.append(dlg->CountText(g));
+            const QAbstractItemModel* details = dlg->Details()->model();
+            for (int g = 0; g < details->rowCount(); ++g) {
+                const QModelIndex group = details->index(g, 0);
+                for (int r = 0; r < details->rowCount(group); ++r)
+                    groups.append(details->index(r, 0, group).data().toString());
+            }
+            somethingChanges = !dlg->ShownReport().NothingChanges();
+            dlg->reject();
+        });
+        QVERIFY(Run(ID_CATEGORY_REFRESH));
+        // Added: d.txt, new/ with f.txt; removed: gone/ with e.txt; b.txt
+        // changed and its content is stale; a.txt is kept for its remark.
+        QCOMPARE(counts, Names({ "3", "2", "1", "1", "1", "0", "0" }));
+        const QString disk = Path(QStringLiteral("disk"));
+        QCOMPARE(groups,
+            QStringList({ disk + QStringLiteral("/d.txt"), disk + QStringLiteral("/new/（共 2 项）"),
+                disk + QStringLiteral("/gone/（共 2 项）"), disk + QStringLiteral("/b.txt"),
+                disk + QStringLiteral("/a.txt"), disk + QStringLiteral("/b.txt") }));
+        QVERIFY(somethingChanges);
+        QCOMPARE(Describe(*Root()), before);
+        QVERIFY(!Doc().IsModified());
+        QCOMPARE(ResultNames(), Names({ "a.txt", "b.txt", "c.txt", "e.txt" }));
+    }
+
+    void ConfirmingAppliesTheChosenOptions_data()
+    {
+        QTest::addColumn<bool>("prune");
+        QTest::addColumn<bool>("reextract");
+        QTest::newRow("keep and leave stale") << false << false;
+        QTest::newRow("prune") << true << false;
+        QTest::newRow("re-extract") << false << true;
+    }
+    void ConfirmingAppliesTheChosenOptions()
+    {
+        QFETCH(bool, prune);
+        QFETCH(bool, reextract);
+        Start();
+        SearchAll();
+        // A removed folder with a row, and the refreshed row expanded.
+        Tree().RevealEntry(SubNamed(*Root(), "gone"));
+        Tree().RevealEntry(Root());
+        QVERIFY(Tree().RowOf(SubNamed(*Root(), "gone")).isValid());
+        WhenModal<CRefreshDlg>([=](CRefreshDlg* dlg) {
+            dlg->PruneBox()->setChecked(prune);
+            dlg->ReextractBox()->setChecked(reextract);
+            dlg->accept();
+        });
+        QVERIFY(Run(ID_CATEGORY_REFRESH));
+        QVERIFY(Doc().IsModified());
+
+        CCategory* root = Root();
+        QCOMPARE(SubNamed(*root, "sub")->m_strRemark.str(), std::string("folder note"));
+        QVERIFY(!SubNamed(*root, "gone"));
+        QVERIFY(FileNamed(*root, "d.txt"));
+        QVERIFY(FileNamed(*SubNamed(*root, "new"), "f.txt"));
+        CDatum* a = FileNamed(*root, "a.txt");
+        QCOMPARE(a == nullptr, prune);
+        if (a)
+            QCOMPARE(a->m_strRemark.str(), std::string("keep me"));
+        CDatum* b = FileNamed(*root, "b.txt");
+        QCOMPARE(b->m_dwSize, Size32(15));
+        QCOMPARE(b->m_strContent.str(), std::string(reextract ? "bbb, longer now" : "old b"));
+
+        // The output bar let go of the items that went.
+        QCOMPARE(ResultNames(), prune ? Names({ "b.txt", "c.txt" }) : Names({ "a.txt", "b.txt", "c.txt" }));
+        // The tree: the refreshed category still selected, the row of the
+        // removed folder gone, a row for the new one.
+        QCOMPARE(Tree().SelectedCategory(), root);
+        const QModelIndex rootRow = Tree().RowOf(root);
+        QCOMPARE(Tree().model()->rowCount(rootRow), 2);
+        QVERIFY(Tree().RowOf(SubNamed(*root, "new")).isValid());
+        // The list: the refreshed category's entries as they are now.
+        CTessaryView& list = *Frame().ListView();
+        QCOMPARE(list.RowCount(), int(root->GetSubCategoryList().size() + root->GetDatumList().size()));
+        QVERIFY(list.RowOf(FileNamed(*root, "d.txt")) >= 0);
+    }
+
+    void RefreshingAgainWithoutChangesReportsNothing()
+    {
+        Start();
+        Tree().RevealEntry(Root());
+        WhenModal<CRefreshDlg>([](CRefreshDlg* dlg) { dlg->accept(); });
+        QVERIFY(Run(ID_CATEGORY_REFRESH));
+        const QStringList after = Describe(*Root());
+        Doc().SetModifiedFlag(false);
+        bool nothing = false, choices = true;
+        WhenModal<CRefreshDlg>([&](CRefreshDlg* dlg) {
+            // a.txt is still missing and kept: pruning stays a choice.
+            nothing = dlg->ShownReport().NothingChanges() && dlg->ShownReport().keptMissing == 1;
+            choices = dlg->ReextractBox()->isEnabled();
+            dlg->accept();
+        });
+        QVERIFY(Run(ID_CATEGORY_REFRESH));
+        QVERIFY(nothing);
+        QVERIFY(!choices);
+        QCOMPARE(Describe(*Root()), after);
+        QVERIFY(!Doc().IsModified());
+    }
+
+    void AFolderThatCannotBeReadIsReportedAndAnotherMayBeChosen()
+    {
+        Start();
+        Tree().RevealEntry(Root());
+        const QStringList before = Describe(*Root());
+        QVERIFY(QDir(m_dir->path()).rename(QStringLiteral("disk"), QStringLiteral("moved")));
+        QVERIFY(Run(ID_CATEGORY_REFRESH)); // the question is answered No
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_prompts.questions.front().contains(Path(QStringLiteral("disk"))));
+        QCOMPARE(Describe(*Root()), before);
+        QVERIFY(!Doc().IsModified());
+
+        // The same disk mounted somewhere else.
+        m_prompts.yesNoAnswers = { true };
+        m_prompts.folders = { Path(QStringLiteral("moved")) };
+        QString shownFolder;
+        WhenModal<CRefreshDlg>([&](CRefreshDlg* dlg) {
+            const QAbstractItemModel* details = dlg->Details()->model();
+            shownFolder = details->index(0, 0, details->index(0, 0)).data().toString();
+            dlg->accept();
+        });
+        QVERIFY(Run(ID_CATEGORY_REFRESH));
+        QCOMPARE(m_prompts.questions.size(), 2);
+        QVERIFY(FileNamed(*Root(), "d.txt"));
+        QVERIFY(Doc().IsModified());
+        // The category keeps its own path.
+        QCOMPARE(Root()->GetPath(), DiskToGb(QFile::encodeName(Path(QStringLiteral("disk"))).toStdString()));
+        QVERIFY(!shownFolder.isEmpty());
+    }
+};
+
+TESSARY_GUI_TEST_MAIN(RefreshCommandTest)
+#include "RefreshCommandTest.moc"
