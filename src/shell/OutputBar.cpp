@@ -4,6 +4,7 @@
 #include "Datum.h"
 #include "EntryColumns.h"
 #include "EntryListModel.h"
+#include "EntryListView.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "TessaryView.h"
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
-#include <QTreeView>
 
 #include <unordered_set>
 
@@ -29,9 +29,9 @@ QString WidthKey(int column)
 
 // The result list. The bar's default size (before the user or the saved
 // layout sizes it) comes from here.
-class CResultList : public QTreeView {
+class CResultList : public CEntryListView {
 public:
-    using QTreeView::QTreeView;
+    using CEntryListView::CEntryListView;
     QSize sizeHint() const override { return QSize(200, 100); }
 };
 
@@ -64,10 +64,6 @@ COutputBar::COutputBar(QWidget* parent)
     m_list->setObjectName(QStringLiteral("101"));
     m_list->setAccessibleName(QString::fromUtf8("搜索结果"));
     m_list->setToolTip(QStringLiteral("right click for context menu"));
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -13,13 +13,13 @@ class QIcon;
 class QItemSelection;
 class QMenu;
 class QSettings;
-class QTreeView;
 
 namespace tessary {
 
 class CCategoryView;
 class CDatum;
 class CEntryListModel;
+class CEntryListView;
 class CTessaryView;
 
 // The docking bar "Output" that lists the results of the last search: one
@@ -81,7 +81,7 @@ public:
 
     int RowCount() const;
     CDatum* ItemAt(int row) const;
-    QTreeView* ResultList() const { return m_list; }
+    CEntryListView* ResultList() const { return m_list; }
     CEntryListModel* ResultModel() const { return m_model; }
     CColumnSorter& Sorter() { return m_sorter; }
 
@@ -105,7 +105,7 @@ private:
     CTessaryDoc* m_doc = nullptr;
     CCategoryView* m_tree = nullptr;
     CTessaryView* m_listView = nullptr;
-    QTreeView* m_list;
+    CEntryListView* m_list;
     CEntryListModel* m_model;
     CColumnSorter m_sorter;
     QMenu* m_contextMenu = nullptr;

@@ -5,6 +5,7 @@
 
 #include "ViewsTestSupport.h"
 
+#include "EntryListView.h"
 #include "OutputBar.h"
 #include "ResourceIds.h"
 #include "SearchCriteria.h"
@@ -77,7 +78,7 @@ struct Library : Panes {
     QString Status() const { return host->statusBar()->currentMessage(); }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTreeView* view = bar->ResultList();
+        CEntryListView* view = bar->ResultList();
         const QRect rect = view->visualRect(bar->ResultModel()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
@@ -116,7 +117,7 @@ private Q_SLOTS:
 
         // Hovering the list shows the tooltip, on rows and below them alike.
         lib.Search(lib.a);
-        QTreeView* view = lib.bar->ResultList();
+        CEntryListView* view = lib.bar->ResultList();
         for (const QPoint& at : { view->visualRect(lib.bar->ResultModel()->index(0, 1)).center(),
                  QPoint(10, view->viewport()->height() - 5) }) {
             QHelpEvent hover(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
@@ -334,7 +335,7 @@ private Q_SLOTS:
     {
         Library lib;
         lib.Search(lib.a);
-        QTreeView* view = lib.bar->ResultList();
+        CEntryListView* view = lib.bar->ResultList();
         view->doItemsLayout();
         QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
         QVERIFY(table && table->tableInterface());
