@@ -76,18 +76,19 @@ class EnableRulesTest : public QObject {
 private Q_SLOTS:
     void rulesFollowTheSelection()
     {
-        const std::set<int> always = { ID_CATEGORY_NEW_ROOT, ID_IMPORT_FOLDER, ID_IMPORT_CD, ID_IMPORT_DRIVE };
+        const std::set<int> always
+            = { ID_CATEGORY_NEW_ROOT, ID_IMPORT_FOLDER, ID_IMPORT_CD, ID_IMPORT_DRIVE };
         auto with = [&](std::set<int> more) {
             more.insert(always.begin(), always.end());
             return more;
         };
         const Case cases[] = {
-            { "an empty library allows only creating and importing", true, [](Library&) { }, always },
-            { "a new library lists roots but nothing is selected", false, [](Library&) { }, always },
+            { "an empty library allows only creating and importing", true, [](Library&) {}, always },
+            { "a new library lists roots but nothing is selected", false, [](Library&) {}, always },
             { "a custom category takes everything that adds to it", false,
                 [](Library& l) { l.panes.Select(l.custom); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH }) },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH }) },
             { "a CD category takes nothing new but can be refreshed and exported", false,
                 [](Library& l) { l.panes.Select(l.cd); },
                 with({ ID_CATEGORY_DELETE, ID_CATEGORY_REFRESH, ID_LIBRARY_EXPORT, ID_SEARCH }) },
@@ -97,27 +98,32 @@ private Q_SLOTS:
             { "a root folder category is like a CD", false, [](Library& l) { l.panes.Select(l.rootFolder); },
                 with({ ID_CATEGORY_DELETE, ID_CATEGORY_REFRESH, ID_LIBRARY_EXPORT, ID_SEARCH }) },
             { "two selected rows allow only what works on many", false,
-                [](Library& l) { l.SelectCustomRows({ 1, 2 }); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXTRACT_CONTENT }) },
+                [](Library& l) {
+                    l.SelectCustomRows({ 1, 2 });
+                },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXTRACT_CONTENT }) },
             { "a selected sub-category can be explored but not opened or extracted", false,
                 [](Library& l) { l.SelectCustomRows({ 0 }); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXPLORE }) },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES,
+                    ID_EXPLORE }) },
             { "a data item with content can be viewed and cleared", false,
                 [](Library& l) { l.SelectCustomRows({ 1 }); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXPLORE, ID_OPEN_FILE,
-                    ID_EXTRACT_CONTENT, ID_CLEAR_CONTENT, ID_VIEW_CONTENT }) },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXPLORE,
+                    ID_OPEN_FILE, ID_EXTRACT_CONTENT, ID_CLEAR_CONTENT, ID_VIEW_CONTENT }) },
             { "a data item with a remark and no content shows the remark", false,
                 [](Library& l) { l.SelectCustomRows({ 2 }); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXPLORE, ID_OPEN_FILE,
-                    ID_EXTRACT_CONTENT, ID_VIEW_REMARK }) },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH, ID_DATUM_EDIT, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXPLORE,
+                    ID_OPEN_FILE, ID_EXTRACT_CONTENT, ID_VIEW_REMARK }) },
             { "a sub-category and a data item together can be extracted", false,
-                [](Library& l) { l.SelectCustomRows({ 0, 2 }); },
-                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT, ID_LIBRARY_EXPORT,
-                    ID_SEARCH, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXTRACT_CONTENT }) },
+                [](Library& l) {
+                    l.SelectCustomRows({ 0, 2 });
+                },
+                with({ ID_CATEGORY_NEW_SUB, ID_CATEGORY_DELETE, ID_DATUM_NEW, ID_LIBRARY_IMPORT,
+                    ID_LIBRARY_EXPORT, ID_SEARCH, ID_DATUM_DELETE, ID_PROPERTIES, ID_EXTRACT_CONTENT }) },
         };
         for (const Case& c : cases) {
             Library lib(c.emptyLibrary);
@@ -139,7 +145,7 @@ private Q_SLOTS:
         CommandState state;
         QVERIFY(lib.manager->QueryCommand(ID_SEARCH, state));
         lib.panes.Select(lib.custom);
-        lib.manager->SetRunner(ID_SEARCH, [](CCmdManager&) { });
+        lib.manager->SetRunner(ID_SEARCH, [](CCmdManager&) {});
         QVERIFY(lib.manager->QueryCommand(ID_SEARCH, state));
         QVERIFY(state.enabled);
         lib.manager->SetRunner(ID_SEARCH, {});
