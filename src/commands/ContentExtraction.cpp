@@ -217,6 +217,7 @@ public:
         connect(&quiet, &QTimer::timeout, &m_loop, &QEventLoop::quit);
         quiet.start(quietMs);
         m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        quiet.stop();
 
         // A quit that came before the loop ran would be lost: look first.
         if (!m_finished) {
@@ -232,6 +233,10 @@ public:
             m_dialog = nullptr;
         }
         take.stop();
+        // The loop also ends when the program quits: the reader must not
+        // wait for room that will never be made.
+        if (!m_finished)
+            Stop();
         m_reader.join();
         if (m_error)
             std::rethrow_exception(m_error);
