@@ -13,8 +13,11 @@
 //                             then /tmp/bench-tree), from the menu until the
 //                             list shows it, against the same scan called
 //                             directly as tessary-cli scan does (counter
-//                             ratio), and the longest time the window's thread
-//                             went without handling events (stall_ms)
+//                             ratio; cli_ratio against the scan phase that
+//                             tessary-cli scan --timing reports, when the
+//                             program is found beside this one), and the
+//                             longest time the window's thread went without
+//                             handling events (stall_ms)
 
 #include "CategoryView.h"
 #include "CommandDialogs.h"
@@ -42,6 +45,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -243,6 +247,28 @@ double DirectSeconds(const std::string& root)
     return seconds;
 }
 
+// The scan phase of `tessary-cli scan ROOT -o LIB --timing`, in seconds; 0
+// when the program is not at `cli`.
+double CliScanSeconds(const QString& cli, const std::string& root)
+{
+    if (!QFile::exists(cli))
+        return 0;
+    QTemporaryDir dir;
+    const QString command
+        = QStringLiteral("'%1' scan '%2' -o '%3' --timing 2>&1")
+              .arg(cli, QString::fromStdString(root), dir.filePath(QStringLiteral("b.dli")));
+    FILE* out = ::popen(QFile::encodeName(command).constData(), "r");
+    if (!out)
+        return 0;
+    std::string text;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, out))
+        text += buf;
+    ::pclose(out);
+    const std::size_t at = text.find("scan: ");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 6) / 1000.0;
+}
+
 struct ImportRun {
     double seconds = 0;
     double worstStallMs = 0;
@@ -289,18 +315,20 @@ void BM_ImportFolderCommand(benchmark::State& state)
         dlg.m_bMakeRoot = true;
         return 1;
     });
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/cli/tessary-cli");
     DirectSeconds(root); // warm the cache
-    std::vector<double> ratios, stalls, direct, windowed;
+    std::vector<double> ratios, cliRatios, stalls, direct, windowed;
     for (auto _ : state) {
-        state.PauseTiming();
         NewLibrary();
-        state.ResumeTiming();
         const double d = DirectSeconds(root);
+        const double c = CliScanSeconds(cli, root);
         const ImportRun w = ImportFromMenu();
         state.SetIterationTime(w.seconds);
         direct.push_back(d);
         windowed.push_back(w.seconds);
         ratios.push_back(w.seconds / d);
+        if (c > 0)
+            cliRatios.push_back(w.seconds / c);
         stalls.push_back(w.worstStallMs);
     }
     SetDialogRunner({});
@@ -311,6 +339,8 @@ void BM_ImportFolderCommand(benchmark::State& state)
     state.counters["direct_s"] = median(direct);
     state.counters["window_s"] = median(windowed);
     state.counters["ratio"] = median(ratios);
+    if (!cliRatios.empty())
+        state.counters["cli_ratio"] = median(cliRatios);
     state.counters["stall_ms"] = median(stalls);
     state.counters["worst_stall_ms"] = *std::max_element(stalls.begin(), stalls.end());
     state.counters["roots"] = static_cast<double>(Doc().GetRootCount());
