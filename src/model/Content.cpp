@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 
@@ -33,12 +34,12 @@ void CheckRegular(const struct stat& st, const std::string& path)
 
 } // namespace
 
-void ExtractContent(CDatum& datum)
+std::optional<CText> ReadContentFile(const std::string& path, const std::atomic<bool>* stop)
 {
     IFileSystem& fs = FileSystem();
-    const std::string path = GbToDisk(datum.GetPath());
     if (path.empty())
         Fail(FileErrorCause::NotFound, path, ENOENT, false);
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
 
     // Examined before opening: opening a device can have effects of its own
     // and opening a fifo would wait for a writer.
@@ -55,21 +56,58 @@ void ExtractContent(CDatum& datum)
         FailErrno(errno, path, false);
     CheckRegular(st, path);
 
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    // Straight into the text, so that a large file is held once, not twice.
+    const auto expected = static_cast<std::size_t>(st.st_size);
+    CText text;
+    std::size_t got = 0;
+    bool halted = false;
+    text.AssignWith(expected, [&](char* bytes) {
+        while (got < expected) {
+            if (stopped()) {
+                halted = true;
+                return;
+            }
+            const ssize_t n = fs.Read(fd.Get(), bytes + got, std::min(kContentBlock, expected - got));
+            if (n < 0)
+                FailErrno(errno, path, true);
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+    });
+    if (halted)
+        return std::nullopt;
+    if (got < expected) // the file shrank while it was read
+        return CText(text.data(), got);
+
+    // Whatever follows the size examined: the file grew meanwhile, or it is
+    // one whose size says nothing (some system files show 0).
+    std::string more;
     char block[kContentBlock];
     for (;;) {
-        ssize_t n = fs.Read(fd.Get(), block, sizeof block);
+        if (stopped())
+            return std::nullopt;
+        const ssize_t n = fs.Read(fd.Get(), block, sizeof block);
         if (n < 0)
             FailErrno(errno, path, true);
         if (n == 0)
             break;
-        // The file may grow while it is read.
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxContent)
+        if (expected + more.size() + static_cast<std::size_t>(n) > kMaxContent)
             Fail(FileErrorCause::TooLarge, path, EFBIG, true);
-        bytes.append(block, static_cast<std::size_t>(n));
+        more.append(block, static_cast<std::size_t>(n));
     }
-    datum.m_strContent.Assign(bytes.data(), bytes.size());
+    if (more.empty())
+        return text;
+    std::string all;
+    all.reserve(expected + more.size());
+    all.append(text.view());
+    all.append(more);
+    return CText(all);
+}
+
+void ExtractContent(CDatum& datum)
+{
+    datum.m_strContent = std::move(*ReadContentFile(GbToDisk(datum.GetPath())));
 }
 
 void ClearContent(CDatum& datum) noexcept

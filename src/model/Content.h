@@ -1,7 +1,10 @@
 #pragma once
 
 #include "FileError.h"
+#include "Text.h"
 
+#include <atomic>
+#include <optional>
 #include <string>
 
 namespace tessary {
@@ -37,6 +40,13 @@ inline constexpr std::size_t kContentBlock = 4096;
 // Callers that own a document use CTessaryDoc::ExtractContent, which also
 // marks the document modified.
 void ExtractContent(CDatum& datum);
+
+// What ExtractContent reads, without touching any entry, so that a worker
+// thread may read while the user-interface thread assigns: the exact bytes
+// of the regular file at `diskPath` (the platform's bytes), with the same
+// refusals. Returns nothing when `stop` (may be null) turns true before the
+// whole file has been read. Throws ContentError, or std::bad_alloc.
+std::optional<CText> ReadContentFile(const std::string& diskPath, const std::atomic<bool>* stop = nullptr);
 
 // Empties the content.
 void ClearContent(CDatum& datum) noexcept;

@@ -278,13 +278,14 @@ private Q_SLOTS:
         QVERIFY(Start());
         Frame().UpdateCommandUI();
         CCommandRouter& router = Frame().Router();
-        for (int id : { ID_TOOLBAR_SPARE, ID_ITEM_DELETE, ID_SEARCH, ID_CATEGORY_NEW_ROOT })
+        for (int id : { ID_TOOLBAR_SPARE, ID_ITEM_DELETE, ID_SEARCH })
             QVERIFY2(!router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
-        for (int id : { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP })
+        for (int id : { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT, ID_VIEW_OUTPUT_BAR, ID_HELP,
+                 ID_CATEGORY_NEW_ROOT })
             QVERIFY2(router.Action(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(!router.Action(ID_VIEW_OUTPUT_BAR)->isChecked());
-        // The output bar's own entries: select all always, delete only with
-        // a selection; content commands wait for the command manager.
+        // The output bar's entries: select all always; delete, and the
+        // content commands on the results, only with a selection.
         QVERIFY(router.Action(ID_EDIT_SELECT_ALL)->isEnabled());
         QVERIFY(!router.Action(ID_RESULT_DELETE)->isEnabled());
         QVERIFY(!router.Action(ID_RESULT_EXTRACT)->isEnabled());

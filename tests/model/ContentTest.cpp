@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -137,6 +139,60 @@ TEST(ContentTest, ReadErrorInTheMiddleIsReportedAsSuchAndChangesNothing)
         EXPECT_EQ(e.Cause(), FileErrorCause::HardIO);
     }
     EXPECT_EQ(item.m_strContent, "kept");
+}
+
+// Reports sizes that differ from what the file holds, as for a file that
+// changes while it is read; can ask the reader to stop at the n-th read.
+class ChangingFileFs : public PosixFileSystem {
+public:
+    off_t sizeChange = 0;
+    int stopAtRead = 0;
+    std::atomic<bool> stop { false };
+    int reads = 0;
+    int Fstat(int fd, struct stat* st) override
+    {
+        const int r = PosixFileSystem::Fstat(fd, st);
+        st->st_size += sizeChange;
+        return r;
+    }
+    ssize_t Read(int fd, void* buf, std::size_t size) override
+    {
+        if (++reads == stopAtRead)
+            stop = true;
+        return PosixFileSystem::Read(fd, buf, size);
+    }
+};
+
+TEST(ContentTest, ReadingTakesTheBytesThereAreWhateverTheSizeSaid)
+{
+    TempTree t;
+    t.File("data.bin", Bytes(9000));
+    for (off_t change : { off_t(-5000), off_t(-9000), off_t(3000) }) {
+        ChangingFileFs fs;
+        fs.sizeChange = change;
+        ScopedFileSystem use(fs);
+        const std::optional<CText> read = ReadContentFile(t.Path("data.bin"));
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->view(), Bytes(9000)) << change;
+    }
+    // System files that show a size of 0 still have their text.
+    const std::optional<CText> status = ReadContentFile("/proc/self/status");
+    ASSERT_TRUE(status.has_value());
+    EXPECT_NE(status->view().find("Name:"), std::string_view::npos);
+}
+
+TEST(ContentTest, ReadingStopsHalfWayWhenAsked)
+{
+    TempTree t;
+    t.File("data.bin", Bytes(20000));
+    ChangingFileFs fs;
+    fs.stopAtRead = 2;
+    ScopedFileSystem use(fs);
+    EXPECT_FALSE(ReadContentFile(t.Path("data.bin"), &fs.stop).has_value());
+    EXPECT_EQ(fs.reads, 2);
+    fs.stopAtRead = 0;
+    fs.stop = false;
+    EXPECT_TRUE(ReadContentFile(t.Path("data.bin"), &fs.stop).has_value());
 }
 
 TEST(ContentTest, DocumentIsMarkedAsSoonAsAnyContentChanged)

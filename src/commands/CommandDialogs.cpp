@@ -1,0 +1,39 @@
+#include "CommandDialogs.h"
+
+#include "ImportDialogs.h"
+#include "TessaryApp.h"
+
+namespace tessary {
+namespace {
+
+DialogRunner& Installed()
+{
+    static DialogRunner runner;
+    return runner;
+}
+
+} // namespace
+
+int RunDialog(QDialog& dialog)
+{
+    if (const DialogRunner& runner = Installed())
+        return runner(dialog);
+    if (auto* import = qobject_cast<CImportDlgBase*>(&dialog))
+        return import->DoModal();
+    return dialog.exec() == QDialog::Accepted ? 1 : 2;
+}
+
+DialogRunner SetDialogRunner(DialogRunner runner)
+{
+    DialogRunner previous = std::move(Installed());
+    Installed() = std::move(runner);
+    return previous;
+}
+
+QSettings* ViewerProfile()
+{
+    CTessaryApp* app = CTessaryApp::Instance();
+    return app ? app->Profile() : nullptr;
+}
+
+} // namespace tessary

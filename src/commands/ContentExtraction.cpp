@@ -1,0 +1,430 @@
+#include "ContentExtraction.h"
+
+#include "Content.h"
+#include "Datum.h"
+#include "Document.h"
+#include "ErrorReport.h"
+#include "TextCodec.h"
+#include "UserPrompts.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+namespace tessary {
+namespace {
+
+// Bytes the reader may hold ahead of the assignments: enough to keep it
+// busy, little next to the library itself.
+constexpr std::size_t kReadAhead = 64u << 20;
+// How often the user-interface thread takes what was read: rarely enough
+// that thousands of small files cost no more than a few wake-ups.
+constexpr int kTakeMs = 10;
+constexpr int kRefreshMs = 100;
+constexpr int kFileWidth = 440;
+
+QString Readable(const std::string& diskPath)
+{
+    return QString::fromStdString(GbToUtf8(DiskToGb(diskPath)));
+}
+
+// One file read by the worker: its content, or the failure.
+struct FileRead {
+    std::size_t index = 0;
+    std::optional<CText> content;
+    std::exception_ptr error;
+};
+
+// What the reader thread and the user-interface thread share.
+class CReadQueue {
+public:
+    std::atomic<bool> stop { false };
+    std::atomic<std::size_t> reading { 0 }; // index of the file being read
+
+    // Reader: hands over one read, after waiting while too much is waiting.
+    void Put(FileRead read, std::size_t bytes)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_room.wait(lock, [&] { return m_bytes < kReadAhead || stop.load(); });
+        m_reads.push_back(std::move(read));
+        m_bytes += bytes;
+    }
+    void Finish()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+    }
+    // User interface: everything read so far; `finished` tells whether the
+    // reader had ended before (so that nothing more will come).
+    std::deque<FileRead> Take(bool& finished)
+    {
+        std::deque<FileRead> reads;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            reads.swap(m_reads);
+            m_bytes = 0;
+            finished = m_finished;
+        }
+        m_room.notify_all();
+        return reads;
+    }
+    void Stop()
+    {
+        stop.store(true);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_room.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_room;
+    std::deque<FileRead> m_reads;
+    std::size_t m_bytes = 0;
+    bool m_finished = false;
+};
+
+class CExtractProgressDlg : public QDialog {
+public:
+    CExtractProgressDlg(QWidget* parent, std::size_t total, std::function<void()> cancel)
+        : QDialog(parent)
+        , m_count(new QLabel(this))
+        , m_file(new QLabel(this))
+        , m_bar(new QProgressBar(this))
+        , m_cancelButton(new QPushButton(QString::fromUtf8("取消"), this))
+        , m_total(total)
+        , m_cancel(std::move(cancel))
+    {
+        const QString title = QString::fromUtf8("提取内容");
+        setObjectName(QStringLiteral("extractProgress"));
+        setWindowTitle(title);
+        setAccessibleName(title);
+        setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+        m_count->setObjectName(QStringLiteral("files"));
+        m_file->setObjectName(QStringLiteral("file"));
+        m_file->setFixedWidth(kFileWidth);
+        m_file->setTextFormat(Qt::PlainText);
+        m_bar->setRange(0, static_cast<int>(std::min<std::size_t>(total, std::numeric_limits<int>::max())));
+        m_bar->setAccessibleName(title);
+        m_cancelButton->setObjectName(QStringLiteral("2"));
+        m_cancelButton->setAccessibleName(m_cancelButton->text());
+        m_cancelButton->setDefault(true);
+        connect(m_cancelButton, &QPushButton::clicked, this, &CExtractProgressDlg::reject);
+
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_count);
+        layout->addWidget(m_file);
+        layout->addWidget(m_bar);
+        layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        Show(0, QString());
+    }
+
+    void Show(std::size_t done, const QString& file)
+    {
+        m_count->setText(QString::fromUtf8("已提取 %1 / %2 个文件")
+                             .arg(QLocale().toString(static_cast<qulonglong>(done)),
+                                 QLocale().toString(static_cast<qulonglong>(m_total))));
+        m_bar->setValue(static_cast<int>(std::min<std::size_t>(done, std::numeric_limits<int>::max())));
+        if (m_cancelled || file.isEmpty())
+            return;
+        const QString text = QString::fromUtf8("正在读取：") + file;
+        m_file->setText(m_file->fontMetrics().elidedText(text, Qt::ElideMiddle, kFileWidth - 24));
+    }
+
+    // Cancel, Escape and the close button: the run stops after the file
+    // being read; the dialog stays until the reader has ended.
+    void reject() override
+    {
+        if (m_cancelled)
+            return;
+        m_cancelled = true;
+        m_cancelButton->setEnabled(false);
+        m_file->setText(QString::fromUtf8("正在取消……"));
+        m_cancel();
+    }
+
+private:
+    QLabel* m_count;
+    QLabel* m_file;
+    QProgressBar* m_bar;
+    QPushButton* m_cancelButton;
+    std::size_t m_total;
+    std::function<void()> m_cancel;
+    bool m_cancelled = false;
+};
+
+// One run: the reader thread, the assignments and the progress dialog.
+class CExtraction : public QObject, public IEntryRemovalListener {
+public:
+    CExtraction(std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent)
+        : m_items(items.begin(), items.end())
+        , m_doc(doc)
+        , m_parent(parent)
+        , m_window(parent ? parent->window() : nullptr)
+    {
+        // Paths are read from the library here; the worker only converts them.
+        m_paths.reserve(m_items.size());
+        for (const CDatum* item : m_items)
+            m_paths.push_back(item->GetPath());
+        m_doc.AddRemovalListener(this);
+    }
+
+    ~CExtraction() override
+    {
+        m_queue.Stop();
+        if (m_reader.joinable())
+            m_reader.join();
+        m_doc.RemoveRemovalListener(this);
+        if (m_filtering)
+            qApp->removeEventFilter(this);
+    }
+
+    ExtractionOutcome Run(int quietMs)
+    {
+        m_reader = std::thread([this] { ReadAll(); });
+        // The windows go on repainting, but no other command may start and
+        // no window may close while the run holds pointers into the library.
+        qApp->installEventFilter(this);
+        m_filtering = true;
+
+        QTimer take;
+        take.setInterval(kTakeMs);
+        connect(&take, &QTimer::timeout, this, &CExtraction::Take);
+        take.start();
+        QTimer quiet;
+        quiet.setSingleShot(true);
+        connect(&quiet, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        quiet.start(quietMs);
+        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        quiet.stop();
+
+        // A quit that came before the loop ran would be lost: look first.
+        if (!m_finished) {
+            CExtractProgressDlg dialog(DialogParent(), m_items.size(), [this] { Cancel(); });
+            m_dialog = &dialog;
+            QTimer refresh;
+            refresh.setInterval(kRefreshMs);
+            connect(&refresh, &QTimer::timeout, this, &CExtraction::Refresh);
+            refresh.start();
+            Refresh();
+            dialog.show();
+            m_loop.exec();
+            m_dialog = nullptr;
+        }
+        take.stop();
+        // The loop also ends when the program quits: the reader must not
+        // wait for room that will never be made.
+        if (!m_finished)
+            Stop();
+        m_reader.join();
+        if (m_error)
+            std::rethrow_exception(m_error);
+        return m_outcome;
+    }
+
+    void OnEntriesRemoving(std::span<const CItem* const> entries) override
+    {
+        // Never the case while the dialogs keep other commands out, but the
+        // run must not write into an item that is gone.
+        const std::unordered_set<const CItem*> going(entries.begin(), entries.end());
+        for (CDatum*& item : m_items) {
+            for (const CItem* e = item; e && item; e = e->GetParent())
+                if (going.count(e))
+                    item = nullptr;
+        }
+    }
+    void OnLibraryClearing() override
+    {
+        std::fill(m_items.begin(), m_items.end(), nullptr);
+        Cancel();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Close:
+        case QEvent::Drop:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            // The main window neither closes nor opens a dropped library now.
+            if (m_window && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_window) {
+                event->ignore();
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    // Worker thread: reads the files in order and hands each over.
+    void ReadAll()
+    {
+        const auto wake
+            = [this] { QMetaObject::invokeMethod(this, &CExtraction::Take, Qt::QueuedConnection); };
+        for (std::size_t i = 0; i < m_paths.size() && !m_queue.stop.load(); ++i) {
+            m_queue.reading.store(i);
+            FileRead read;
+            read.index = i;
+            std::size_t bytes = 0;
+            bool last = false;
+            try {
+                read.content = ReadContentFile(GbToDisk(m_paths[i]), &m_queue.stop);
+                if (!read.content)
+                    break; // stopped half-way
+                bytes = read.content->size();
+            } catch (const ContentError& e) {
+                read.error = std::current_exception();
+                last = e.WhileReading();
+            } catch (...) {
+                read.error = std::current_exception();
+                last = true;
+            }
+            const bool failed = read.error != nullptr;
+            m_queue.Put(std::move(read), bytes);
+            if (last)
+                break;
+            // A failure is reported at once rather than at the next take.
+            if (failed)
+                wake();
+        }
+        m_queue.Finish();
+        wake();
+    }
+
+    // User-interface thread: assigns what was read, reports failures, and
+    // ends the loop once the reader has ended.
+    void Take()
+    {
+        // A message box below runs its own event loop, which calls in here.
+        if (m_taking)
+            return;
+        m_taking = true;
+        try {
+            for (;;) {
+                bool finished = false;
+                std::deque<FileRead> reads = m_queue.Take(finished);
+                for (FileRead& read : reads)
+                    if (!m_over)
+                        Apply(read);
+                if (finished) {
+                    m_finished = true;
+                    m_loop.quit();
+                    break;
+                }
+                if (reads.empty())
+                    break;
+            }
+        } catch (...) {
+            m_error = std::current_exception();
+            Stop();
+        }
+        m_taking = false;
+    }
+
+    void Apply(FileRead& read)
+    {
+        ++m_done;
+        CDatum* item = m_items[read.index];
+        if (!item)
+            return;
+        if (read.content) {
+            item->m_strContent = std::move(*read.content);
+            ++m_outcome.extracted;
+            m_doc.SetModifiedFlag(true);
+            return;
+        }
+        try {
+            std::rethrow_exception(read.error);
+        } catch (const ContentError& e) {
+            ++m_outcome.failed;
+            if (e.WhileReading())
+                Stop();
+            Prompts().ShowMessage(DialogParent(), FileErrorMessage(e), IUserPrompts::Icon::Warning);
+        } catch (...) {
+            m_error = std::current_exception();
+            Stop();
+        }
+    }
+
+    void Cancel()
+    {
+        if (!m_over)
+            m_outcome.cancelled = true;
+        Stop();
+    }
+    void Stop()
+    {
+        m_over = true;
+        m_queue.Stop();
+    }
+
+    void Refresh()
+    {
+        if (!m_dialog)
+            return;
+        const std::size_t reading = std::min(m_queue.reading.load(), m_paths.size() - 1);
+        m_dialog->Show(m_done, Readable(GbToDisk(m_paths[reading])));
+    }
+
+    QWidget* DialogParent() const
+    {
+        if (m_dialog && m_dialog->isVisible())
+            return m_dialog;
+        return m_parent;
+    }
+
+    std::vector<CDatum*> m_items; // null once an item has left the library
+    std::vector<std::string> m_paths; // library text
+    CTessaryDoc& m_doc;
+    QPointer<QWidget> m_parent;
+    QPointer<QWidget> m_window; // the main window, kept still during the run
+    CReadQueue m_queue;
+    std::thread m_reader;
+    QEventLoop m_loop;
+    CExtractProgressDlg* m_dialog = nullptr;
+    ExtractionOutcome m_outcome;
+    std::exception_ptr m_error;
+    std::size_t m_done = 0;
+    bool m_taking = false;
+    bool m_over = false; // cancelled or stopped: nothing more is assigned
+    bool m_finished = false; // the reader has ended and all it read is taken
+    bool m_filtering = false;
+};
+
+} // namespace
+
+ExtractionOutcome ExtractContents(
+    std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent, int quietMs)
+{
+    if (items.empty())
+        return {};
+    CExtraction run(items, doc, parent);
+    return run.Run(quietMs);
+}
+
+} // namespace tessary

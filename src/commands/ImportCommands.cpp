@@ -1,0 +1,78 @@
+#include "ImportCommands.h"
+
+#include "Category.h"
+#include "CategoryView.h"
+#include "CommandDialogs.h"
+#include "Document.h"
+#include "ImportDialogs.h"
+#include "UserPrompts.h"
+#include "WaitCursor.h"
+
+namespace tessary {
+
+std::unique_ptr<CImportDlgBase> NewImportDialog(ImportKind kind, QWidget* parent)
+{
+    switch (kind) {
+    case ImportKind::CDRom:
+        return std::make_unique<CImportCDDlg>(parent);
+    case ImportKind::Drive:
+        return std::make_unique<CImportDriveDlg>(parent);
+    case ImportKind::RootFolder:
+        break;
+    }
+    return std::make_unique<CImportFolderDlg>(parent);
+}
+
+void CImportCategoryCmd::Execute()
+{
+    QWidget* window = m_tree.window();
+    CCategory* selected = m_tree.SelectedCategory();
+    CCategory* target = selected && selected->CanImportInto() ? selected : nullptr;
+
+    std::unique_ptr<CImportDlgBase> dialog = NewImportDialog(m_kind, window);
+    dialog->m_pParentCandidate = target;
+    if (RunDialog(*dialog) != 1)
+        return;
+    // Without a target the dialog forces a root; it cannot be otherwise.
+    const bool asRoot = dialog->m_bMakeRoot || !target;
+
+    // The long step, off this thread: the library is not touched until the
+    // scan has ended, so a cancel leaves it exactly as it was.
+    ScannedCategory scanned
+        = ScanNewCategory(window, dialog->windowTitle(), m_kind, dialog->m_strName, dialog->m_strSource);
+    if (!scanned.category)
+        return;
+
+    {
+        CWaitCursor wait;
+        CPathCategory* category = scanned.category.get();
+        if (asRoot) {
+            try {
+                m_doc.AddRoot(category);
+            } catch (...) {
+                // Out of memory: the library owns the category only if it
+                // got into the root list.
+                const CategoryList& roots = m_doc.GetRootList();
+                if (!roots.empty() && roots.back() == category)
+                    scanned.category.release();
+                throw;
+            }
+            scanned.category.release();
+            m_tree.InsertEntryRow(category, QModelIndex());
+        } else {
+            target->AddSubCategory(category);
+            scanned.category.release();
+            m_tree.InsertEntryRow(category, m_tree.RowOf(target));
+            m_tree.RefreshEntryRow(target);
+        }
+        m_tree.RevealEntry(category);
+        m_doc.SetModifiedFlag(true);
+        m_doc.UpdateAllViews(&m_tree);
+    }
+
+    const QString skipped = SkippedFoldersMessage(scanned.report);
+    if (!skipped.isEmpty())
+        Prompts().ShowMessage(window, skipped, IUserPrompts::Icon::Warning);
+}
+
+} // namespace tessary
