@@ -7,6 +7,7 @@
 #include "CommandRouter.h"
 #include "Datum.h"
 #include "EntryListModel.h"
+#include "EntryListView.h"
 #include "MainFrame.h"
 #include "OutputBar.h"
 #include "ResourceIds.h"
@@ -253,6 +254,41 @@ private Q_SLOTS:
         m_prompts.openFiles = { Path("lib.dli") };
         QVERIFY(Run(ID_FILE_OPEN));
         QCOMPARE(Bar().RowCount(), 0);
+    }
+
+    void ContentIsExtractedAndClearedFromTheResults()
+    {
+        Start();
+        // a.txt and c.txt exist, b.txt does not.
+        const std::string folder = Utf8ToGb(QFile::encodeName(m_dir->path()).toStdString());
+        for (CDatum* d :
+            { Root(0)->GetDatumList()[0], Root(0)->GetDatumList()[1], Sub(Root(0), 0)->GetDatumList()[0] })
+            static_cast<CCustomDatum*>(d)->m_strFolder = folder;
+        test::WriteBytes(Path("a.txt"), "alpha text");
+        test::WriteBytes(Path("c.txt"), "inner text");
+        SearchIn(Root(0), "");
+        QCOMPARE(Bar().RowCount(), 3);
+        Doc().SetModifiedFlag(false);
+
+        QVERIFY(Run(ID_EDIT_SELECT_ALL));
+        QVERIFY(Run(ID_RESULT_EXTRACT));
+        QCOMPARE(m_prompts.messages.size(), 1); // b.txt, once
+        QVERIFY(m_prompts.messages.first().contains(QStringLiteral("b.txt")));
+        QCOMPARE(Root(0)->GetDatumList()[0]->m_strContent.str(), std::string("alpha text"));
+        QVERIFY(Root(0)->GetDatumList()[1]->m_strContent.empty());
+        QCOMPARE(Sub(Root(0), 0)->GetDatumList()[0]->m_strContent.str(), std::string("inner text"));
+        QVERIFY(Doc().IsModified());
+
+        Doc().SetModifiedFlag(false);
+        QVERIFY(Run(ID_RESULT_CLEAR));
+        QVERIFY(Root(0)->GetDatumList()[0]->m_strContent.empty());
+        QVERIFY(Sub(Root(0), 0)->GetDatumList()[0]->m_strContent.empty());
+        QVERIFY(Doc().IsModified());
+        // Nothing selected: both are disabled again.
+        Bar().ResultList()->clearSelection();
+        CommandState state;
+        QVERIFY(Frame().Router().Query(ID_RESULT_EXTRACT, state));
+        QVERIFY(!state.enabled);
     }
 
     void FailedOpenKeepsTheResults()
