@@ -57,22 +57,6 @@ struct Commands {
     CTessaryDoc& Doc() { return panes.doc; }
 };
 
-// Runs `step` on the modal window as soon as one is up (the code under test
-// runs its own event loop meanwhile).
-inline void WhenModal(std::function<void(QWidget*)> step)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-        }
-    });
-    timer->start();
-}
-
 inline QByteArray ContentsOf(const QString& path)
 {
     QFile file(path);

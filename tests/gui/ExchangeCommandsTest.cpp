@@ -1,7 +1,7 @@
 // Search, library import and export from the main window, and the output
 // bar's rows as the library changes under them.
 
-#include "GuiTestSupport.h"
+#include "MainWindowTestSupport.h"
 
 #include "CategoryView.h"
 #include "CommandRouter.h"
@@ -24,23 +24,9 @@
 
 using namespace tessary;
 using test::App;
+using test::WhenModal;
 
 namespace {
-
-// Runs `step` on the first modal window of type T as soon as it is up.
-template <class T> void WhenModal(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
-        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-        }
-    });
-    timer->start();
-}
 
 // Fills the search dialog's name field and presses "开始" (or cancels).
 void AnswerSearch(const char* name, bool start = true)
@@ -75,14 +61,6 @@ QStringList Describe(const CCategory& c)
     return out;
 }
 
-QStringList Names(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list.append(QString::fromUtf8(item));
-    return list;
-}
-
 CCustomDatum* AddItem(CCategory* parent, const char* name, const char* remark = "")
 {
     auto* d = new CCustomDatum;
@@ -95,20 +73,9 @@ CCustomDatum* AddItem(CCategory* parent, const char* name, const char* remark = 
 
 } // namespace
 
-class ExchangeCommandsTest : public QObject {
+class ExchangeCommandsTest : public test::CMainWindowTest {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    test::CFakePrompts m_prompts;
-
-    QString Path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
-    CMainFrame& Frame() const { return *App().MainFrame(); }
-    CTessaryDoc& Doc() const { return *App().Document(); }
-    CCategoryView& Tree() const { return *Frame().TreeView(); }
-    CTessaryView& List() const { return *Frame().ListView(); }
-    COutputBar& Bar() const { return *Frame().GetOutputBar(); }
-    bool Run(int id) { return Frame().Router().Execute(id); }
-    CCategory* Root(int i) const { return Doc().GetRootList()[static_cast<std::size_t>(i)]; }
     CCategory* Sub(CCategory* c, int i) const { return c->GetSubCategoryList()[static_cast<std::size_t>(i)]; }
     QString Status() const { return Frame().statusBar()->currentMessage(); }
     QStringList ResultNames() const
@@ -139,12 +106,7 @@ private:
             doc.AddRoot(beta);
             doc.OnSaveDocument(QFile::encodeName(Path("lib.dli")).toStdString());
         }
-        StartOptions options;
-        options.profilePath = Path("Oakbrim.ini");
-        options.registerFileType = false;
-        QVERIFY(App().InitInstance({ Path("lib.dli") }, options));
-        QVERIFY(QTest::qWaitForWindowExposed(App().MainFrame()));
-        QApplication::setActiveWindow(&Frame());
+        StartOn("lib.dli");
     }
     void SearchIn(CCategory* scope, const char* name)
     {
@@ -154,20 +116,8 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_prompts = test::CFakePrompts();
-        SetPrompts(&m_prompts);
-    }
-    void cleanup()
-    {
-        if (App().MainFrame()) {
-            Doc().SetModifiedFlag(false);
-            QVERIFY(App().ExitInstance());
-        }
-        SetPrompts(nullptr);
-    }
+    void init() { SetUpCase(); }
+    void cleanup() { TearDownCase(); }
 
     void SearchShowsTheBarAndEachSearchReplacesTheLast()
     {
@@ -176,11 +126,11 @@ private Q_SLOTS:
         SearchIn(Root(0), "");
         QVERIFY(!Bar().isHidden());
         // The category's own items last one first, then its sub-category's.
-        QCOMPARE(ResultNames(), Names({ "b.txt", "a.txt", "c.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "b.txt", "a.txt", "c.txt" }));
         QCOMPARE(Status(), QString::fromUtf8("搜索结果共 3 个文件"));
 
         SearchIn(Root(0), "c");
-        QCOMPARE(ResultNames(), Names({ "c.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "c.txt" }));
 
         // Nothing found: the bar shows anyway, empty, with the count 0.
         Bar().hide();
@@ -204,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(Run(ID_SEARCH));
         QCOMPARE(shown, QStringLiteral("b"));
         // Cancelled: the results and the criteria are those of the last search.
-        QCOMPARE(ResultNames(), Names({ "b.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "b.txt" }));
         WhenModal<CSearchDlg>([&shown](CSearchDlg* dlg) {
             shown = dlg->findChild<QLineEdit*>(QStringLiteral("1003"))->text();
             dlg->reject();
@@ -225,7 +175,7 @@ private Q_SLOTS:
         QTRY_VERIFY(Tree().hasFocus());
         m_prompts.yesNoAnswers = { true };
         QVERIFY(Run(ID_ITEM_DELETE));
-        QCOMPARE(ResultNames(), Names({ "b.txt", "a.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "b.txt", "a.txt" }));
         QCOMPARE(Status(), QString::fromUtf8("搜索结果共 3 个文件"));
 
         // A data item deleted from the list, after its row was clicked in
@@ -236,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(List().SelectedEntries().front()->GetDisplayName(), std::string("a.txt"));
         m_prompts.yesNoAnswers = { true };
         QVERIFY(Run(ID_ITEM_DELETE));
-        QCOMPARE(ResultNames(), Names({ "b.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "b.txt" }));
         QCOMPARE(Bar().SelectedItems(), std::vector<CDatum*>());
 
         // A new library, then an opened one.
@@ -310,7 +260,7 @@ private Q_SLOTS:
         Tree().RevealEntry(alpha);
         m_prompts.exportFiles = { Path("alpha.dli") };
         QVERIFY(Run(ID_LIBRARY_EXPORT));
-        QCOMPARE(m_prompts.proposedNames, Names({ "lib.dli" }));
+        QCOMPARE(m_prompts.proposedNames, test::Strings({ "lib.dli" }));
         QVERIFY(QFile::exists(Path("alpha.dli")));
         QVERIFY(!Doc().IsModified());
         QCOMPARE(Doc().GetPathName(), QFile::encodeName(Path("lib.dli")).toStdString());
@@ -345,8 +295,8 @@ private Q_SLOTS:
         Start();
         Tree().RevealEntry(Root(0));
         QVERIFY(Run(ID_LIBRARY_EXPORT)); // no file chosen
-        QCOMPARE(
-            QDir(m_dir->path()).entryList({ QStringLiteral("*.dli") }, QDir::Files), Names({ "lib.dli" }));
+        QCOMPARE(QDir(m_dir->path()).entryList({ QStringLiteral("*.dli") }, QDir::Files),
+            test::Strings({ "lib.dli" }));
 
         m_prompts.exportFiles = { Path("no-such-folder/alpha.dli") };
         QVERIFY(Run(ID_LIBRARY_EXPORT));

@@ -2,7 +2,7 @@
 // keys reach them through the frame's route, and their entries are enabled
 // as the selection allows after each step.
 
-#include "GuiTestSupport.h"
+#include "MainWindowTestSupport.h"
 
 #include "CategoryView.h"
 #include "CommandDialogs.h"
@@ -20,19 +20,9 @@
 using namespace tessary;
 using test::App;
 
-class FrameCommandsTest : public QObject {
+class FrameCommandsTest : public test::CMainWindowTest {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    test::CFakePrompts m_prompts;
-
-    QString Path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
-    CMainFrame& Frame() const { return *App().MainFrame(); }
-    CTessaryDoc& Doc() const { return *App().Document(); }
-    CCategoryView& Tree() const { return *Frame().TreeView(); }
-    CTessaryView& List() const { return *Frame().ListView(); }
-    CCommandRouter& Router() const { return Frame().Router(); }
-
     bool Enabled(int id) const
     {
         Frame().UpdateCommandUI();
@@ -48,25 +38,14 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_prompts = test::CFakePrompts();
-        SetPrompts(&m_prompts);
+        SetUpCase();
         test::WriteLibrary(Path("lib.dli"), { QStringLiteral("alpha") });
-        StartOptions options;
-        options.profilePath = Path("Oakbrim.ini");
-        options.registerFileType = false;
-        QVERIFY(App().InitInstance({ Path("lib.dli") }, options));
-        QVERIFY(QTest::qWaitForWindowExposed(App().MainFrame()));
-        QApplication::setActiveWindow(&Frame());
+        StartOn("lib.dli");
     }
     void cleanup()
     {
         SetDialogRunner({});
-        if (App().MainFrame()) {
-            Doc().SetModifiedFlag(false);
-            QVERIFY(App().ExitInstance());
-        }
-        SetPrompts(nullptr);
+        TearDownCase();
     }
 
     void importedFolderIsExtractedViewedAndClearedFromTheMenusAndKeys()

@@ -2,7 +2,7 @@
 // active pane, context menus are the main menu's popups, the filter field
 // filters, and the column widths live in the profile.
 
-#include "GuiTestSupport.h"
+#include "MainWindowTestSupport.h"
 
 #include "CategoryView.h"
 #include "CommandRouter.h"
@@ -21,18 +21,9 @@
 using namespace tessary;
 using test::App;
 
-class FramePanesTest : public QObject {
+class FramePanesTest : public test::CMainWindowTest {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    test::CFakePrompts m_prompts;
-
-    QString Path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
-    CMainFrame& Frame() const { return *App().MainFrame(); }
-    CTessaryDoc& Doc() const { return *App().Document(); }
-    CCategoryView& Tree() const { return *Frame().TreeView(); }
-    CTessaryView& List() const { return *Frame().ListView(); }
-
     // Starts with a library of roots "alpha" (holding a.txt, b.txt and the
     // sub-category "inner") and "beta".
     void Start()
@@ -52,35 +43,17 @@ private:
             doc.AddRoot(new CCustomCategory("beta"));
             doc.OnSaveDocument(QFile::encodeName(Path("lib.dli")).toStdString());
         }
-        StartOptions options;
-        options.profilePath = Path("Oakbrim.ini");
-        options.registerFileType = false;
-        QVERIFY(App().InitInstance({ Path("lib.dli") }, options));
-        QVERIFY(QTest::qWaitForWindowExposed(App().MainFrame()));
-        QApplication::setActiveWindow(&Frame());
+        StartOn("lib.dli");
     }
     void Focus(QWidget* pane)
     {
         pane->setFocus();
         QTRY_VERIFY(pane->hasFocus());
     }
-    CCategory* Root(int i) const { return Doc().GetRootList()[static_cast<std::size_t>(i)]; }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_prompts = test::CFakePrompts();
-        SetPrompts(&m_prompts);
-    }
-    void cleanup()
-    {
-        if (App().MainFrame()) {
-            Doc().SetModifiedFlag(false);
-            QVERIFY(App().ExitInstance());
-        }
-        SetPrompts(nullptr);
-    }
+    void init() { SetUpCase(); }
+    void cleanup() { TearDownCase(); }
 
     void DeleteKeyDeletesInTheActivePane()
     {

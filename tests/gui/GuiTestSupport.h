@@ -6,14 +6,18 @@
 #include "TextCodec.h"
 #include "UserPrompts.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 
 namespace tessary::test {
 
@@ -94,6 +98,15 @@ inline void WriteLibrary(const QString& path, const QStringList& rootNames)
     doc.OnSaveDocument(QFile::encodeName(path).toStdString());
 }
 
+// A string list from UTF-8 literals.
+inline QStringList Strings(std::initializer_list<const char*> items)
+{
+    QStringList list;
+    for (const char* item : items)
+        list.append(QString::fromUtf8(item));
+    return list;
+}
+
 inline void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -104,6 +117,39 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes)
 inline CTessaryApp& App()
 {
     return *CTessaryApp::Instance();
+}
+
+// Runs `step` on the modal window of type T as soon as one is up (the code
+// under test runs its own event loop meanwhile). With `cancelIfLeftOpen`, a
+// dialog the step leaves open is cancelled, so that a step that fails
+// half-way ends the test instead of hanging it.
+template <class T = QWidget> void WhenModal(std::function<void(T*)> step, bool cancelIfLeftOpen = false)
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step, cancelIfLeftOpen] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* wanted = qobject_cast<T*>(modal)) {
+            timer->stop();
+            timer->deleteLater();
+            step(wanted);
+            if (auto* dialog = qobject_cast<QDialog*>(modal);
+                cancelIfLeftOpen && dialog && dialog->isVisible())
+                dialog->reject();
+        }
+    });
+    timer->start();
+}
+
+inline void WhenModal(std::function<void(QWidget*)> step, bool cancelIfLeftOpen = false)
+{
+    WhenModal<QWidget>(std::move(step), cancelIfLeftOpen);
+}
+
+// Plays the user in the next modal dialog; a dialog left open is cancelled.
+inline void WhenModalOpens(std::function<void(QDialog&)> interact)
+{
+    WhenModal<QDialog>([interact](QDialog* dialog) { interact(*dialog); }, true);
 }
 
 } // namespace tessary::test

@@ -54,23 +54,11 @@ template <class T> T* Child(QWidget* dialog, const char* id)
     return w;
 }
 
-// Runs `step` on the modal window as soon as one is up (the dialog under
-// test runs its own event loop). A step that fails half-way leaves the
-// dialog open; it is then cancelled, so that the test ends instead of hanging.
-void WhenModal(std::function<void(QWidget*)> step)
+// Runs `step` on the modal dialog as soon as it is up; a dialog the step
+// leaves open (it failed half-way) is cancelled, so the test ends.
+void WhenDialog(std::function<void(QWidget*)> step)
 {
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-            if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
-                dialog->reject();
-        }
-    });
-    timer->start();
+    test::WhenModal(std::move(step), true);
 }
 
 std::string Gb(const char* utf8)
@@ -212,7 +200,7 @@ private Q_SLOTS:
         CCustomCategory target("t");
         CImportFolderDlg dlg;
         dlg.m_pParentCandidate = &target;
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             QCOMPARE(modal->objectName(), QStringLiteral("106"));
             QCOMPARE(modal->windowTitle(), QString::fromUtf8("导入文件夹"));
             Child<QLineEdit>(modal, "1001")->setText(QString::fromUtf8("/数据/照片"));
@@ -225,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(!dlg.m_bMakeRoot);
 
         CImportFolderDlg cancelled;
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             Child<QLineEdit>(modal, "1005")->setText(QStringLiteral("x"));
             Child<QPushButton>(modal, "2")->click();
         });
@@ -289,7 +277,7 @@ private Q_SLOTS:
         CRootFolderCategory folder(Gb("旧名"), "/old/place");
         auto* sub = new CFolderCategory("sub");
         folder.AddSubCategory(sub);
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             QCOMPARE(modal->objectName(), QStringLiteral("106"));
             QCOMPARE(Child<QLineEdit>(modal, "1005")->text(), QString::fromUtf8("旧名"));
             QCOMPARE(Child<QLineEdit>(modal, "1001")->text(), QStringLiteral("/old/place"));
@@ -305,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(sub->GetPath(), std::string("/new/place/sub"));
 
         CDriverCategory drive("d", "/media/bob/apple");
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             QCOMPARE(modal->objectName(), QStringLiteral("134"));
             QCOMPARE(
                 Child<CDriveComboBox>(modal, "1001")->GetSelectedDrive(), QStringLiteral("/media/bob/apple"));
@@ -323,7 +311,7 @@ private Q_SLOTS:
     void editingACdWhoseDiscIsAbsentKeepsItsDrive()
     {
         CCDRomCategory cd("cd", "/media/bob/OLDDISC");
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             QCOMPARE(modal->objectName(), QStringLiteral("133"));
             auto* picker = Child<CDriveComboBox>(modal, "1006");
             QCOMPARE(picker->GetSelectedDrive(), QStringLiteral("/media/bob/OLDDISC"));
@@ -337,7 +325,7 @@ private Q_SLOTS:
 
         // A mounted one is simply selected, and another can be chosen.
         CCDRomCategory mounted("cd", "/media/bob/DVD");
-        WhenModal([](QWidget* modal) {
+        WhenDialog([](QWidget* modal) {
             auto* picker = Child<CDriveComboBox>(modal, "1006");
             QCOMPARE(picker->count(), 3);
             QCOMPARE(picker->GetSelectedDrive(), QStringLiteral("/media/bob/DVD"));

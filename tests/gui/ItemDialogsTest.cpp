@@ -16,6 +16,7 @@
 #include <functional>
 
 using namespace tessary;
+using test::WhenModalOpens;
 
 namespace {
 
@@ -30,19 +31,6 @@ template <class T> T* Control(QWidget& dlg, int id)
     if (!w)
         qFatal("no control %d", id);
     return w;
-}
-
-// Plays the user in the next modal dialog that opens.
-void WhenModalOpens(std::function<void(QDialog&)> interact)
-{
-    QTimer::singleShot(0, [interact] {
-        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            qFatal("no modal dialog opened");
-        interact(*dlg);
-        if (dlg->isVisible())
-            dlg->reject();
-    });
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // brings the tree, the list and the output bar up to date, and a folder
 // that cannot be read is reported.
 
-#include "GuiTestSupport.h"
+#include "MainWindowTestSupport.h"
 
 #include "CategoryView.h"
 #include "CommandRouter.h"
@@ -24,22 +24,9 @@
 
 using namespace tessary;
 using test::App;
+using test::WhenModal;
 
 namespace {
-
-template <class T> void WhenModal(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
-        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-        }
-    });
-    timer->start();
-}
 
 CCategory* SubNamed(const CCategory& c, const char* name)
 {
@@ -80,20 +67,10 @@ QStringList Describe(const CCategory& c)
 
 } // namespace
 
-class RefreshCommandTest : public QObject {
+class RefreshCommandTest : public test::CMainWindowTest {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    test::CFakePrompts m_prompts;
-
-    QString Path(const QString& name) const { return m_dir->filePath(name); }
     QString Disk(const char* name) const { return Path(QStringLiteral("disk/") + QString::fromUtf8(name)); }
-    CMainFrame& Frame() const { return *App().MainFrame(); }
-    CTessaryDoc& Doc() const { return *App().Document(); }
-    CCategoryView& Tree() const { return *Frame().TreeView(); }
-    COutputBar& Bar() const { return *Frame().GetOutputBar(); }
-    CCategory* Root() const { return Doc().GetRootList()[0]; }
-    bool Run(int id) { return Frame().Router().Execute(id); }
     void Write(const QString& path, const QByteArray& bytes) { test::WriteBytes(path, bytes); }
 
     // The folder "disk" (a.txt, b.txt, sub/c.txt, gone/e.txt) imported as a
@@ -127,12 +104,7 @@ private:
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("disk/new")));
         Write(Disk("new/f.txt"), "fff");
 
-        StartOptions options;
-        options.profilePath = Path(QStringLiteral("Oakbrim.ini"));
-        options.registerFileType = false;
-        QVERIFY(App().InitInstance({ Path(QStringLiteral("lib.dli")) }, options));
-        QVERIFY(QTest::qWaitForWindowExposed(App().MainFrame()));
-        QApplication::setActiveWindow(&Frame());
+        StartOn("lib.dli");
     }
     // Every data item of the library in the output bar.
     void SearchAll()
@@ -151,29 +123,10 @@ private:
         names.sort();
         return names;
     }
-    static QStringList Names(std::initializer_list<const char*> items)
-    {
-        QStringList list;
-        for (const char* item : items)
-            list.append(QString::fromUtf8(item));
-        return list;
-    }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_prompts = test::CFakePrompts();
-        SetPrompts(&m_prompts);
-    }
-    void cleanup()
-    {
-        if (App().MainFrame()) {
-            Doc().SetModifiedFlag(false);
-            QVERIFY(App().ExitInstance());
-        }
-        SetPrompts(nullptr);
-    }
+    void init() { SetUpCase(); }
+    void cleanup() { TearDownCase(); }
 
     void PreviewShowsTheChangesAndCancelChangesNothing()
     {
@@ -198,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(Run(ID_CATEGORY_REFRESH));
         // Added: d.txt, new/ with f.txt; removed: gone/ with e.txt; b.txt
         // changed and its content is stale; a.txt is kept for its remark.
-        QCOMPARE(counts, Names({ "3", "2", "1", "1", "1", "0", "0" }));
+        QCOMPARE(counts, test::Strings({ "3", "2", "1", "1", "1", "0", "0" }));
         const QString disk = Path(QStringLiteral("disk"));
         QCOMPARE(groups,
             QStringList({ disk + QStringLiteral("/d.txt"), disk + QStringLiteral("/new/（共 2 项）"),
@@ -207,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(somethingChanges);
         QCOMPARE(Describe(*Root()), before);
         QVERIFY(!Doc().IsModified());
-        QCOMPARE(ResultNames(), Names({ "a.txt", "b.txt", "c.txt", "e.txt" }));
+        QCOMPARE(ResultNames(), test::Strings({ "a.txt", "b.txt", "c.txt", "e.txt" }));
     }
 
     void ConfirmingAppliesTheChosenOptions_data()
@@ -250,7 +203,8 @@ private Q_SLOTS:
         QCOMPARE(b->m_strContent.str(), std::string(reextract ? "bbb, longer now" : "old b"));
 
         // The output bar let go of the items that went.
-        QCOMPARE(ResultNames(), prune ? Names({ "b.txt", "c.txt" }) : Names({ "a.txt", "b.txt", "c.txt" }));
+        QCOMPARE(ResultNames(),
+            prune ? test::Strings({ "b.txt", "c.txt" }) : test::Strings({ "a.txt", "b.txt", "c.txt" }));
         // The tree: the refreshed category still selected, the row of the
         // removed folder gone, a row for the new one.
         QCOMPARE(Tree().SelectedCategory(), root);

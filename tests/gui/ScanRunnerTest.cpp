@@ -23,21 +23,6 @@ using namespace tessary::test;
 
 namespace {
 
-// Runs `step` on the modal window as soon as one is up.
-void WhenModal(std::function<void(QWidget*)> step)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, step] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-        }
-    });
-    timer->start();
-}
-
 // One line per entry, depth first, with everything a scan records.
 void Describe(const CCategory& c, int depth, QStringList& out)
 {

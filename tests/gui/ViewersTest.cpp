@@ -19,25 +19,13 @@
 #include <functional>
 
 using namespace tessary;
+using test::WhenModalOpens;
 
 namespace {
 
 std::string Gb(const char* utf8)
 {
     return Utf8ToGb(utf8);
-}
-
-// Plays the user in the next modal dialog that opens.
-void WhenModalOpens(std::function<void(QDialog&)> interact)
-{
-    QTimer::singleShot(0, [interact] {
-        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            qFatal("no modal dialog opened");
-        interact(*dlg);
-        if (dlg->isVisible())
-            dlg->reject();
-    });
 }
 
 bool HasPureRed(const QImage& image)

@@ -40,15 +40,6 @@ inline CCustomDatum* Item(
     return d;
 }
 
-// A string list from UTF-8 literals.
-inline QStringList Strings(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list.append(QString::fromUtf8(item));
-    return list;
-}
-
 inline QString Name(const CItem* entry)
 {
     return QString::fromStdString(GbToUtf8(entry->m_strName.view()));
