@@ -1,5 +1,7 @@
 #include "DatumDlg.h"
 
+#include "DialogButtons.h"
+
 #include "Datum.h"
 #include "DialogHooks.h"
 #include "DisplayText.h"
@@ -40,12 +42,8 @@ CDatumDlg::CDatumDlg(QWidget* parent)
     m_remark->setLineWrapMode(QPlainTextEdit::NoWrap);
     remarkLabel->setBuddy(m_remark);
 
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    cancel->setAutoDefault(false);
+    const DialogButtons buttons
+        = MakeDialogButtons(this, QString::fromUtf8("确定"), QString::fromUtf8("取消"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(locationLabel, 0, 0);
@@ -54,19 +52,12 @@ CDatumDlg::CDatumDlg(QWidget* parent)
     grid->addWidget(remarkLabel, 1, 0, Qt::AlignTop);
     grid->addWidget(m_remark, 1, 1);
     grid->setColumnStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(CentredButtonRow(buttons));
     resize(420, 240);
 
     connect(browse, &QPushButton::clicked, this, &CDatumDlg::OnBrowse);
-    connect(ok, &QPushButton::clicked, this, &CDatumDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDatumDlg::reject);
 }
 
 void CDatumDlg::InitDialog()

@@ -1,5 +1,7 @@
 #include "ImportDialogs.h"
 
+#include "DialogButtons.h"
+
 #include "Category.h"
 #include "DriveComboBox.h"
 #include "FolderBrowser.h"
@@ -71,27 +73,14 @@ void CImportDlgBase::BuildLayout(const QString& sourceLabel, QWidget* sourceFiel
     m_rootCheck->setAccessibleName(m_rootCheck->text());
     grid->addWidget(m_rootCheck, 2, 1);
 
-    m_okButton = new QPushButton(okText, this);
-    m_okButton->setObjectName(QStringLiteral("1"));
-    m_okButton->setAccessibleName(okText);
-    m_okButton->setDefault(true);
-    m_cancelButton = new QPushButton(cancelText, this);
-    m_cancelButton->setObjectName(QStringLiteral("2"));
-    m_cancelButton->setAccessibleName(cancelText);
-    connect(m_okButton, &QPushButton::clicked, this, &CImportDlgBase::accept);
-    connect(m_cancelButton, &QPushButton::clicked, this, &CImportDlgBase::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_okButton);
-    buttons->addSpacing(16);
-    buttons->addWidget(m_cancelButton);
-    buttons->addStretch();
+    const DialogButtons buttons = MakeDialogButtons(this, okText, cancelText);
+    m_okButton = buttons.ok;
+    m_cancelButton = buttons.cancel;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addSpacing(8);
-    layout->addLayout(buttons);
+    layout->addLayout(CentredButtonRow(buttons, 16));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QWidget* order[] = { sourceField, extra, m_nameEdit, m_rootCheck, m_okButton, m_cancelButton };

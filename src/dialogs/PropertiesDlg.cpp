@@ -1,5 +1,7 @@
 #include "PropertiesDlg.h"
 
+#include "DialogButtons.h"
+
 #include "DisplayText.h"
 
 #include <QGridLayout>
@@ -65,24 +67,12 @@ CPropertiesDlg::CPropertiesDlg(CItem& entry, QWidget* parent)
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
 
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
+    const DialogButtons buttons
+        = MakeDialogButtons(this, QString::fromUtf8("确定"), QString::fromUtf8("取消"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(CentredButtonRow(buttons));
     resize(380, 360);
-
-    connect(ok, &QPushButton::clicked, this, &CPropertiesDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CPropertiesDlg::reject);
 }
 
 void CPropertiesDlg::InitDialog()

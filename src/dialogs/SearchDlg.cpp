@@ -1,5 +1,7 @@
 #include "SearchDlg.h"
 
+#include "DialogButtons.h"
+
 #include "DialogHooks.h"
 #include "DisplayText.h"
 #include "SearchCriteria.h"
@@ -173,12 +175,8 @@ CSearchDlg::CSearchDlg(CSearchCriteria& criteria, QWidget* parent)
 
     m_or = new QCheckBox(QString::fromUtf8("或关系"), this);
     m_or->setObjectName(QStringLiteral("1033"));
-    auto* start = new QPushButton(QString::fromUtf8("开始"), this);
-    start->setObjectName(QStringLiteral("1"));
-    start->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    cancel->setAutoDefault(false);
+    const auto [start, cancel]
+        = MakeDialogButtons(this, QString::fromUtf8("开始"), QString::fromUtf8("取消"));
     auto* bottom = new QHBoxLayout;
     bottom->addSpacing(16);
     bottom->addWidget(m_or);
@@ -194,9 +192,6 @@ CSearchDlg::CSearchDlg(CSearchCriteria& criteria, QWidget* parent)
         start, cancel };
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
-
-    connect(start, &QPushButton::clicked, this, &CSearchDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CSearchDlg::reject);
 }
 
 void CSearchDlg::InitDialog()

@@ -1,29 +1,13 @@
 #include "ViewerDlg.h"
 
+#include "ScreenPlace.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 
 namespace tessary {
-namespace {
-
-// True when enough of `rect` lies on some screen for the user to reach it.
-bool Reachable(const QRect& rect)
-{
-    const auto screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return true;
-    for (const QScreen* screen : screens) {
-        const QRect common = screen->availableVirtualGeometry().intersected(rect);
-        if (common.width() >= 40 && common.height() >= 20)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 QRect ReadViewerRect(QSettings* profile, const QString& section)
 {
     if (!profile)
@@ -40,7 +24,8 @@ QRect ReadViewerRect(QSettings* profile, const QString& section)
     const QRect rect(left, top, right - left, bottom - top);
     // A damaged profile or a screen that is gone would put the window where
     // nobody can see or reach it.
-    if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || rect.width() <= 0 || rect.height() <= 0 || !Reachable(rect))
+    if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || rect.width() <= 0 || rect.height() <= 0
+        || !IsReachableOnScreen(rect))
         return kDefaultViewerRect;
     return rect;
 }

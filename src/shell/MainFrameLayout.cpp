@@ -1,5 +1,7 @@
 // Reading and writing the main frame's layout in the profile.
+
 #include "MainFrame.h"
+#include "ScreenPlace.h"
 
 #include "OutputBar.h"
 #include "PaneView.h"
@@ -17,20 +19,6 @@ namespace {
 
 const QRect kDefaultRect(120, 60, 600, 420);
 
-// True when enough of `rect` is on some screen for the user to reach it.
-bool Reachable(const QRect& rect)
-{
-    const auto screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return true;
-    for (const QScreen* screen : screens) {
-        const QRect common = screen->availableVirtualGeometry().intersected(rect);
-        if (common.width() >= 40 && common.height() >= 20)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void CMainFrame::RestoreWindowRect()
@@ -43,7 +31,7 @@ void CMainFrame::RestoreWindowRect()
     m_profile.endGroup();
     // A rectangle from a screen that is gone (or a damaged profile) would put
     // the window where nobody can reach it.
-    if (rect.width() <= 0 || rect.height() <= 0 || !Reachable(rect))
+    if (rect.width() <= 0 || rect.height() <= 0 || !IsReachableOnScreen(rect))
         rect = kDefaultRect;
     setGeometry(rect);
 }

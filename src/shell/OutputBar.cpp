@@ -22,11 +22,6 @@ namespace {
 
 const QString kWidthSection = QStringLiteral("OutPutBarStatus");
 
-QString WidthKey(int column)
-{
-    return QStringLiteral("Column%1").arg(column);
-}
-
 // The result list. The bar's default size (before the user or the saved
 // layout sizes it) comes from here.
 class CResultList : public CEntryListView {
@@ -75,16 +70,9 @@ COutputBar::COutputBar(QWidget* parent)
     head->setSectionsMovable(false);
     head->setSectionsClickable(true);
     head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    head->setSortIndicatorShown(true);
-    head->setSortIndicator(-1, Qt::AscendingOrder);
     for (int c = 0; c < kEntryColumnCount; ++c)
         head->resizeSection(c, kDefaultColumnWidth);
-    connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
-        m_sorter.SortByColumn(column);
-        if (m_sorter.LastColumn() == column)
-            m_list->header()->setSortIndicator(
-                column, m_sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
-    });
+    m_list->SortOnHeaderClicks(m_sorter);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &COutputBar::OnSelectionChanged);
     setWidget(m_list);
@@ -131,25 +119,12 @@ void COutputBar::SetIconSource(std::function<QIcon(int)> icon)
 
 void COutputBar::LoadColumnWidths(QSettings& profile)
 {
-    QHeaderView* head = m_list->header();
-    profile.beginGroup(kWidthSection);
-    for (int c = 0; c < kEntryColumnCount; ++c) {
-        bool ok = false;
-        int width = profile.value(WidthKey(c), kDefaultColumnWidth).toInt(&ok);
-        // A damaged value must not hide a column or make it absurdly wide.
-        if (!ok || width < head->minimumSectionSize() || width > 10000)
-            width = kDefaultColumnWidth;
-        head->resizeSection(c, width);
-    }
-    profile.endGroup();
+    m_list->LoadColumnWidths(profile, kWidthSection, kDefaultColumnWidth);
 }
 
 void COutputBar::SaveColumnWidths(QSettings& profile) const
 {
-    profile.beginGroup(kWidthSection);
-    for (int c = 0; c < kEntryColumnCount; ++c)
-        profile.setValue(WidthKey(c), m_list->header()->sectionSize(c));
-    profile.endGroup();
+    m_list->SaveColumnWidths(profile, kWidthSection);
 }
 
 void COutputBar::SetResults(std::vector<CDatum*> results)

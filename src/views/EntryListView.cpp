@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 
 #include <algorithm>
 #include <climits>
@@ -603,6 +604,38 @@ void CEntryListView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
             option.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Base);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, this);
     }
+}
+
+void CEntryListView::LoadColumnWidths(QSettings& profile, const QString& section, int defaultWidth)
+{
+    profile.beginGroup(section);
+    for (int c = 0; c < m_header->count(); ++c) {
+        bool ok = false;
+        int width = profile.value(QStringLiteral("Column%1").arg(c), defaultWidth).toInt(&ok);
+        if (!ok || width < m_header->minimumSectionSize() || width > 10000)
+            width = defaultWidth;
+        m_header->resizeSection(c, width);
+    }
+    profile.endGroup();
+}
+
+void CEntryListView::SaveColumnWidths(QSettings& profile, const QString& section) const
+{
+    profile.beginGroup(section);
+    for (int c = 0; c < m_header->count(); ++c)
+        profile.setValue(QStringLiteral("Column%1").arg(c), m_header->sectionSize(c));
+    profile.endGroup();
+}
+
+void CEntryListView::SortOnHeaderClicks(CColumnSorter& sorter)
+{
+    m_header->setSortIndicatorShown(true);
+    m_header->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(m_header, &QHeaderView::sectionClicked, this, [this, &sorter](int column) {
+        sorter.SortByColumn(column);
+        if (sorter.LastColumn() == column)
+            m_header->setSortIndicator(column, sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    });
 }
 
 } // namespace tessary

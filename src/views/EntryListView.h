@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ColumnSorter.h"
 #include "ItemRowPainter.h"
 
 #include <QAbstractItemView>
 #include <QPointer>
+
+class QSettings;
 
 class QHeaderView;
 
@@ -45,6 +48,15 @@ public:
     // delegate alone.
     void SetRowPainter(CItemRowPainter* painter);
     CItemRowPainter* RowPainter() const { return m_painter; }
+
+    // Column widths from and to `section` of the profile, keys "Column0",
+    // "Column1", ...: `defaultWidth` for a missing key, and also for a
+    // damaged value, which must not hide a column or make it absurdly wide.
+    void LoadColumnWidths(QSettings& profile, const QString& section, int defaultWidth);
+    void SaveColumnWidths(QSettings& profile, const QString& section) const;
+    // A click on a column title sorts through `sorter` (which must outlive
+    // the view), and the header's sort indicator shows the sort.
+    void SortOnHeaderClicks(CColumnSorter& sorter);
 
     // Height of every row in pixels, from the font and the style.
     int RowHeight() const { return m_rowHeight; }

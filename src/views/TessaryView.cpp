@@ -23,11 +23,6 @@ namespace {
 
 const QString kWidthSection = QStringLiteral("RightViewStatus");
 
-QString WidthKey(int column)
-{
-    return QStringLiteral("Column%1").arg(column);
-}
-
 } // namespace
 
 CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
@@ -51,17 +46,9 @@ CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
     setModel(m_model);
     m_sorter.SetList(m_model);
 
-    QHeaderView* head = header();
-    head->setSortIndicatorShown(true);
-    head->setSortIndicator(-1, Qt::AscendingOrder);
     for (int c = 0; c < kEntryColumnCount; ++c)
-        head->resizeSection(c, kDefaultColumnWidth);
-    connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
-        m_sorter.SortByColumn(column);
-        if (m_sorter.LastColumn() == column)
-            header()->setSortIndicator(
-                column, m_sorter.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
-    });
+        header()->resizeSection(c, kDefaultColumnWidth);
+    SortOnHeaderClicks(m_sorter);
 
     // The selection summary is worked out again only after a change.
     const auto stale = [this] { m_summary.valid = false; };
@@ -408,24 +395,12 @@ bool CTessaryView::ExecuteCommand(int id)
 
 void CTessaryView::LoadColumnWidths(QSettings& profile)
 {
-    profile.beginGroup(kWidthSection);
-    for (int c = 0; c < kEntryColumnCount; ++c) {
-        bool ok = false;
-        int width = profile.value(WidthKey(c), kDefaultColumnWidth).toInt(&ok);
-        // A damaged value must not hide a column or make it absurdly wide.
-        if (!ok || width < header()->minimumSectionSize() || width > 10000)
-            width = kDefaultColumnWidth;
-        header()->resizeSection(c, width);
-    }
-    profile.endGroup();
+    CEntryListView::LoadColumnWidths(profile, kWidthSection, kDefaultColumnWidth);
 }
 
 void CTessaryView::SaveColumnWidths(QSettings& profile) const
 {
-    profile.beginGroup(kWidthSection);
-    for (int c = 0; c < kEntryColumnCount; ++c)
-        profile.setValue(WidthKey(c), header()->sectionSize(c));
-    profile.endGroup();
+    CEntryListView::SaveColumnWidths(profile, kWidthSection);
 }
 
 void CTessaryView::contextMenuEvent(QContextMenuEvent* event)
