@@ -37,19 +37,24 @@ LibraryReadError::LibraryReadError(std::string path, const ArchiveError& error)
 {
 }
 
-int OpenLibraryForReading(const std::string& path)
+int OpenRegularFile(const std::string& diskPath, int flags, struct stat& st, const std::string& shownPath)
 {
     IFileSystem& fs = FileSystem();
-    // Non-blocking so that a fifo given by mistake does not hang the open.
-    FdGuard fd(fs.Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    FdGuard fd(fs.Open(diskPath.c_str(), flags | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
-        FileError::ThrowErrno(errno, path);
-    struct stat st;
+        FileError::ThrowErrno(errno, shownPath);
     if (fs.Fstat(fd.Get(), &st) != 0)
-        FileError::ThrowErrno(errno, path);
+        FileError::ThrowErrno(errno, shownPath);
     if (!S_ISREG(st.st_mode))
-        throw FileError(FileErrorCause::NotRegularFile, path);
+        throw FileError(FileErrorCause::NotRegularFile, shownPath);
     return fd.Release();
+}
+
+int OpenLibraryForReading(const std::string& path)
+{
+    // Non-blocking so that a fifo given by mistake does not hang the open.
+    struct stat st;
+    return OpenRegularFile(path, O_RDONLY | O_NONBLOCK, st, path);
 }
 
 char* FileBytes::Reserve(std::size_t capacity)

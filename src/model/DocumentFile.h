@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -80,6 +81,12 @@ private:
     std::size_t m_capacity = 0;
     bool m_mapped = false;
 };
+
+// Opens `diskPath` with `flags` and checks that it is a regular file (a
+// folder, fifo, socket or device is refused with NotRegularFile); `st`
+// receives its status. Throws FileError naming `shownPath`. Returns the
+// descriptor, which the caller closes.
+int OpenRegularFile(const std::string& diskPath, int flags, struct stat& st, const std::string& shownPath);
 
 // Opens `path` for reading; throws FileError (NotRegularFile for a folder,
 // fifo or device, which is never read). Returns the descriptor.

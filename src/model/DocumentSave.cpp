@@ -191,14 +191,8 @@ void WriteInPlace(const std::vector<const CCategory*>& roots, const std::string&
     } catch (const ArchiveError& e) {
         throw FileError(FileErrorCause::TooLarge, path, 0, e.what());
     }
-    FdGuard fd(fs.Open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.Get() < 0)
-        FileError::ThrowErrno(errno, path);
     struct stat st;
-    if (fs.Fstat(fd.Get(), &st) != 0)
-        FileError::ThrowErrno(errno, path);
-    if (!S_ISREG(st.st_mode))
-        throw FileError(FileErrorCause::NotRegularFile, path);
+    FdGuard fd(OpenRegularFile(target, O_WRONLY, st, path));
     const auto newSize = static_cast<off_t>(bytes.size());
     if (newSize > st.st_size && fs.Fallocate(fd.Get(), st.st_size, newSize - st.st_size) != 0
         && errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL)
