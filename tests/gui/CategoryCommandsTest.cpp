@@ -82,23 +82,6 @@ public:
     QString home;
 };
 
-// Holds every folder listing after the first two until opened.
-class CGateFs : public PosixFileSystem {
-public:
-    long GetDents(int dirFd, char* buf, std::size_t size) override
-    {
-        if (m_calls.fetch_add(1) >= 2)
-            while (!m_open.load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return PosixFileSystem::GetDents(dirFd, buf, size);
-    }
-    void Open() { m_open.store(true); }
-
-private:
-    std::atomic<int> m_calls { 0 };
-    std::atomic<bool> m_open { false };
-};
-
 // Refuses to open the folders named `locked`.
 class CLockedFs : public PosixFileSystem {
 public:

@@ -37,30 +37,6 @@ void AnswerSearch(const char* name, bool start = true)
     });
 }
 
-// One line per entry, depth first, with what the user wrote on it.
-void Describe(const CCategory& c, int depth, QStringList& out)
-{
-    const QString indent(depth * 2, QLatin1Char(' '));
-    out.append(indent + QString::fromStdString(GbToUtf8(c.m_strName.view())) + QLatin1Char('|')
-        + QString::fromStdString(c.m_strRemark.str()));
-    for (const CDatum* d : c.GetDatumList())
-        out.append(indent
-            + QStringLiteral("- %1 %2 |%3|%4")
-                  .arg(QString::fromStdString(d->GetDisplayName()))
-                  .arg(d->m_dwSize)
-                  .arg(QString::fromStdString(d->m_strRemark.str()),
-                      QString::fromStdString(d->m_strContent.str())));
-    for (const CCategory* s : c.GetSubCategoryList())
-        Describe(*s, depth + 1, out);
-}
-
-QStringList Describe(const CCategory& c)
-{
-    QStringList out;
-    Describe(c, 0, out);
-    return out;
-}
-
 CCustomDatum* AddItem(CCategory* parent, const char* name, const char* remark = "")
 {
     auto* d = new CCustomDatum;
@@ -256,7 +232,7 @@ private Q_SLOTS:
         Start();
         CCategory* alpha = Root(0);
         CCategory* beta = Root(1);
-        const QStringList before = Describe(*alpha);
+        const QStringList before = test::DescribeTree(*alpha);
         Tree().RevealEntry(alpha);
         m_prompts.exportFiles = { Path("alpha.dli") };
         QVERIFY(Run(ID_LIBRARY_EXPORT));
@@ -271,8 +247,8 @@ private Q_SLOTS:
         QVERIFY(Run(ID_LIBRARY_IMPORT));
         QVERIFY(Run(ID_LIBRARY_IMPORT));
         QCOMPARE(beta->GetSubCategoryList().size(), std::size_t(2));
-        QCOMPARE(Describe(*Sub(beta, 0)), before);
-        QCOMPARE(Describe(*Sub(beta, 1)), before);
+        QCOMPARE(test::DescribeTree(*Sub(beta, 0)), before);
+        QCOMPARE(test::DescribeTree(*Sub(beta, 1)), before);
         QVERIFY(Doc().IsModified());
         const QModelIndex betaRow = Tree().RowOf(beta);
         QVERIFY(Tree().isExpanded(betaRow));
@@ -287,7 +263,7 @@ private Q_SLOTS:
         QVERIFY(Run(ID_FILE_SAVE_AS));
         CTessaryDoc reread;
         reread.OnOpenDocument(QFile::encodeName(Path("both.dli")).toStdString());
-        QCOMPARE(Describe(*reread.GetRootList()[1]->GetSubCategoryList()[0]), before);
+        QCOMPARE(test::DescribeTree(*reread.GetRootList()[1]->GetSubCategoryList()[0]), before);
     }
 
     void ExportThatIsCancelledOrFailsWritesNothing()
@@ -328,13 +304,13 @@ private Q_SLOTS:
             test::WriteBytes(Path("broken.dli"), bytes);
         CCategory* beta = Root(1);
         Tree().RevealEntry(beta);
-        const QStringList before = Describe(*beta);
+        const QStringList before = test::DescribeTree(*beta);
         m_prompts.importFiles = { Path("broken.dli") };
         QVERIFY(Run(ID_LIBRARY_IMPORT));
         QCOMPARE(m_prompts.messages.size(), 1);
         QVERIFY2(
             m_prompts.messages.front().contains(Path("broken.dli")), qPrintable(m_prompts.messages.front()));
-        QCOMPARE(Describe(*beta), before);
+        QCOMPARE(test::DescribeTree(*beta), before);
         QVERIFY(!Doc().IsModified());
         QCOMPARE(Tree().model()->rowCount(Tree().RowOf(beta)), 0);
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Category.h"
+#include "Datum.h"
 #include "Document.h"
+#include "FileSystem.h"
 #include "TessaryApp.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
@@ -16,8 +18,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <thread>
 
 namespace tessary::test {
 
@@ -97,6 +102,54 @@ inline void WriteLibrary(const QString& path, const QStringList& rootNames)
         doc.AddRoot(new CCustomCategory(Utf8ToGb(name.toStdString())));
     doc.OnSaveDocument(QFile::encodeName(path).toStdString());
 }
+
+// One line per entry of the subtree, depth first, with everything the
+// library stores of it: kind, name and remark of categories; display name,
+// size, time, remark and content of data items.
+inline void DescribeTree(const CCategory& c, int depth, QStringList& out)
+{
+    const QString indent(depth * 2, QLatin1Char(' '));
+    out.append(indent
+        + QStringLiteral("%1 [%2] |%3|")
+              .arg(QString::fromStdString(GbToUtf8(c.m_strName.view())))
+              .arg(int(c.GetClassId()))
+              .arg(QString::fromStdString(GbToUtf8(c.m_strRemark.view()))));
+    for (const CDatum* d : c.GetDatumList())
+        out.append(indent
+            + QStringLiteral("- %1 %2 %3 |%4|%5|")
+                  .arg(QString::fromStdString(GbToUtf8(d->GetDisplayName())))
+                  .arg(d->m_dwSize)
+                  .arg(d->m_timeModified)
+                  .arg(QString::fromStdString(GbToUtf8(d->m_strRemark.view())),
+                      QString::fromLatin1(QByteArray::fromStdString(d->m_strContent.str()).toHex())));
+    for (const CCategory* s : c.GetSubCategoryList())
+        DescribeTree(*s, depth + 1, out);
+}
+
+inline QStringList DescribeTree(const CCategory& c)
+{
+    QStringList out;
+    DescribeTree(c, 0, out);
+    return out;
+}
+
+// Holds every folder listing after the first two until Open(), so that a
+// scan is caught in the middle.
+class CGateFs : public PosixFileSystem {
+public:
+    long GetDents(int dirFd, char* buf, std::size_t size) override
+    {
+        if (m_calls.fetch_add(1) >= 2)
+            while (!m_open.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return PosixFileSystem::GetDents(dirFd, buf, size);
+    }
+    void Open() { m_open.store(true); }
+
+private:
+    std::atomic<int> m_calls { 0 };
+    std::atomic<bool> m_open { false };
+};
 
 // A string list from UTF-8 literals.
 inline QStringList Strings(std::initializer_list<const char*> items)

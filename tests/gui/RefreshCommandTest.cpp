@@ -44,27 +44,6 @@ CDatum* FileNamed(const CCategory& c, const char* name)
     return nullptr;
 }
 
-// Everything the user wrote, and the entries, depth first.
-void Describe(const CCategory& c, int depth, QStringList& out)
-{
-    const QString indent(depth * 2, QLatin1Char(' '));
-    out.append(indent + QString::fromStdString(c.m_strName.str() + "|" + c.m_strRemark.str()));
-    for (const CDatum* d : c.GetDatumList())
-        out.append(indent
-            + QString::fromStdString(
-                "- " + d->GetDisplayName() + "|" + d->m_strRemark.str() + "|" + d->m_strContent.str())
-            + QStringLiteral("|%1|%2").arg(d->m_dwSize).arg(d->m_timeModified));
-    for (const CCategory* s : c.GetSubCategoryList())
-        Describe(*s, depth + 1, out);
-}
-
-QStringList Describe(const CCategory& c)
-{
-    QStringList out;
-    Describe(c, 0, out);
-    return out;
-}
-
 } // namespace
 
 class RefreshCommandTest : public test::CMainWindowTest {
@@ -133,7 +112,7 @@ private Q_SLOTS:
         Start();
         SearchAll();
         Tree().RevealEntry(Root());
-        const QStringList before = Describe(*Root());
+        const QStringList before = test::DescribeTree(*Root());
         QStringList counts, groups;
         bool somethingChanges = false;
         WhenModal<CRefreshDlg>([&](CRefreshDlg* dlg) {
@@ -158,7 +137,7 @@ private Q_SLOTS:
                 disk + QStringLiteral("/gone/（共 2 项）"), disk + QStringLiteral("/b.txt"),
                 disk + QStringLiteral("/a.txt"), disk + QStringLiteral("/b.txt") }));
         QVERIFY(somethingChanges);
-        QCOMPARE(Describe(*Root()), before);
+        QCOMPARE(test::DescribeTree(*Root()), before);
         QVERIFY(!Doc().IsModified());
         QCOMPARE(ResultNames(), test::Strings({ "a.txt", "b.txt", "c.txt", "e.txt" }));
     }
@@ -223,7 +202,7 @@ private Q_SLOTS:
         Tree().RevealEntry(Root());
         WhenModal<CRefreshDlg>([](CRefreshDlg* dlg) { dlg->accept(); });
         QVERIFY(Run(ID_CATEGORY_REFRESH));
-        const QStringList after = Describe(*Root());
+        const QStringList after = test::DescribeTree(*Root());
         Doc().SetModifiedFlag(false);
         bool nothing = false, choices = true;
         WhenModal<CRefreshDlg>([&](CRefreshDlg* dlg) {
@@ -235,7 +214,7 @@ private Q_SLOTS:
         QVERIFY(Run(ID_CATEGORY_REFRESH));
         QVERIFY(nothing);
         QVERIFY(!choices);
-        QCOMPARE(Describe(*Root()), after);
+        QCOMPARE(test::DescribeTree(*Root()), after);
         QVERIFY(!Doc().IsModified());
     }
 
@@ -243,12 +222,12 @@ private Q_SLOTS:
     {
         Start();
         Tree().RevealEntry(Root());
-        const QStringList before = Describe(*Root());
+        const QStringList before = test::DescribeTree(*Root());
         QVERIFY(QDir(m_dir->path()).rename(QStringLiteral("disk"), QStringLiteral("moved")));
         QVERIFY(Run(ID_CATEGORY_REFRESH)); // the question is answered No
         QCOMPARE(m_prompts.questions.size(), 1);
         QVERIFY(m_prompts.questions.front().contains(Path(QStringLiteral("disk"))));
-        QCOMPARE(Describe(*Root()), before);
+        QCOMPARE(test::DescribeTree(*Root()), before);
         QVERIFY(!Doc().IsModified());
 
         // The same disk mounted somewhere else.

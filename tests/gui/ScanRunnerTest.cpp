@@ -23,28 +23,6 @@ using namespace tessary::test;
 
 namespace {
 
-// One line per entry, depth first, with everything a scan records.
-void Describe(const CCategory& c, int depth, QStringList& out)
-{
-    out.append(QStringLiteral("%1%2 [%3]")
-                   .arg(QString(depth * 2, QLatin1Char(' ')), QString::fromStdString(c.m_strName.str()))
-                   .arg(int(c.GetClassId())));
-    for (const CDatum* d : c.GetDatumList())
-        out.append(QStringLiteral("%1- %2 %3 %4")
-                       .arg(QString(depth * 2, QLatin1Char(' ')), QString::fromStdString(d->GetDisplayName()))
-                       .arg(d->m_dwSize)
-                       .arg(d->m_timeModified));
-    for (const CCategory* s : c.GetSubCategoryList())
-        Describe(*s, depth + 1, out);
-}
-
-QStringList Describe(const CCategory& c)
-{
-    QStringList out;
-    Describe(c, 0, out);
-    return out;
-}
-
 void MakeFile(const QString& path, int size, qint64 seconds)
 {
     QFile f(path);
@@ -53,24 +31,6 @@ void MakeFile(const QString& path, int size, qint64 seconds)
     f.flush();
     QVERIFY(f.setFileTime(QDateTime::fromSecsSinceEpoch(seconds), QFileDevice::FileModificationTime));
 }
-
-// Holds every folder listing after the first two until opened, so that a
-// scan is caught in the middle.
-class CGateFs : public PosixFileSystem {
-public:
-    long GetDents(int dirFd, char* buf, std::size_t size) override
-    {
-        if (m_calls.fetch_add(1) >= 2)
-            while (!m_open.load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return PosixFileSystem::GetDents(dirFd, buf, size);
-    }
-    void Open() { m_open.store(true); }
-
-private:
-    std::atomic<int> m_calls { 0 };
-    std::atomic<bool> m_open { false };
-};
 
 // Counts the progress dialogs that were shown.
 class CShowCounter : public QObject {
@@ -117,7 +77,7 @@ private Q_SLOTS:
         QVERIFY(scanned.report.opened);
         QVERIFY(!scanned.report.cancelled);
         QCOMPARE(scanned.report.entries, directReport.entries);
-        QCOMPARE(Describe(*scanned.category), Describe(direct));
+        QCOMPARE(test::DescribeTree(*scanned.category), test::DescribeTree(direct));
     }
 
     void eachKindIsBuiltAndAMissingPathGivesAnEmptyCategory()
