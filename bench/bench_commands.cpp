@@ -19,12 +19,14 @@
 //                             longest time the window's thread went without
 //                             handling events (stall_ms)
 
+#include "BenchSupport.h"
 #include "CategoryView.h"
 #include "CommandDialogs.h"
 #include "CommandRouter.h"
 #include "ContentCommands.h"
 #include "Datum.h"
 #include "Document.h"
+#include "GuiBenchSupport.h"
 #include "ImportDialogs.h"
 #include "MainFrame.h"
 #include "ResourceIds.h"
@@ -61,27 +63,7 @@ extern char** environ;
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-class CQuietPrompts : public IUserPrompts {
-public:
-    SaveAnswer AskSaveChanges(QWidget*, const QString&) override { return SaveAnswer::Discard; }
-    QString GetOpenFileName(QWidget*) override { return {}; }
-    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
-    QString GetLibraryToImport(QWidget*) override { return {}; }
-    QString GetExportFileName(QWidget*, const QString&) override { return {}; }
-    QString GetAnyFileName(QWidget*) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-    bool AskYesNo(QWidget*, const QString&) override { return true; }
-    void ShowMessage(QWidget*, const QString&, Icon) override { }
-    bool OpenUrl(const QUrl&) override { return false; }
-    void ShowAbout(QWidget*) override { }
-};
+using namespace tessary::bench;
 
 CTessaryApp& App()
 {
@@ -226,14 +208,6 @@ void BM_ExtractSmallFiles(benchmark::State& state)
 }
 BENCHMARK(BM_ExtractSmallFiles)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-std::string TreeRoot()
-{
-    if (const char* env = std::getenv("TESSARY_BENCH_TREE"))
-        return env;
-    struct stat st;
-    return ::stat("/work/bench-tree", &st) == 0 ? "/work/bench-tree" : "/tmp/bench-tree";
-}
-
 // The scan as tessary-cli scan runs it, on a thread of its own (entries come
 // from per-thread pools, which a fresh process has never touched).
 double DirectSeconds(const std::string& root)
@@ -302,7 +276,7 @@ ImportRun ImportFromMenu()
 
 void BM_ImportFolderCommand(benchmark::State& state)
 {
-    const std::string root = TreeRoot();
+    const std::string root = BenchTreeRoot();
     struct stat st;
     if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         state.SkipWithError("no benchmark tree: run make_tree.py");
@@ -354,7 +328,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     CTessaryApp app(argc, argv);
-    CQuietPrompts prompts;
+    CBenchPrompts prompts;
     SetPrompts(&prompts);
     QTemporaryDir settings;
     StartOptions options;

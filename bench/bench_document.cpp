@@ -6,6 +6,7 @@
 // (no sync). The document figures add what a real open and save do: reading
 // the file, and writing a temporary file, syncing it and renaming it.
 
+#include "BenchSupport.h"
 #include "Document.h"
 #include "SyntheticLibrary.h"
 
@@ -22,7 +23,7 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
+using namespace tessary::bench;
 
 const std::string kPath = "/tmp/tessary-bench-document.dli";
 
@@ -45,11 +46,6 @@ Fixture& Shared()
 {
     static Fixture fixture;
     return fixture;
-}
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double Median(std::vector<double> v)

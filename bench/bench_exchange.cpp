@@ -17,9 +17,11 @@
 //                            export command against saving the library
 //                            (counters save_ms, export_ms, ratio)
 
+#include "BenchSupport.h"
 #include "CategoryView.h"
 #include "Datum.h"
 #include "ExchangeCommands.h"
+#include "GuiBenchSupport.h"
 #include "OutputBar.h"
 #include "SearchCriteria.h"
 #include "SyntheticLibrary.h"
@@ -42,32 +44,11 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
+using namespace tessary::bench;
 
 const char* const kLibraryPath = "/tmp/tessary-bench-exchange.dli";
 const char* const kSavePath = "/tmp/tessary-bench-exchange-save.dli";
 const char* const kExportPath = "/tmp/tessary-bench-exchange-export.dli";
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Answers the file dialogs with fixed paths.
-class CPathPrompts : public IUserPrompts {
-public:
-    SaveAnswer AskSaveChanges(QWidget*, const QString&) override { return SaveAnswer::Discard; }
-    QString GetOpenFileName(QWidget*) override { return {}; }
-    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
-    QString GetLibraryToImport(QWidget*) override { return QString::fromLatin1(kLibraryPath); }
-    QString GetExportFileName(QWidget*, const QString&) override { return QString::fromLatin1(kExportPath); }
-    QString GetAnyFileName(QWidget*) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-    bool AskYesNo(QWidget*, const QString&) override { return true; }
-    void ShowMessage(QWidget*, const QString&, Icon) override { }
-    bool OpenUrl(const QUrl&) override { return false; }
-    void ShowAbout(QWidget*) override { }
-};
 
 // A main window with both panes and the output bar docked below.
 struct Window {
@@ -188,7 +169,9 @@ void WriteSyntheticLibrary()
 void BM_ImportVsOpen(benchmark::State& state)
 {
     WriteSyntheticLibrary();
-    CPathPrompts prompts;
+    CBenchPrompts prompts;
+    prompts.libraryToImport = QString::fromLatin1(kLibraryPath);
+    prompts.exportFile = QString::fromLatin1(kExportPath);
     SetPrompts(&prompts);
     // The best run of each: the machine's noise only adds time.
     double open = 1e9, import = 1e9;
@@ -220,7 +203,9 @@ void BM_ImportVsOpen(benchmark::State& state)
 void BM_ExportVsSave(benchmark::State& state)
 {
     WriteSyntheticLibrary();
-    CPathPrompts prompts;
+    CBenchPrompts prompts;
+    prompts.libraryToImport = QString::fromLatin1(kLibraryPath);
+    prompts.exportFile = QString::fromLatin1(kExportPath);
     SetPrompts(&prompts);
     Window w;
     w.doc.OnOpenDocument(kLibraryPath);
@@ -255,11 +240,7 @@ BENCHMARK(BM_ExportVsSave)->UseManualTime()->Iterations(3)->Unit(benchmark::kMil
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = tessary::bench::RunGuiBenchmarks(argc, argv);
     std::remove(kLibraryPath);
-    return 0;
+    return status;
 }

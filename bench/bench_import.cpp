@@ -7,7 +7,9 @@
 // TESSARY_BENCH_TREE overrides the tree's location. Runs on the offscreen
 // platform unless QT_QPA_PLATFORM says otherwise.
 
+#include "BenchSupport.h"
 #include "Category.h"
+#include "GuiBenchSupport.h"
 #include "ScanRunner.h"
 #include "TextCodec.h"
 
@@ -31,19 +33,7 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
-
-std::string TreeRoot()
-{
-    const char* env = std::getenv("TESSARY_BENCH_TREE");
-    return env ? env : "/tmp/bench-tree";
-}
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using namespace tessary::bench;
 
 // On a thread of its own, like the window's scan: entries come from
 // per-thread pools, and a thread that has freed a tree before would build
@@ -101,7 +91,7 @@ WindowImport ImportFromWindow(QWidget& window, const std::string& root)
 // worst_stall_ms the worst of all.
 void BM_ImportFromWindowAgainstDirectScan(benchmark::State& state)
 {
-    const std::string root = TreeRoot();
+    const std::string root = BenchTreeRoot();
     if (!IsFolder(root)) {
         state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
         return;
@@ -142,11 +132,5 @@ BENCHMARK(BM_ImportFromWindowAgainstDirectScan)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tessary::bench::RunGuiBenchmarks(argc, argv);
 }

@@ -23,6 +23,7 @@
 //                                made on first use with TESSARY_MAKE_TREE
 //                                (default /work/shared/bench/make_tree.py)
 
+#include "BenchSupport.h"
 #include "Document.h"
 #include "Refresh.h"
 #include "SyntheticLibrary.h"
@@ -44,32 +45,13 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
+using namespace tessary::bench;
 namespace fs = std::filesystem;
 
 std::string Env(const char* name, const std::string& fallback)
 {
     const char* v = std::getenv(name);
     return v && *v ? v : fallback;
-}
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string TreeRoot()
-{
-    std::string env = Env("TESSARY_BENCH_TREE", "");
-    if (!env.empty())
-        return env;
-    return IsFolder("/work/bench-tree") ? "/work/bench-tree" : "/tmp/bench-tree";
-}
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double Median(std::vector<double> v)
@@ -230,7 +212,7 @@ void RunAgainstScan(benchmark::State& state, const std::string& tree, const std:
 
 void BM_RefreshUnchanged(benchmark::State& state)
 {
-    const std::string tree = TreeRoot();
+    const std::string tree = BenchTreeRoot();
     if (!IsFolder(tree)) {
         state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
         return;
@@ -242,7 +224,7 @@ BENCHMARK(BM_RefreshUnchanged)->UseManualTime()->Iterations(5)->Unit(benchmark::
 
 void BM_RefreshChanged(benchmark::State& state)
 {
-    const std::string tree = TreeRoot();
+    const std::string tree = BenchTreeRoot();
     const std::string changed = IsFolder(tree) ? ChangedTree() : std::string();
     if (changed.empty()) {
         state.SkipWithError("no benchmark tree, or make_tree.py could not make the changed copy");

@@ -6,6 +6,7 @@
 //   bench_scan [--benchmark_filter=...]
 // TESSARY_BENCH_TREE overrides the tree's location.
 
+#include "BenchSupport.h"
 #include "Category.h"
 #include "Scan.h"
 
@@ -26,19 +27,7 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
-
-std::string TreeRoot()
-{
-    const char* env = std::getenv("TESSARY_BENCH_TREE");
-    return env ? env : "/tmp/bench-tree";
-}
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using namespace tessary::bench;
 
 // The bare walk to compare with: openat + getdents64 + fstatat of every entry,
 // no links followed, one file system, sizes summed; it keeps nothing.
@@ -130,7 +119,7 @@ double BareSeconds(const std::string& root, unsigned long long* entries = nullpt
 void BM_TreeScanAgainstBareWalk(benchmark::State& state)
 {
     const auto threads = static_cast<unsigned>(state.range(0));
-    const std::string root = TreeRoot();
+    const std::string root = BenchTreeRoot();
     if (!IsFolder(root)) {
         state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
         return;

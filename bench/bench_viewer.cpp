@@ -1,7 +1,9 @@
 // Opening the text viewer on a large extracted content: from the content's
 // bytes to the first painted screen.
 
+#include "BenchSupport.h"
 #include "DisplayText.h"
+#include "GuiBenchSupport.h"
 #include "TextCodec.h"
 #include "ViewerDialogs.h"
 
@@ -13,6 +15,7 @@
 #include <string>
 
 using namespace tessary;
+using namespace tessary::bench;
 
 namespace {
 
@@ -67,11 +70,5 @@ BENCHMARK(BM_TextViewer50MBGb18030)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tessary::bench::RunGuiBenchmarks(argc, argv);
 }

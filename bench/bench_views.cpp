@@ -22,11 +22,13 @@
 //                            list view (0), as the output bar uses it, and
 //                            in a QTreeView (1) for comparison
 
+#include "BenchSupport.h"
 #include "CategoryTreeModel.h"
 #include "CategoryView.h"
 #include "Datum.h"
 #include "EntryListModel.h"
 #include "EntryListView.h"
+#include "GuiBenchSupport.h"
 #include "ItemRowPainter.h"
 #include "ResourceIds.h"
 #include "SyntheticLibrary.h"
@@ -48,15 +50,10 @@
 namespace {
 
 using namespace tessary;
-using Clock = std::chrono::steady_clock;
+using namespace tessary::bench;
 
 constexpr std::size_t kItems = 200000;
 constexpr std::size_t kWide = 50000;
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 std::string RandomName(std::mt19937& rng)
 {
@@ -103,21 +100,6 @@ CRootFolderCategory* MakeWide(std::size_t count)
         root->AddSubCategory(new CFolderCategory(RandomName(rng)));
     return root;
 }
-
-class CYesPrompts : public IUserPrompts {
-public:
-    SaveAnswer AskSaveChanges(QWidget*, const QString&) override { return SaveAnswer::Discard; }
-    QString GetOpenFileName(QWidget*) override { return {}; }
-    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
-    QString GetLibraryToImport(QWidget*) override { return {}; }
-    QString GetExportFileName(QWidget*, const QString&) override { return {}; }
-    QString GetAnyFileName(QWidget*) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-    bool AskYesNo(QWidget*, const QString&) override { return true; }
-    void ShowMessage(QWidget*, const QString&, Icon) override { }
-    bool OpenUrl(const QUrl&) override { return false; }
-    void ShowAbout(QWidget*) override { }
-};
 
 // One library with both panes in a shown window.
 struct Panes {
@@ -271,7 +253,7 @@ void BM_OpenLibraryViews(benchmark::State& state)
 
 void BM_DeleteSelected(benchmark::State& state)
 {
-    CYesPrompts yes;
+    CBenchPrompts yes;
     SetPrompts(&yes);
     const bool scattered = state.range(0) != 0;
     for (auto _ : state) {
@@ -403,10 +385,5 @@ BENCHMARK(BM_BareListMemory)->Arg(0)->Arg(1)->Iterations(1);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tessary::bench::RunGuiBenchmarks(argc, argv);
 }

@@ -1,0 +1,20 @@
+#include "GuiBenchSupport.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+namespace tessary::bench {
+
+int RunGuiBenchmarks(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace tessary::bench
