@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tessary::bench {
 
 // Answers every question without a window: discard changes, yes to every
@@ -27,6 +29,18 @@ public:
     QString libraryToImport;
     QString exportFile;
 };
+
+// How long some work in the window took, and the longest the window stood
+// still meanwhile.
+struct WindowRun {
+    double seconds = 0;
+    double worstStallMs = 0;
+};
+
+// Runs `work` from inside the event loop, as a menu command runs, while a
+// 5 ms timer ticks: the longest gap between ticks (or between the start and
+// the first tick, or the last tick and the end) is the window's longest stall.
+WindowRun RunInWindow(const std::function<void()>& work);
 
 // The main function of a benchmark of the desktop program: an application
 // on Qt's offscreen platform (unless QT_QPA_PLATFORM says otherwise), then

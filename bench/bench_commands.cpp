@@ -243,35 +243,10 @@ double CliScanSeconds(const QString& cli, const std::string& root)
     return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 6) / 1000.0;
 }
 
-struct ImportRun {
-    double seconds = 0;
-    double worstStallMs = 0;
-};
-
-// The command from inside the event loop, as the menu runs it, while a 5 ms
-// timer ticks: the longest gap between ticks is the window's longest stall.
-ImportRun ImportFromMenu()
+// The command as the menu runs it.
+WindowRun ImportFromMenu()
 {
-    ImportRun run;
-    QEventLoop loop;
-    QElapsedTimer sinceTick;
-    qint64 worst = 0;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] { worst = std::max(worst, sinceTick.restart()); });
-    QTimer::singleShot(0, [&] {
-        tick.start();
-        sinceTick.start();
-        const auto start = Clock::now();
-        Frame().Router().Execute(ID_IMPORT_FOLDER);
-        run.seconds = Since(start);
-        worst = std::max(worst, sinceTick.elapsed());
-        tick.stop();
-        loop.quit();
-    });
-    loop.exec();
-    run.worstStallMs = static_cast<double>(worst);
-    return run;
+    return RunInWindow([] { Frame().Router().Execute(ID_IMPORT_FOLDER); });
 }
 
 void BM_ImportFolderCommand(benchmark::State& state)
@@ -296,7 +271,7 @@ void BM_ImportFolderCommand(benchmark::State& state)
         NewLibrary();
         const double d = DirectSeconds(root);
         const double c = CliScanSeconds(cli, root);
-        const ImportRun w = ImportFromMenu();
+        const WindowRun w = ImportFromMenu();
         state.SetIterationTime(w.seconds);
         direct.push_back(d);
         windowed.push_back(w.seconds);

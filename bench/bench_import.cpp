@@ -57,32 +57,17 @@ struct WindowImport {
     std::uint64_t entries = 0;
 };
 
-// Starts the import from inside the event loop, as a menu command does, and
-// ticks a 5 ms timer meanwhile: the longest gap between ticks (or between
-// the start and the first tick) is the longest stall of the window.
+// The import as a menu command starts it, with the window's stalls.
 WindowImport ImportFromWindow(QWidget& window, const std::string& root)
 {
     WindowImport run;
-    QEventLoop loop;
-    QElapsedTimer sinceTick;
-    qint64 worst = 0;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] { worst = std::max(worst, sinceTick.restart()); });
-    QTimer::singleShot(0, [&] {
-        tick.start();
-        sinceTick.start();
-        auto start = Clock::now();
+    const WindowRun timed = RunInWindow([&] {
         ScannedCategory scanned = ScanNewCategory(
             &window, QStringLiteral("bench"), ImportKind::RootFolder, "bench", DiskToGb(root));
-        run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        worst = std::max(worst, sinceTick.elapsed());
         run.entries = scanned.report.entries;
-        tick.stop();
-        loop.quit();
     });
-    loop.exec();
-    run.worstStallMs = static_cast<double>(worst);
+    run.seconds = timed.seconds;
+    run.worstStallMs = timed.worstStallMs;
     return run;
 }
 
