@@ -1,5 +1,6 @@
 // Runs the built tessary-cli on real folders and library files.
 
+#include "CliRun.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,7 @@ using tessary::testing::TempTree;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Result = tessary::testing::CliResult;
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -57,20 +47,7 @@ protected:
 
     Result Run(const std::vector<std::string>& args, const std::string& input = {})
     {
-        std::string cmd = Quote(TESSARY_CLI);
-        for (const std::string& a : args)
-            cmd += " " + Quote(a);
-        if (!input.empty()) {
-            t.File("stdin.txt", input);
-            cmd += " < " + Quote(t.Path("stdin.txt"));
-        }
-        cmd += " > " + Quote(t.Path("out.txt")) + " 2> " + Quote(t.Path("err.txt"));
-        int raw = std::system(cmd.c_str());
-        Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        r.out = t.Read("out.txt");
-        r.err = t.Read("err.txt");
-        return r;
+        return tessary::testing::RunCli(t, args, input);
     }
 
     Result Ok(const std::vector<std::string>& args, const std::string& input = {})

@@ -1,6 +1,7 @@
 // Runs `tessary-cli refresh` on real folders and library files.
 
 #include "Category.h"
+#include "CliRun.h"
 #include "Content.h"
 #include "Datum.h"
 #include "DocumentFile.h"
@@ -21,10 +22,7 @@ using tessary::testing::TempTree;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
+using Result = tessary::testing::CliResult;
 
 bool Contains(const std::string& text, const std::string& part)
 {
@@ -60,25 +58,7 @@ protected:
         WriteLibraryFile({ shelf.get() }, lib);
     }
 
-    Result Run(const std::vector<std::string>& args)
-    {
-        auto quote = [](const std::string& s) {
-            std::string q = "'";
-            for (char c : s)
-                q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-            return q + "'";
-        };
-        std::string cmd = quote(TESSARY_CLI);
-        for (const std::string& a : args)
-            cmd += " " + quote(a);
-        cmd += " > " + quote(t.Path("out.txt")) + " 2> " + quote(t.Path("err.txt"));
-        int raw = std::system(cmd.c_str());
-        Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        r.out = t.Read("out.txt");
-        r.err = t.Read("err.txt");
-        return r;
-    }
+    Result Run(const std::vector<std::string>& args) { return tessary::testing::RunCli(t, args); }
 
     Result Ok(const std::vector<std::string>& args)
     {
