@@ -73,7 +73,10 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
 {
     // A file that cannot be opened leaves the document as it was.
     int fd = OpenLibraryForReading(path);
-    DeleteContents();
+    // The new library is built in the old one's free blocks first; only what
+    // stays free after the read goes back to the system, so that opening
+    // again does not pay for fresh pages.
+    DestroyRoots();
     // Held from before the read, so that a change made while reading shows
     // up as a change on disk.
     m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
@@ -96,12 +99,14 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         }
     } catch (...) {
         DeleteContents();
+        ReleaseFreeMemory(kReleaseAfterFreeing);
         m_hold.Release();
         m_modified = false;
         m_pathName.clear();
         m_title = DefaultTitle();
         throw;
     }
+    ReleaseFreeMemory(kReleaseAfterFreeing);
     m_modified = false;
     m_pathName = path;
     m_title = TitleFromPath(path);
