@@ -260,4 +260,17 @@ void PhaseTimer::Report() const
     std::fprintf(stderr, "\n");
 }
 
+std::string SkipReasonText(ScanSkip::Reason reason, int sysErrno)
+{
+    switch (reason) {
+    case ScanSkip::Reason::OtherVolume:
+        return "another volume, not entered";
+    case ScanSkip::Reason::Pseudo:
+        return "system file system, not entered";
+    case ScanSkip::Reason::Unreadable:
+        break;
+    }
+    return "not readable: " + std::string(sysErrno ? std::strerror(sysErrno) : "unknown error");
+}
+
 } // namespace tessary::cli

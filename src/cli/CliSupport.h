@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "Datum.h"
+#include "Scan.h"
 
 #include <chrono>
 #include <cstdint>
@@ -63,6 +64,10 @@ void ExpectPositional(const Arguments& a, std::size_t min, std::size_t max);
 // within range. `what` names the argument in the message.
 std::uint32_t ParseSize(const std::string& text, const char* what);
 int ParseCount(const std::string& text, const char* what);
+
+// Why a scan left a folder out, in words: another volume or a system file
+// system not entered, or the folder not readable (with the system's reason).
+std::string SkipReasonText(ScanSkip::Reason reason, int sysErrno);
 // YYYY-MM-DD (local midnight), "YYYY-MM-DD HH:MM:SS" (local time) or
 // @SECONDS (since 1970 UTC); the result must fit the library's signed 32 bits.
 Time32 ParseTime(const std::string& text, const char* what);

@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <span>
@@ -68,14 +67,9 @@ CCategory* ResolveImportTarget(CTessaryDoc& doc, const std::string& which)
 // empty categories in the library, and the scan still succeeds.
 void ReportSkipped(const ScanReport& report)
 {
-    for (const ScanSkip& skip : report.skipped) {
-        const char* why = skip.reason == ScanSkip::Reason::OtherVolume ? "another volume, not entered"
-            : skip.reason == ScanSkip::Reason::Pseudo                  ? "system file system, not entered"
-                                                                       : nullptr;
-        const std::string reason
-            = why ? std::string(why) : "not readable: " + std::string(std::strerror(skip.sysErrno));
-        std::fprintf(stderr, "skipped %s (%s)\n", skip.path.c_str(), reason.c_str());
-    }
+    for (const ScanSkip& skip : report.skipped)
+        std::fprintf(stderr, "skipped %s (%s)\n", skip.path.c_str(),
+            SkipReasonText(skip.reason, skip.sysErrno).c_str());
     if (!report.skipped.empty())
         std::fprintf(stderr, "%zu folder(s) skipped\n", report.skipped.size());
 }

@@ -2,30 +2,16 @@
 // folder on disk and reports what changed.
 
 #include "CliSupport.h"
+#include "CommandRun.h"
 #include "Commands.h"
 #include "Document.h"
 #include "Json.h"
 #include "Refresh.h"
 #include "TextCodec.h"
 
-#include <cstring>
-
 namespace tessary::cli {
 
 namespace {
-
-const char* ReasonText(const RefreshSkippedFolder& s)
-{
-    switch (s.reason) {
-    case ScanSkip::Reason::OtherVolume:
-        return "another file system, not entered";
-    case ScanSkip::Reason::Pseudo:
-        return "a system file system, never entered";
-    case ScanSkip::Reason::Unreadable:
-        break;
-    }
-    return s.sysErrno ? std::strerror(s.sysErrno) : "could not be read";
-}
 
 const char* ReasonId(ScanSkip::Reason reason)
 {
@@ -91,7 +77,8 @@ void WriteText(Output& out, const RefreshReport& r, const std::string& name, con
     }
     out << "folders not read: " << static_cast<std::uint64_t>(r.skippedFolders.size()) << '\n';
     for (const RefreshSkippedFolder& s : r.skippedFolders)
-        out << "  ? " << std::string_view(Shown(s.path)) << " (" << std::string_view(ReasonText(s)) << ")\n";
+        out << "  ? " << std::string_view(Shown(s.path)) << " (" << SkipReasonText(s.reason, s.sysErrno)
+            << ")\n";
 }
 
 void WriteJsonReport(Output& out, const RefreshReport& r, const std::string& name, const std::string& scanned,
@@ -136,8 +123,8 @@ void WriteJsonReport(Output& out, const RefreshReport& r, const std::string& nam
 
 int Refresh(const std::vector<std::string>& args)
 {
-    Arguments a = ParseArguments(args, { "--path" }, { "--prune", "--reextract", "--dry-run", "--json" });
-    ExpectPositional(a, 2, 2);
+    CommandRun run(args, { "--path" }, { "--prune", "--reextract", "--dry-run", "--json" }, 2, 2);
+    const Arguments& a = run.args;
     const bool dryRun = a.Has("--dry-run");
     RefreshOptions options;
     options.prune = a.Has("--prune");
@@ -146,10 +133,8 @@ int Refresh(const std::vector<std::string>& args)
     if (otherPath && otherPath->empty())
         throw UsageError("--path needs a folder");
 
-    PhaseTimer timer(a.timing);
-    CTessaryDoc doc;
-    doc.OnOpenDocument(a.positional[0]);
-    timer.Mark("load");
+    run.LoadLibrary(0);
+    CTessaryDoc& doc = run.doc;
     CCategory* category = ResolveCategory(doc.GetRootList(), a.positional[1]);
     if (!CanRefresh(*category))
         throw UsageError("category '" + a.positional[1]
@@ -158,11 +143,11 @@ int Refresh(const std::vector<std::string>& args)
 
     RefreshScan scan = ScanForRefresh(RefreshSourceFor(*category, otherPath ? *otherPath : std::string()));
     const std::string scanned = Shown(DiskToGb(scan.source.diskPath));
-    timer.Mark("scan");
+    run.Mark("scan");
     RefreshPlan plan = PlanRefresh(*category, std::move(scan));
     if (options.reextract)
         plan.ReadStaleContents();
-    timer.Mark("compare");
+    run.Mark("compare");
 
     // The report holds its own copies of the paths, so it outlives the
     // entries that applying removes.
@@ -172,12 +157,12 @@ int Refresh(const std::vector<std::string>& args)
         report = plan.Report(options);
     } else {
         report = ApplyRefresh(doc, plan, options);
-        timer.Mark("merge");
+        run.Mark("merge");
         if (doc.IsModified()) {
             doc.OnSaveDocument(a.positional[0]);
             saved = true;
         }
-        timer.Mark("save");
+        run.Mark("save");
     }
 
     Output out;
@@ -186,7 +171,7 @@ int Refresh(const std::vector<std::string>& args)
     else
         WriteText(out, report, category->m_strName.str(), scanned, dryRun, saved);
     out.Flush();
-    timer.Report();
+    run.timer.Report();
     return kExitOk;
 }
 

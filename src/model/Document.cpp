@@ -98,7 +98,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
             }
         }
     } catch (...) {
-        DeleteContents();
+        DestroyRoots();
         ReleaseFreeMemory(kReleaseAfterFreeing);
         m_hold.Release();
         m_modified = false;
@@ -301,9 +301,6 @@ std::vector<const CCategory*> CTessaryDoc::GetRoots() const
     return std::vector<const CCategory*>(m_rootList.begin(), m_rootList.end());
 }
 
-} // namespace tessary
-
-namespace tessary {
 
 void CTessaryDoc::AddRemovalListener(IEntryRemovalListener* listener)
 {

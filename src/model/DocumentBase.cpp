@@ -25,25 +25,24 @@ void CDocumentBase::RemoveView(IDocumentView* view)
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
 }
 
-void CDocumentBase::UpdateAllViews(IDocumentView* sender)
+template <class Call> void CDocumentBase::ForEachView(IDocumentView* skip, Call call)
 {
     // A view may register or unregister views while it updates; walk a copy
     // and skip the ones that left meanwhile.
     const std::vector<IDocumentView*> views = m_views;
-    for (IDocumentView* view : views) {
-        if (view == sender)
-            continue;
-        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end())
-            view->OnUpdate(sender);
-    }
+    for (IDocumentView* view : views)
+        if (view != skip && std::find(m_views.begin(), m_views.end(), view) != m_views.end())
+            call(*view);
+}
+
+void CDocumentBase::UpdateAllViews(IDocumentView* sender)
+{
+    ForEachView(sender, [sender](IDocumentView& view) { view.OnUpdate(sender); });
 }
 
 void CDocumentBase::InitialUpdateAllViews()
 {
-    const std::vector<IDocumentView*> views = m_views;
-    for (IDocumentView* view : views)
-        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end())
-            view->OnInitialUpdate();
+    ForEachView(nullptr, [](IDocumentView& view) { view.OnInitialUpdate(); });
 }
 
 } // namespace tessary

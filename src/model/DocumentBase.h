@@ -49,6 +49,9 @@ public:
     static const char* DefaultTitle() noexcept;
 
 protected:
+    // Calls `call(view)` for every registered view but `skip`.
+    template <class Call> void ForEachView(IDocumentView* skip, Call call);
+
     std::string m_title;
     std::string m_pathName;
     bool m_modified = false;

@@ -4,16 +4,12 @@
 #include "PathName.h"
 #include "TextCodec.h"
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <new>
 #include <sys/mman.h>
-#include <unistd.h>
 
 namespace tessary {
 

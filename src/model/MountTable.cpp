@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>

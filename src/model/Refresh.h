@@ -58,7 +58,6 @@ struct RefreshScan {
     RefreshSource source;
     std::unique_ptr<CCategory> tree; // unlinked; holds the folder's entries
     ScanReport report;
-    int openErrno = 0; // why the folder could not be opened, when !report.opened
 };
 
 // Scans `source` into a new tree. Uses nothing of the library, so it may run

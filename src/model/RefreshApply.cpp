@@ -2,8 +2,10 @@
 
 #include "Datum.h"
 #include "Document.h"
+#include "EntryWalk.h"
 #include "RefreshPlanData.h"
 #include "SmallPool.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <new>
@@ -116,19 +118,14 @@ std::size_t RefreshPlan::HeldBytes() const
     if (d.applied)
         return n;
     for (const Data::Added& a : d.added) {
-        n += EntryBytes(*a.entry);
-        if (a.entry->IsDatum())
+        if (a.entry->IsDatum()) {
+            n += EntryBytes(*a.entry);
             continue;
-        std::vector<const CCategory*> pending { static_cast<const CCategory*>(a.entry) };
-        while (!pending.empty()) {
-            const CCategory* c = pending.back();
-            pending.pop_back();
-            for (const CDatum* f : c->GetDatumList())
+        }
+        for (const CCategory& c : PreOrder(*static_cast<const CCategory*>(a.entry))) {
+            n += EntryBytes(c);
+            for (const CDatum* f : c.GetDatumList())
                 n += EntryBytes(*f);
-            for (const CCategory* s : c->GetSubCategoryList()) {
-                n += EntryBytes(*s);
-                pending.push_back(s);
-            }
         }
     }
     return n;
@@ -192,19 +189,13 @@ bool RefreshPlan::ReadStaleContents(ScanProgress* progress)
             continue;
         if (progress && progress->Cancelled())
             return false;
+        // The core's extraction rules (regular files only, below 4 GiB)
+        // apply to the file where it is now.
+        const std::string disk = GbToDisk(s.gbPath);
         if (progress)
-            progress->SetCurrentFolder(s.gbPath);
-        // A stand-in entry that names the file where it is now, so that the
-        // core's extraction rules (regular files only, below 4 GiB) apply.
-        CCustomDatum probe;
-        std::size_t sep = s.gbPath.rfind(kPathSep);
-        probe.m_strFolder = std::string_view(s.gbPath).substr(0, sep);
-        const CDatum& lib = *m_data->changed[s.changed].datum;
-        probe.m_strName = lib.m_strName;
-        probe.m_strExtension = lib.m_strExtension;
+            progress->SetCurrentFolder(disk);
         try {
-            ExtractContent(probe);
-            s.content = std::move(probe.m_strContent);
+            s.content = *ReadContentFile(disk);
             s.state = Data::Stale::State::Read;
         } catch (const ContentError& e) {
             s.error = e;
@@ -243,6 +234,8 @@ RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOpt
     struct NewLists {
         CCategory* category = nullptr;
         bool data = false, subs = false;
+        std::vector<CDatum*> files; // added, in front of the kept data items
+        std::vector<CCategory*> folders; // added, after the kept sub-categories
         DatumList newData;
         CategoryList newSubs;
     };
@@ -258,19 +251,19 @@ RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOpt
     };
     for (const Data::Missing* m : removals)
         (m->entry->IsDatum() ? job(m->entry->GetParent()).data : job(m->entry->GetParent()).subs) = true;
-    for (const Data::Added& a : d.added)
-        (a.entry->IsDatum() ? job(a.parent).data : job(a.parent).subs) = true;
-    std::unordered_map<CCategory*, std::vector<CDatum*>> newFiles;
-    std::unordered_map<CCategory*, std::vector<CCategory*>> newFolders;
     for (const Data::Added& a : d.added) {
-        if (a.entry->IsDatum())
-            newFiles[a.parent].push_back(static_cast<CDatum*>(a.entry));
-        else
-            newFolders[a.parent].push_back(static_cast<CCategory*>(a.entry));
+        NewLists& j = job(a.parent);
+        if (a.entry->IsDatum()) {
+            j.data = true;
+            j.files.push_back(static_cast<CDatum*>(a.entry));
+        } else {
+            j.subs = true;
+            j.folders.push_back(static_cast<CCategory*>(a.entry));
+        }
     }
     for (NewLists& j : jobs) {
         if (j.data) {
-            const std::vector<CDatum*>& front = newFiles[j.category];
+            const std::vector<CDatum*>& front = j.files;
             const DatumList& old = j.category->GetDatumList();
             j.newData.ReserveBack(front.size() + old.size());
             for (CDatum* f : front)
@@ -280,7 +273,7 @@ RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOpt
                     j.newData.PushBack(e);
         }
         if (j.subs) {
-            const std::vector<CCategory*>& back = newFolders[j.category];
+            const std::vector<CCategory*>& back = j.folders;
             const CategoryList& old = j.category->GetSubCategoryList();
             j.newSubs.ReserveBack(old.size() + back.size());
             for (CCategory* e : old)

@@ -1,13 +1,12 @@
 // Scanning for a refresh and comparing the scanned tree with the library.
 
 #include "Datum.h"
-#include "FileSystem.h"
+#include "EntryWalk.h"
 #include "RefreshPlanData.h"
 #include "TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <span>
 #include <unordered_set>
 
@@ -418,13 +417,8 @@ bool CarriesWork(const CItem& item) noexcept
 std::uint64_t SubtreeEntries(const CCategory& category)
 {
     std::uint64_t n = 0;
-    std::vector<const CCategory*> pending { &category };
-    while (!pending.empty()) {
-        const CCategory* c = pending.back();
-        pending.pop_back();
-        n += 1 + c->GetDatumList().size();
-        pending.insert(pending.end(), c->GetSubCategoryList().begin(), c->GetSubCategoryList().end());
-    }
+    for (const CCategory& c : PreOrder(category))
+        n += 1 + c.GetDatumList().size();
     return n;
 }
 
@@ -443,7 +437,7 @@ RefreshSource RefreshSourceFor(const CCategory& category, const std::string& oth
         throw std::invalid_argument("only imported categories can be refreshed");
     RefreshSource source;
     source.diskPath = otherDiskPath.empty() ? GbToDisk(category.GetPath()) : otherDiskPath;
-    source.followMounts = ImportTop(category)->GetClassId() == ClassId::RootFolderCategory;
+    source.followMounts = FollowsMounts(ImportTop(category)->GetClassId());
     return source;
 }
 
@@ -454,20 +448,6 @@ RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads, ScanPr
     scan.tree = std::make_unique<CCategory>();
     scan.report
         = ScanFolderInto(*scan.tree, source.diskPath, ScanOptions { threads, source.followMounts, progress });
-    if (!scan.report.opened) {
-        // The scan does not say why; asking again names the cause for the message.
-        scan.openErrno = ENOENT;
-        if (!source.diskPath.empty()) {
-            IFileSystem& fs = FileSystem();
-            int fd = fs.Open(source.diskPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fd < 0) {
-                scan.openErrno = errno;
-            } else {
-                fs.Close(fd);
-                scan.openErrno = EIO;
-            }
-        }
-    }
     return scan;
 }
 
@@ -476,7 +456,7 @@ RefreshPlan PlanRefresh(CCategory& target, RefreshScan&& scan)
     if (scan.report.cancelled)
         throw RefreshCancelled();
     if (!scan.report.opened || !scan.tree)
-        FileError::ThrowErrno(scan.openErrno ? scan.openErrno : ENOENT, scan.source.diskPath);
+        FileError::ThrowErrno(scan.report.openErrno ? scan.report.openErrno : ENOENT, scan.source.diskPath);
     RefreshPlan plan;
     plan.m_data->target = &target;
     plan.m_data->source = scan.source;

@@ -79,6 +79,8 @@ struct ScanSkip {
 struct ScanReport {
     // The top folder could be opened and listed (otherwise nothing was added).
     bool opened = false;
+    // Why the top folder could not be opened (an errno value), when !opened.
+    int openErrno = 0;
     // The scan was stopped through ScanProgress::Cancel; the tree is partial.
     bool cancelled = false;
     // Entries added (folders and files).

@@ -54,18 +54,23 @@ bool FollowsMounts(ClassId kind) noexcept
 ScanReport ScanFolderInto(CCategory& into, const std::string& diskPath, const ScanOptions& options)
 {
     ScanReport report;
+    report.openErrno = ENOENT;
     if (diskPath.empty())
         return report;
     IFileSystem& fs = FileSystem();
     // The folder itself may be reached through a link: the user chose it.
     int fd = fs.Open(diskPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        report.openErrno = errno;
         return report;
+    }
     struct stat st;
     if (fs.Fstat(fd, &st) != 0) {
+        report.openErrno = errno;
         fs.Close(fd);
         return report;
     }
+    report.openErrno = 0;
     report.opened = true;
     std::string root = diskPath;
     while (root.size() > 1 && root.back() == '/')

@@ -339,10 +339,7 @@ namespace {
 std::string Utf8FormOf(std::string_view keyword)
 {
     keyword = keyword.substr(0, TextLength(keyword));
-    for (char c : keyword)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return GbToUtf8(keyword);
-    return {};
+    return IsAscii(keyword) ? std::string() : GbToUtf8(keyword);
 }
 
 } // namespace
