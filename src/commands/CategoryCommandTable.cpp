@@ -11,13 +11,8 @@ void RegisterCategoryCommands(CCmdManager& manager)
         ID_CATEGORY_NEW_ROOT, [](CCmdManager& m) { CNewRootCategoryCmd(m.Tree(), m.Document()).Execute(); });
     manager.SetRunner(
         ID_CATEGORY_NEW_SUB, [](CCmdManager& m) { CNewSubCategoryCmd(m.Tree(), m.Document()).Execute(); });
-    manager.SetRunner(ID_CATEGORY_DELETE, [](CCmdManager& m) {
-        // A row with a parent row is a sub-category's.
-        if (m.SelectedTreeRowHasParent())
-            CDeleteSubCategoryCmd(m.Tree(), m.Document()).Execute();
-        else
-            CDeleteRootCategoryCmd(m.Tree(), m.Document()).Execute();
-    });
+    manager.SetRunner(
+        ID_CATEGORY_DELETE, [](CCmdManager& m) { DeleteSelectedCategory(m.Tree(), m.Document()); });
     manager.SetRunner(
         ID_IMPORT_FOLDER, [](CCmdManager& m) { CImportFolderCmd(m.Tree(), m.Document()).Execute(); });
     manager.SetRunner(ID_IMPORT_CD, [](CCmdManager& m) { CImportCDCmd(m.Tree(), m.Document()).Execute(); });

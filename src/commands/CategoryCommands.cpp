@@ -42,9 +42,7 @@ void CNewRootCategoryCmd::Execute()
             m_tree.DeleteEntryRow(added);
         throw;
     }
-    category.release();
-    m_doc.SetCurrentCategory(added);
-    m_doc.SetModifiedFlag(true);
+    category.release(); // AddRoot made it current and marked the library modified
     m_tree.RevealEntry(added);
     m_tree.BeginRename(m_tree.RowOf(added));
 }
@@ -103,7 +101,6 @@ void CDeleteSubCategoryCmd::Execute()
         return;
     m_tree.RefreshEntryRow(parent);
     m_tree.RemoveEntryRow(child);
-    m_doc.SetModifiedFlag(true);
 }
 
 void CDeleteRootCategoryCmd::Execute()
@@ -114,7 +111,14 @@ void CDeleteRootCategoryCmd::Execute()
     if (!category || !m_doc.DeleteRoot(category))
         return;
     m_tree.RemoveEntryRow(category);
-    m_doc.SetModifiedFlag(true);
+}
+
+void DeleteSelectedCategory(CCategoryView& tree, CTessaryDoc& doc)
+{
+    if (tree.SelectedRowHasParent())
+        CDeleteSubCategoryCmd(tree, doc).Execute();
+    else
+        CDeleteRootCategoryCmd(tree, doc).Execute();
 }
 
 } // namespace tessary

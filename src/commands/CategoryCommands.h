@@ -97,4 +97,8 @@ private:
     CTessaryDoc& m_doc;
 };
 
+// Deletes the tree's selected category (32773, and 40010 in the tree): a row
+// with a parent row is a sub-category's, any other a root's.
+void DeleteSelectedCategory(CCategoryView& tree, CTessaryDoc& doc);
+
 } // namespace tessary

@@ -19,15 +19,10 @@ void CExtractContentCmd::Execute()
 
 void CClearContentCmd::Execute()
 {
-    bool any = false;
-    for (CItem* entry : m_selected) {
-        if (entry && entry->IsDatum()) {
-            ClearContent(*static_cast<CDatum*>(entry));
-            any = true;
-        }
-    }
-    if (any)
-        m_doc.SetModifiedFlag(true);
+    // The document marks itself modified, also for a content already empty.
+    for (CItem* entry : m_selected)
+        if (entry && entry->IsDatum())
+            m_doc.ClearContent(*static_cast<CDatum*>(entry));
 }
 
 } // namespace tessary

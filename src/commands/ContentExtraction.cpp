@@ -2,6 +2,7 @@
 
 #include "Content.h"
 #include "Datum.h"
+#include "DisplayText.h"
 #include "Document.h"
 #include "ErrorReport.h"
 #include "TextCodec.h"
@@ -43,11 +44,6 @@ constexpr std::size_t kReadAhead = 64u << 20;
 constexpr int kTakeMs = 10;
 constexpr int kRefreshMs = 100;
 constexpr int kFileWidth = 440;
-
-QString Readable(const std::string& diskPath)
-{
-    return QString::fromStdString(GbToUtf8(DiskToGb(diskPath)));
-}
 
 // One file read by the worker: its content, or the failure.
 struct FileRead {
@@ -388,7 +384,7 @@ private:
         if (!m_dialog)
             return;
         const std::size_t reading = std::min(m_queue.reading.load(), m_paths.size() - 1);
-        m_dialog->Show(m_done, Readable(GbToDisk(m_paths[reading])));
+        m_dialog->Show(m_done, FromLibraryText(m_paths[reading]));
     }
 
     QWidget* DialogParent() const

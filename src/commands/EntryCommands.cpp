@@ -6,6 +6,8 @@
 #include "TessaryView.h"
 #include "UserPrompts.h"
 
+#include <algorithm>
+
 namespace tessary {
 
 void CEditEntryCmd::Execute()
@@ -38,32 +40,23 @@ void CDeleteEntriesCmd::Execute()
         // Only the roots the list shows right after new or open can go here.
         if (!m_list.ShowsRoots())
             return;
-        bool any = false;
         for (CItem* entry : entries) {
             auto* root = entry->IsDatum() ? nullptr : static_cast<CCategory*>(entry);
-            if (root && m_doc.DeleteRoot(root)) {
+            if (root && m_doc.DeleteRoot(root))
                 m_tree.RemoveEntryRow(root);
-                any = true;
-            }
         }
-        if (any)
-            m_doc.SetModifiedFlag(true);
         return;
     }
 
-    // Noted before they go: afterwards they are only keys for the tree.
-    std::vector<const CCategory*> subCategories;
-    for (const CItem* entry : entries)
-        if (!entry->IsDatum() && entry->GetParent() == current)
-            subCategories.push_back(static_cast<const CCategory*>(entry));
-    // The list drops the rows as it hears of the removal.
+    const bool subCategories = std::any_of(entries.begin(), entries.end(),
+        [current](const CItem* entry) { return !entry->IsDatum() && entry->GetParent() == current; });
+    // The list drops the rows as it hears of the removal, the tree marks its
+    // rows gone; they are deleted once the categories are unlinked.
     if (m_doc.DeleteEntries(current, entries) == 0)
         return;
-    for (const CCategory* sub : subCategories)
-        m_tree.DeleteEntryRow(sub);
-    if (!subCategories.empty())
+    m_tree.DeleteGoneRows();
+    if (subCategories)
         m_tree.RefreshEntryRow(current);
-    m_doc.SetModifiedFlag(true);
 }
 
 } // namespace tessary

@@ -4,6 +4,7 @@
 
 #include "CategoryTreeModel.h"
 #include "CategoryView.h"
+#include "DisplayText.h"
 #include "Document.h"
 #include "FileError.h"
 #include "Refresh.h"
@@ -20,11 +21,6 @@
 
 namespace tessary {
 namespace {
-
-QString Shown(const std::string& diskPath)
-{
-    return QString::fromStdString(GbToUtf8(DiskToGb(diskPath)));
-}
 
 QString FolderFailure(const FileError& error)
 {
@@ -45,44 +41,16 @@ QString FolderFailure(const FileError& error)
         break;
     }
     return QString::fromUtf8("无法读取文件夹“%1”：%2。类别没有改变。\n要从另一个文件夹刷新吗？")
-        .arg(Shown(error.Path()), QString::fromUtf8(cause));
+        .arg(DiskPathToText(error.Path()), QString::fromUtf8(cause));
 }
-
-// Notes the categories a change is about to destroy, so that their tree rows
-// can be deleted afterwards (by key only: the categories are gone by then).
-class CRemovedCategories : public IEntryRemovalListener {
-public:
-    explicit CRemovedCategories(CTessaryDoc& doc)
-        : m_doc(doc)
-    {
-        m_doc.AddRemovalListener(this);
-    }
-    ~CRemovedCategories() override { m_doc.RemoveRemovalListener(this); }
-    CRemovedCategories(const CRemovedCategories&) = delete;
-    CRemovedCategories& operator=(const CRemovedCategories&) = delete;
-
-    void OnEntriesRemoving(std::span<const CItem* const> entries) override
-    {
-        for (const CItem* entry : entries)
-            if (!entry->IsDatum())
-                categories.push_back(static_cast<const CCategory*>(entry));
-    }
-    void OnLibraryClearing() override { }
-
-    std::vector<const CCategory*> categories;
-
-private:
-    CTessaryDoc& m_doc;
-};
 
 // The rows below `target` after its subtree changed: rows of categories
 // that went are deleted, rows that remain show their new child counts, and
 // expanded rows get rows for the folders that came (collapsed rows make
 // theirs when they open).
-void UpdateTreeRows(CCategoryView& tree, CCategory* target, const std::vector<const CCategory*>& removed)
+void UpdateTreeRows(CCategoryView& tree, CCategory* target)
 {
-    for (const CCategory* gone : removed)
-        tree.DeleteEntryRow(gone);
+    tree.DeleteGoneRows();
     std::vector<CCategory*> pending { target };
     while (!pending.empty()) {
         CCategory* category = pending.back();
@@ -105,7 +73,7 @@ QString ExtractFailuresMessage(const RefreshReport& report)
     QString text = QString::fromUtf8("有 %1 个已改变的文件无法重新读取，它们保留了原来的内容：")
                        .arg(report.extractFailures.size());
     for (std::size_t i = 0; i < report.extractFailures.size() && i < kShown; ++i)
-        text += QLatin1Char('\n') + Shown(report.extractFailures[i].Path());
+        text += QLatin1Char('\n') + DiskPathToText(report.extractFailures[i].Path());
     if (report.extractFailures.size() > kShown)
         text += QString::fromUtf8("\n……");
     return text;
@@ -139,7 +107,7 @@ void CRefreshCategoryCmd::Execute()
             if (!Prompts().AskYesNo(parent, FolderFailure(error)))
                 return;
             const QString folder = Prompts().GetExistingDirectory(
-                parent, QString::fromUtf8("选择刷新的文件夹"), Shown(source.diskPath));
+                parent, QString::fromUtf8("选择刷新的文件夹"), DiskPathToText(source.diskPath));
             if (folder.isEmpty())
                 return;
             otherFolder = QFile::encodeName(folder).toStdString();
@@ -148,12 +116,12 @@ void CRefreshCategoryCmd::Execute()
 
     RefreshOptions options;
     {
-        CRefreshDlg preview(*plan, QString::fromStdString(GbToUtf8(target->m_strName.view())), parent);
+        CRefreshDlg preview(*plan, FromLibraryText(target->m_strName.view()), parent);
         if (preview.exec() != QDialog::Accepted)
             return;
         options = preview.Options();
     }
-    if (options.reextract && plan->Report(options).reextracted > 0) {
+    if (options.reextract && plan->HasUnreadContent()) {
         // The files are read off the library's thread; the plan keeps the
         // bytes until it is applied. Cancel leaves the library as it was.
         const bool completed = RunScanJob(
@@ -165,9 +133,8 @@ void CRefreshCategoryCmd::Execute()
     RefreshReport report;
     {
         CWaitCursor wait;
-        CRemovedCategories removed(m_doc);
         report = ApplyRefresh(m_doc, *plan, options);
-        UpdateTreeRows(m_tree, target, removed.categories);
+        UpdateTreeRows(m_tree, target);
     }
     // The item list shows the refreshed category (the current one) anew.
     m_doc.UpdateAllViews(&m_tree);

@@ -108,6 +108,11 @@ QString FromLibraryText(std::string_view gb)
     return FromGb18030(gb);
 }
 
+QString DiskPathToText(std::string_view diskPath)
+{
+    return FromGb18030(DiskToGb(diskPath));
+}
+
 std::string ToLibraryText(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();

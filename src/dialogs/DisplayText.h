@@ -12,6 +12,9 @@ namespace tessary {
 // so an edited path still leads to the same file.
 QString FromLibraryText(std::string_view gb);
 std::string ToLibraryText(const QString& text);
+// A path as the platform names it on disk, shown readably (bytes that are
+// not UTF-8 show as placeholders).
+QString DiskPathToText(std::string_view diskPath);
 
 // Extracted content as text: up to its first zero byte, read as UTF-8 when
 // it is well-formed UTF-8 (most files on Linux), otherwise as GB18030 (the

@@ -1,6 +1,7 @@
 #include "ImportDialogs.h"
 
 #include "DialogButtons.h"
+#include "DisplayText.h"
 
 #include "Category.h"
 #include "DriveComboBox.h"
@@ -20,16 +21,6 @@
 namespace tessary {
 
 namespace {
-
-QString Shown(const std::string& libraryText)
-{
-    return QString::fromStdString(GbToUtf8(libraryText));
-}
-
-std::string Stored(const QString& shown)
-{
-    return Utf8ToGb(shown.toStdString());
-}
 
 QLineEdit* NewEdit(QWidget* parent, const char* id)
 {
@@ -125,10 +116,10 @@ void CImportDlgBase::InitDialog()
 void CImportDlgBase::DoDataExchange(bool save)
 {
     if (save) {
-        m_strName = Stored(m_nameEdit->text());
+        m_strName = ToLibraryText(m_nameEdit->text());
         m_bMakeRoot = m_rootCheck->isChecked();
     } else {
-        m_nameEdit->setText(Shown(m_strName));
+        m_nameEdit->setText(FromLibraryText(m_strName));
         m_rootCheck->setChecked(m_bMakeRoot);
     }
 }
@@ -167,9 +158,9 @@ void CImportFolderDlg::DoDataExchange(bool save)
 {
     CImportDlgBase::DoDataExchange(save);
     if (save)
-        m_strSource = Stored(m_folderEdit->text());
+        m_strSource = ToLibraryText(m_folderEdit->text());
     else
-        m_folderEdit->setText(Shown(m_strSource));
+        m_folderEdit->setText(FromLibraryText(m_strSource));
 }
 
 void CImportFolderDlg::OnBrowse()
@@ -193,7 +184,7 @@ void CImportVolumeDlg::DoDataExchange(bool save)
 {
     CImportDlgBase::DoDataExchange(save);
     if (save) {
-        m_strSource = Stored(m_picker->GetSelectedDrive());
+        m_strSource = ToLibraryText(m_picker->GetSelectedDrive());
         return;
     }
     if (m_strSource.empty())
@@ -201,7 +192,7 @@ void CImportVolumeDlg::DoDataExchange(bool save)
     // The stored drive stays selected even when its volume is not mounted
     // now (a CD not in the drive): otherwise confirming a new name would
     // silently move the category to whichever drive was preselected.
-    const QString stored = Shown(m_strSource);
+    const QString stored = FromLibraryText(m_strSource);
     if (!m_picker->SelectDrive(stored)) {
         VolumeInfo absent;
         absent.rootPath = stored;

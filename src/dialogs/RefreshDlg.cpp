@@ -1,5 +1,6 @@
 #include "RefreshDlg.h"
 
+#include "DisplayText.h"
 #include "TextCodec.h"
 
 #include <QAbstractItemModel>
@@ -23,14 +24,9 @@ QString Number(std::uint64_t n)
     return QLocale().toString(static_cast<qulonglong>(n));
 }
 
-QString Shown(const std::string& gbPath)
-{
-    return QString::fromStdString(GbToUtf8(gbPath));
-}
-
 QString EntryText(const RefreshReportEntry& e)
 {
-    QString text = Shown(e.path);
+    QString text = FromLibraryText(e.path);
     if (e.folder)
         text += QLatin1Char('/');
     if (e.entries > 1)
@@ -53,7 +49,7 @@ QString SkippedText(const RefreshSkippedFolder& s)
                                                              : QString::fromUtf8("无法读取");
         break;
     }
-    return QString::fromUtf8("%1/（%2，其中的条目保持原样）").arg(Shown(s.path), reason);
+    return QString::fromUtf8("%1/（%2，其中的条目保持原样）").arg(FromLibraryText(s.path), reason);
 }
 
 } // namespace
@@ -191,7 +187,7 @@ CRefreshDlg::CRefreshDlg(const RefreshPlan& plan, const QString& categoryName, Q
     setObjectName(QStringLiteral("RefreshDlg"));
 
     auto* layout = new QVBoxLayout(this);
-    const QString folder = QString::fromStdString(GbToUtf8(DiskToGb(plan.Source().diskPath)));
+    const QString folder = DiskPathToText(plan.Source().diskPath);
     auto* heading = new QLabel(
         QString::fromUtf8("从“%1”重新读取了类别“%2”。刷新将做如下改变：").arg(folder, categoryName), this);
     heading->setWordWrap(true);

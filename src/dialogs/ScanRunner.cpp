@@ -1,6 +1,7 @@
 #include "ScanRunner.h"
 
 #include "Category.h"
+#include "DisplayText.h"
 #include "TextCodec.h"
 
 #include <QDialog>
@@ -45,11 +46,6 @@ struct JobState {
         return finished;
     }
 };
-
-QString Readable(const std::string& diskPath)
-{
-    return QString::fromStdString(GbToUtf8(DiskToGb(diskPath)));
-}
 
 // The progress window of a running job. It only reads the job's figures.
 class CScanProgressDlg : public QDialog {
@@ -103,7 +99,7 @@ public:
                              .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
         if (progress.Cancelled())
             return;
-        const QString folder = QString::fromUtf8("正在读取：") + Readable(progress.CurrentFolder());
+        const QString folder = QString::fromUtf8("正在读取：") + DiskPathToText(progress.CurrentFolder());
         // Some room to spare: glyphs of fallback fonts may be drawn a little
         // wider than measured.
         m_folder->setText(m_folder->fontMetrics().elidedText(folder, Qt::ElideMiddle, kFolderWidth - 24));
@@ -236,7 +232,7 @@ QString SkippedFoldersMessage(const ScanReport& report, int maxPaths)
     QString text = QString::fromUtf8("有 %1 个文件夹无法读取，其中的内容没有导入：")
                        .arg(QLocale().toString(static_cast<qulonglong>(unreadable.size())));
     for (std::size_t i = 0; i < shown; ++i)
-        text += QLatin1Char('\n') + Readable(*unreadable[i]);
+        text += QLatin1Char('\n') + DiskPathToText(*unreadable[i]);
     if (unreadable.size() > shown)
         text += QString::fromUtf8("\n……");
     return text;

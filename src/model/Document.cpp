@@ -301,7 +301,6 @@ std::vector<const CCategory*> CTessaryDoc::GetRoots() const
     return std::vector<const CCategory*>(m_rootList.begin(), m_rootList.end());
 }
 
-
 void CTessaryDoc::AddRemovalListener(IEntryRemovalListener* listener)
 {
     if (std::find(m_removalListeners.begin(), m_removalListeners.end(), listener) == m_removalListeners.end())

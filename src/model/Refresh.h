@@ -154,6 +154,9 @@ public:
     // worker thread. A file that cannot be read is recorded, not thrown.
     // Returns false when `progress` asked to stop (what was read stays).
     bool ReadStaleContents(ScanProgress* progress = nullptr);
+    // True while some stale file's content has not been read yet (what
+    // ReadStaleContents would read).
+    bool HasUnreadContent() const noexcept;
 
     // True after ApplyRefresh: the plan is spent.
     bool Applied() const noexcept;

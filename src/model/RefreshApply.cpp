@@ -180,6 +180,13 @@ RefreshReport RefreshPlan::Report(const RefreshOptions& options) const
     return r;
 }
 
+bool RefreshPlan::HasUnreadContent() const noexcept
+{
+    return m_data && !m_data->applied
+        && std::any_of(m_data->stale.begin(), m_data->stale.end(),
+            [](const Data::Stale& s) { return s.state == Data::Stale::State::Pending; });
+}
+
 bool RefreshPlan::ReadStaleContents(ScanProgress* progress)
 {
     if (!m_data || m_data->applied)

@@ -84,6 +84,7 @@ void CCategoryTreeModel::Reset(const std::vector<CCategory*>& roots)
     beginResetModel();
     m_root = std::move(root);
     m_rows.clear();
+    m_goneKeys.clear();
     for (const auto& node : m_root->children)
         m_rows[node->entry] = node.get();
     endResetModel();
@@ -103,6 +104,8 @@ CCategory* CCategoryTreeModel::EntryAt(const QModelIndex& index) const
 
 void CCategoryTreeModel::MarkGone(const QModelIndex& index)
 {
+    if (const Node* top = NodeOf(index))
+        m_goneKeys.push_back(top->entry);
     std::vector<Node*> pending { NodeOf(index) };
     while (!pending.empty()) {
         Node* n = pending.back();
@@ -113,6 +116,12 @@ void CCategoryTreeModel::MarkGone(const QModelIndex& index)
         for (const auto& c : n->children)
             pending.push_back(c.get());
     }
+}
+
+bool CCategoryTreeModel::IsGone(const QModelIndex& index) const
+{
+    const Node* node = NodeOf(index);
+    return node && node->gone;
 }
 
 bool CCategoryTreeModel::IsBelow(const QModelIndex& index, const QModelIndex& ancestor)

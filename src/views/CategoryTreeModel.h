@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tessary {
@@ -72,6 +73,12 @@ public:
     // selection or edit and make no child rows, and EntryAt answers null
     // for them. Their keys stay, so that deleting them by category works.
     void MarkGone(const QModelIndex& index);
+    // Whether the row was marked gone.
+    bool IsGone(const QModelIndex& index) const;
+    // The keys of the rows marked gone since the last call (the top rows of
+    // each MarkGone), for deleting them once the categories are unlinked.
+    // A key's row may be deleted or reused meanwhile: check IsGone.
+    std::vector<const CCategory*> TakeGoneKeys() { return std::exchange(m_goneKeys, {}); }
     // Two rows of one parent change places, each with the rows below it
     // (persistent indexes, so the expanded state and the caret, go along).
     void SwapSiblingRows(const QModelIndex& a, const QModelIndex& b);
@@ -101,6 +108,7 @@ private:
 
     std::unique_ptr<Node> m_root;
     std::unordered_map<const CCategory*, Node*> m_rows;
+    std::vector<const CCategory*> m_goneKeys;
     std::function<QIcon(int)> m_icon;
     std::function<void(CCategory&, const QString&)> m_rename;
 };

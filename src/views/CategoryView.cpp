@@ -219,6 +219,19 @@ void CCategoryView::DeleteEntryRow(const CCategory* entry)
         RemoveRowMovingSelection(row);
 }
 
+int CCategoryView::DeleteGoneRows()
+{
+    int deleted = 0;
+    for (const CCategory* key : m_model->TakeGoneKeys()) {
+        const QModelIndex row = RowOf(key);
+        if (row.isValid() && m_model->IsGone(row)) {
+            RemoveRowMovingSelection(row);
+            ++deleted;
+        }
+    }
+    return deleted;
+}
+
 void CCategoryView::ExpandRow(const QModelIndex& row)
 {
     if (!row.isValid())
@@ -335,10 +348,7 @@ bool CCategoryView::ExecuteCommand(int id)
         BeginRename(SelectedRow());
         return true;
     case ID_ITEM_DELETE:
-        if (SelectedRowHasParent())
-            CDeleteSubCategoryCmd(*this, m_doc).Execute();
-        else
-            CDeleteRootCategoryCmd(*this, m_doc).Execute();
+        DeleteSelectedCategory(*this, m_doc);
         return true;
     case ID_ITEM_EDIT:
         CEditCategoryCmd(*this, m_doc).Execute();

@@ -51,6 +51,9 @@ public:
     // Deletes the category's row with the rows below it, as above but
     // without the check for an empty library.
     void DeleteEntryRow(const CCategory* entry);
+    // Deletes the rows of the categories the document destroyed since the
+    // last call (each with the rows below it). Returns how many went.
+    int DeleteGoneRows();
     // Makes sure the category has a row (creating its ancestors' child rows
     // as needed), expands it, selects it (it becomes current) and scrolls it
     // into view.

@@ -90,7 +90,6 @@ bool CCategoryView::DropDraggedCategory(const QModelIndex& target)
         RefreshEntryRow(oldParent);
     if (newParent)
         RefreshEntryRow(newParent);
-    m_doc.SetModifiedFlag(true);
     return true;
 }
 

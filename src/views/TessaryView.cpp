@@ -352,7 +352,6 @@ void CTessaryView::MoveSelected(bool up)
     scrollTo(target);
     if (!a->IsDatum() && m_tree)
         m_tree->SwapEntryRows(static_cast<CCategory*>(a), static_cast<CCategory*>(b));
-    m_doc.SetModifiedFlag(true);
 }
 
 bool CTessaryView::QueryCommand(int id, CommandState& state)
