@@ -76,38 +76,12 @@ void CCmdManager::SetRunner(int id, Runner runner)
         m_runners.erase(id);
 }
 
-bool CCmdManager::IsManaged(int id)
+bool CCmdManager::RuleAllows(int id) const
 {
-    switch (id) {
-    case ID_CATEGORY_NEW_ROOT:
-    case ID_CATEGORY_NEW_SUB:
-    case ID_CATEGORY_DELETE:
-    case ID_IMPORT_FOLDER:
-    case ID_IMPORT_CD:
-    case ID_IMPORT_DRIVE:
-    case ID_CATEGORY_REFRESH:
-    case ID_DATUM_NEW:
-    case ID_DATUM_EDIT:
-    case ID_DATUM_DELETE:
-    case ID_OPEN_FILE:
-    case ID_EXPLORE:
-    case ID_EXTRACT_CONTENT:
-    case ID_CLEAR_CONTENT:
-    case ID_VIEW_CONTENT:
-    case ID_VIEW_REMARK:
-    case ID_PROPERTIES:
-    case ID_LIBRARY_IMPORT:
-    case ID_LIBRARY_EXPORT:
-    case ID_SEARCH:
-    case ID_RESULT_EXTRACT:
-    case ID_RESULT_CLEAR:
-        return true;
-    default:
-        return false;
-    }
+    return Rule(id).value_or(false);
 }
 
-bool CCmdManager::RuleAllows(int id) const
+std::optional<bool> CCmdManager::Rule(int id) const
 {
     switch (id) {
     // Always: nothing needs to be selected to create a root or to import.
@@ -160,24 +134,26 @@ bool CCmdManager::RuleAllows(int id) const
     case ID_RESULT_CLEAR:
         return ResultSelectedCount() >= 1;
     default:
-        return false;
+        return std::nullopt;
     }
 }
 
 bool CCmdManager::QueryCommand(int id, CommandState& state)
 {
-    if (!IsManaged(id))
+    const std::optional<bool> allowed = Rule(id);
+    if (!allowed)
         return false;
-    state.enabled = m_runners.count(id) != 0 && RuleAllows(id);
+    state.enabled = *allowed && m_runners.count(id) != 0;
     return true;
 }
 
 bool CCmdManager::ExecuteCommand(int id)
 {
-    if (!IsManaged(id))
+    const std::optional<bool> allowed = Rule(id);
+    if (!allowed)
         return false;
     auto it = m_runners.find(id);
-    if (it != m_runners.end() && RuleAllows(id)) {
+    if (it != m_runners.end() && *allowed) {
         // A copy: a runner may replace runners (never in practice, but the
         // table must not change under a running function).
         const Runner run = it->second;

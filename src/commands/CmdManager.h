@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace tessary {
@@ -11,7 +12,6 @@ namespace tessary {
 class CCategory;
 class CCategoryView;
 class CItem;
-class CMainFrame;
 class COutputBar;
 class CSearchCriteria;
 class CTessaryDoc;
@@ -38,10 +38,6 @@ public:
     CCmdManager(const CCmdManager&) = delete;
     CCmdManager& operator=(const CCmdManager&) = delete;
 
-    // The main frame, set right after construction (not owned).
-    void SetFrame(CMainFrame* frame) { m_frame = frame; }
-    CMainFrame* Frame() const { return m_frame; }
-
     CCategoryView& Tree() const { return m_tree; }
     CTessaryView& List() const { return m_list; }
     COutputBar& OutputBar() const { return m_outputBar; }
@@ -66,11 +62,9 @@ public:
     int ResultSelectedCount() const;
 
     using Runner = std::function<void(CCmdManager&)>;
-    // Installs the handler of `id` (an id of the table, see IsManaged); an
-    // empty runner removes it.
+    // Installs the handler of `id` (an id of the table); an empty runner
+    // removes it.
     void SetRunner(int id, Runner runner);
-    // The ids whose rule lives here.
-    static bool IsManaged(int id);
     // The enable rule of `id` alone (false for ids not managed here).
     bool RuleAllows(int id) const;
 
@@ -78,7 +72,10 @@ public:
     bool ExecuteCommand(int id) override;
 
 private:
-    CMainFrame* m_frame = nullptr;
+    // The rule of `id`: whether it is enabled now, or nothing when the id is
+    // not one of the manager's.
+    std::optional<bool> Rule(int id) const;
+
     CCategoryView& m_tree;
     CTessaryView& m_list;
     COutputBar& m_outputBar;

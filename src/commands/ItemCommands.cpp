@@ -59,7 +59,7 @@ void CNewDatumCmd::Execute()
     datum->m_strRemark = dlg.m_strRemark;
     datum->RefreshFileStatus();
     // The row first: without one the item is dropped and nothing changes.
-    if (m_list.InsertEntry(m_list.RowCount(), datum.get()) < 0)
+    if (m_list.AppendEntry(datum.get()) < 0)
         throw UserException();
     const CItem* shown = datum.get();
     try {

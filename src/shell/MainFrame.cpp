@@ -99,9 +99,7 @@ CMainFrame::CMainFrame(
     CreateOutputBar();
     // The command manager, first in the route, acts on both panes and the
     // output bar.
-    auto manager = std::make_unique<CCmdManager>(*m_treeView, *m_listView, *m_outputBar);
-    manager->SetFrame(this);
-    SetCommandManager(std::move(manager));
+    SetCommandManager(std::make_unique<CCmdManager>(*m_treeView, *m_listView, *m_outputBar));
     RestoreBarState();
     setAcceptDrops(true);
     m_controller.SetWindow(this);

@@ -165,18 +165,6 @@ QModelIndex CCategoryTreeModel::AppendRow(CCategory* category, const QModelIndex
     return IndexOfNode(p->children[static_cast<std::size_t>(at)].get());
 }
 
-void CCategoryTreeModel::AppendRows(const std::vector<CCategory*>& categories, const QModelIndex& parent)
-{
-    Node* p = parent.isValid() ? NodeOf(parent) : m_root.get();
-    if (!p)
-        return;
-    std::vector<std::unique_ptr<Node>> nodes;
-    nodes.reserve(categories.size());
-    for (CCategory* c : categories)
-        nodes.push_back(MakeNode(c, p));
-    InsertNodes(p, parent, static_cast<int>(p->children.size()), std::move(nodes));
-}
-
 void CCategoryTreeModel::CreateMissingChildRows(const QModelIndex& parent)
 {
     Node* node = NodeOf(parent);

@@ -58,8 +58,6 @@ public:
     // invalid index: the top level) and records it in the map, replacing an
     // older row's key. Returns the new row.
     QModelIndex AppendRow(CCategory* category, const QModelIndex& parent);
-    // Appends rows for `categories` in one step.
-    void AppendRows(const std::vector<CCategory*>& categories, const QModelIndex& parent);
     // Creates rows for the sub-categories of `parent`'s category that have
     // none, each placed after the row of its predecessor in the category's
     // list, so that the rows follow the list's order. Rows that exist stay.

@@ -106,10 +106,11 @@ void CTessaryView::OnUpdate(IDocumentView* sender)
 
 void CTessaryView::OnInitialUpdate()
 {
-    Refill();
     // A new or opened library has no current category yet: the list starts
     // with the roots.
-    if (!m_doc.GetCurrentCategory()) {
+    if (m_doc.GetCurrentCategory()) {
+        Refill();
+    } else {
         const CategoryList& roots = m_doc.GetRootList();
         ShowRows(std::vector<CItem*>(roots.begin(), roots.end()), nullptr, true);
     }
@@ -161,9 +162,9 @@ int CTessaryView::InsertEntry(int index, CItem* entry)
     return m_model->InsertEntry(index, entry);
 }
 
-void CTessaryView::AppendEntry(CItem* entry)
+int CTessaryView::AppendEntry(CItem* entry)
 {
-    m_model->InsertEntry(m_model->RowCount(), entry);
+    return m_model->InsertEntry(m_model->RowCount(), entry);
 }
 
 void CTessaryView::RefreshRow(int row)

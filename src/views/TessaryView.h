@@ -43,7 +43,6 @@ public:
 
     // The category tree, which the list keeps in step (not owned).
     void SetTreeView(CCategoryView* tree) { m_tree = tree; }
-    CCategoryView* TreeView() const { return m_tree; }
     CTessaryDoc& Document() const { return m_doc; }
     CEntryListModel* ListModel() const { return m_model; }
     CColumnSorter& Sorter() { return m_sorter; }
@@ -51,7 +50,7 @@ public:
     // Inserts a row for `entry` at `index` and returns the index, or -1 when
     // the index is out of range (nothing happens then).
     int InsertEntry(int index, CItem* entry);
-    void AppendEntry(CItem* entry);
+    int AppendEntry(CItem* entry);
     // Shows the row's icon and texts again from its entry.
     void RefreshRow(int row);
     // Selects only the row of `entry` (none when it has no row), gives the
