@@ -5,6 +5,7 @@
 #include "DisplayText.h"
 #include "Document.h"
 #include "ErrorReport.h"
+#include "ProgressDlg.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
 
@@ -12,13 +13,9 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
-#include <QLabel>
 #include <QLocale>
 #include <QPointer>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <atomic>
@@ -43,7 +40,6 @@ constexpr std::size_t kReadAhead = 64u << 20;
 // that thousands of small files cost no more than a few wake-ups.
 constexpr int kTakeMs = 10;
 constexpr int kRefreshMs = 100;
-constexpr int kFileWidth = 440;
 
 // One file read by the worker: its content, or the failure.
 struct FileRead {
@@ -100,74 +96,30 @@ private:
     bool m_finished = false;
 };
 
-class CExtractProgressDlg : public QDialog {
+// The extraction's progress window: files done of all, the file being read.
+class CExtractProgressDlg : public CProgressDlg {
 public:
     CExtractProgressDlg(QWidget* parent, std::size_t total, std::function<void()> cancel)
-        : QDialog(parent)
-        , m_count(new QLabel(this))
-        , m_file(new QLabel(this))
-        , m_bar(new QProgressBar(this))
-        , m_cancelButton(new QPushButton(QString::fromUtf8("取消"), this))
+        : CProgressDlg(parent, QString::fromUtf8("提取内容"), QStringLiteral("extractProgress"),
+            QStringLiteral("files"), QStringLiteral("file"),
+            static_cast<int>(std::min<std::size_t>(total, std::numeric_limits<int>::max())),
+            std::move(cancel))
         , m_total(total)
-        , m_cancel(std::move(cancel))
     {
-        const QString title = QString::fromUtf8("提取内容");
-        setObjectName(QStringLiteral("extractProgress"));
-        setWindowTitle(title);
-        setAccessibleName(title);
-        setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-        m_count->setObjectName(QStringLiteral("files"));
-        m_file->setObjectName(QStringLiteral("file"));
-        m_file->setFixedWidth(kFileWidth);
-        m_file->setTextFormat(Qt::PlainText);
-        m_bar->setRange(0, static_cast<int>(std::min<std::size_t>(total, std::numeric_limits<int>::max())));
-        m_bar->setAccessibleName(title);
-        m_cancelButton->setObjectName(QStringLiteral("2"));
-        m_cancelButton->setAccessibleName(m_cancelButton->text());
-        m_cancelButton->setDefault(true);
-        connect(m_cancelButton, &QPushButton::clicked, this, &CExtractProgressDlg::reject);
-
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(m_count);
-        layout->addWidget(m_file);
-        layout->addWidget(m_bar);
-        layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
         Show(0, QString());
     }
 
     void Show(std::size_t done, const QString& file)
     {
-        m_count->setText(QString::fromUtf8("已提取 %1 / %2 个文件")
-                             .arg(QLocale().toString(static_cast<qulonglong>(done)),
-                                 QLocale().toString(static_cast<qulonglong>(m_total))));
-        m_bar->setValue(static_cast<int>(std::min<std::size_t>(done, std::numeric_limits<int>::max())));
-        if (m_cancelled || file.isEmpty())
-            return;
-        const QString text = QString::fromUtf8("正在读取：") + file;
-        m_file->setText(m_file->fontMetrics().elidedText(text, Qt::ElideMiddle, kFileWidth - 24));
-    }
-
-    // Cancel, Escape and the close button: the run stops after the file
-    // being read; the dialog stays until the reader has ended.
-    void reject() override
-    {
-        if (m_cancelled)
-            return;
-        m_cancelled = true;
-        m_cancelButton->setEnabled(false);
-        m_file->setText(QString::fromUtf8("正在取消……"));
-        m_cancel();
+        SetCount(QString::fromUtf8("已提取 %1 / %2 个文件")
+                     .arg(QLocale().toString(static_cast<qulonglong>(done)),
+                         QLocale().toString(static_cast<qulonglong>(m_total))));
+        SetValue(static_cast<int>(std::min<std::size_t>(done, std::numeric_limits<int>::max())));
+        SetItem(file);
     }
 
 private:
-    QLabel* m_count;
-    QLabel* m_file;
-    QProgressBar* m_bar;
-    QPushButton* m_cancelButton;
     std::size_t m_total;
-    std::function<void()> m_cancel;
-    bool m_cancelled = false;
 };
 
 // One run: the reader thread, the assignments and the progress dialog.

@@ -2,15 +2,11 @@
 
 #include "Category.h"
 #include "DisplayText.h"
+#include "ProgressDlg.h"
 #include "TextCodec.h"
 
-#include <QDialog>
-#include <QLabel>
 #include <QLocale>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +26,6 @@ constexpr int kRefreshMs = 100;
 // A job that ends within this time ends without a dialog flashing up. The
 // window is blocked meanwhile, so it stays well below a noticeable pause.
 constexpr auto kQuietStart = std::chrono::milliseconds(30);
-constexpr int kFolderWidth = 440;
 
 // What the worker and the user-interface thread share while a job runs.
 struct JobState {
@@ -47,39 +42,21 @@ struct JobState {
     }
 };
 
-// The progress window of a running job. It only reads the job's figures.
-class CScanProgressDlg : public QDialog {
+// The progress window of a running job. It only reads the job's figures,
+// and closes once the job has ended.
+class CScanProgressDlg : public CProgressDlg {
 public:
     CScanProgressDlg(QWidget* parent, const QString& title, JobState& state)
-        : QDialog(parent)
+        : CProgressDlg(parent, title, QStringLiteral("scanProgress"), QStringLiteral("entries"),
+            QStringLiteral("folder"), 0,
+            [this] {
+                // Cancel, Escape and the close button: the job stops while
+                // the dialog stays up, so the window keeps repainting.
+                m_state.progress.Cancel();
+                Refresh();
+            })
         , m_state(state)
-        , m_count(new QLabel(this))
-        , m_folder(new QLabel(this))
-        , m_cancel(new QPushButton(QString::fromUtf8("取消"), this))
     {
-        setObjectName(QStringLiteral("scanProgress"));
-        setWindowTitle(title);
-        setAccessibleName(title);
-        setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-        m_count->setObjectName(QStringLiteral("entries"));
-        m_folder->setObjectName(QStringLiteral("folder"));
-        m_folder->setFixedWidth(kFolderWidth);
-        m_folder->setTextFormat(Qt::PlainText);
-        auto* busy = new QProgressBar(this);
-        busy->setRange(0, 0);
-        busy->setTextVisible(false);
-        m_cancel->setObjectName(QStringLiteral("2"));
-        m_cancel->setAccessibleName(m_cancel->text());
-        m_cancel->setDefault(true);
-        connect(m_cancel, &QPushButton::clicked, this, &CScanProgressDlg::reject);
-
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(m_count);
-        layout->addWidget(m_folder);
-        layout->addWidget(busy);
-        layout->addWidget(m_cancel, 0, Qt::AlignRight);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-
         m_timer.setInterval(kRefreshMs);
         connect(&m_timer, &QTimer::timeout, this, &CScanProgressDlg::Refresh);
         m_timer.start();
@@ -95,31 +72,14 @@ public:
             return;
         }
         const ScanProgress& progress = m_state.progress;
-        m_count->setText(QString::fromUtf8("已找到 %1 个文件和文件夹")
-                             .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
-        if (progress.Cancelled())
-            return;
-        const QString folder = QString::fromUtf8("正在读取：") + DiskPathToText(progress.CurrentFolder());
-        // Some room to spare: glyphs of fallback fonts may be drawn a little
-        // wider than measured.
-        m_folder->setText(m_folder->fontMetrics().elidedText(folder, Qt::ElideMiddle, kFolderWidth - 24));
-    }
-
-    // Cancel, Escape and the close button: ask the job to stop and wait for
-    // it with the dialog still up, so the window keeps repainting.
-    void reject() override
-    {
-        m_state.progress.Cancel();
-        m_cancel->setEnabled(false);
-        m_folder->setText(QString::fromUtf8("正在取消……"));
-        Refresh();
+        SetCount(QString::fromUtf8("已找到 %1 个文件和文件夹")
+                     .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
+        if (!progress.Cancelled())
+            SetItem(DiskPathToText(progress.CurrentFolder()));
     }
 
 private:
     JobState& m_state;
-    QLabel* m_count;
-    QLabel* m_folder;
-    QPushButton* m_cancel;
     QTimer m_timer;
 };
 
