@@ -197,24 +197,7 @@ CSearchDlg::CSearchDlg(CSearchCriteria& criteria, QWidget* parent)
 void CSearchDlg::InitDialog()
 {
     m_initialised = true;
-    const CSearchCriteria& c = *m_pCriteria;
-    m_bOr = c.m_bOr;
-    m_dwSizeLower = c.m_dwSizeLower;
-    m_bSizeLower = c.m_bSizeLower;
-    m_timeLower = c.m_timeLower;
-    m_bTimeLower = c.m_bTimeLower;
-    m_dwSizeUpper = c.m_dwSizeUpper;
-    m_bSizeUpper = c.m_bSizeUpper;
-    m_timeUpper = c.m_timeUpper;
-    m_bTimeUpper = c.m_bTimeUpper;
-    m_strExtension = c.m_strExtension.str();
-    m_bExtensionCase = c.m_bExtensionCase;
-    m_bRemarkCase = c.m_bRemarkCase;
-    m_strName = c.m_strName.str();
-    m_strRemark = c.m_strRemark.str();
-    m_bNameCase = c.m_bNameCase;
-    m_strContent = c.m_strContent.str();
-    m_bContentCase = c.m_bContentCase;
+    m_work = *m_pCriteria;
     DoDataExchange(false);
     m_nameEdit->setFocus();
 }
@@ -227,11 +210,11 @@ bool CSearchDlg::DoDataExchange(bool save)
         else
             box->setChecked(value);
     };
-    auto text = [save](QLineEdit* edit, std::string& value) {
+    auto text = [save](QLineEdit* edit, CText& value) {
         if (save)
             value = ToLibraryText(edit->text());
         else
-            edit->setText(FromLibraryText(value));
+            edit->setText(FromLibraryText(value.view()));
     };
     auto number = [this, save](QLineEdit* edit, Size32& value) {
         if (!save) {
@@ -260,25 +243,26 @@ bool CSearchDlg::DoDataExchange(bool save)
             std::clamp<qint64>(secs, std::numeric_limits<Time32>::min(), std::numeric_limits<Time32>::max()));
     };
 
-    check(m_or, m_bOr);
-    if (!number(m_sizeLowerEdit, m_dwSizeLower))
+    CSearchCriteria& w = m_work;
+    check(m_or, w.m_bOr);
+    if (!number(m_sizeLowerEdit, w.m_dwSizeLower))
         return false;
-    check(m_sizeLowerActive, m_bSizeLower);
-    date(m_timeLowerEdit, m_timeLower);
-    check(m_timeLowerActive, m_bTimeLower);
-    if (!number(m_sizeUpperEdit, m_dwSizeUpper))
+    check(m_sizeLowerActive, w.m_bSizeLower);
+    date(m_timeLowerEdit, w.m_timeLower);
+    check(m_timeLowerActive, w.m_bTimeLower);
+    if (!number(m_sizeUpperEdit, w.m_dwSizeUpper))
         return false;
-    check(m_sizeUpperActive, m_bSizeUpper);
-    date(m_timeUpperEdit, m_timeUpper);
-    check(m_timeUpperActive, m_bTimeUpper);
-    text(m_extensionEdit, m_strExtension);
-    check(m_extensionCase, m_bExtensionCase);
-    check(m_remarkCase, m_bRemarkCase);
-    text(m_nameEdit, m_strName);
-    text(m_remarkEdit, m_strRemark);
-    check(m_nameCase, m_bNameCase);
-    text(m_contentEdit, m_strContent);
-    check(m_contentCase, m_bContentCase);
+    check(m_sizeUpperActive, w.m_bSizeUpper);
+    date(m_timeUpperEdit, w.m_timeUpper);
+    check(m_timeUpperActive, w.m_bTimeUpper);
+    text(m_extensionEdit, w.m_strExtension);
+    check(m_extensionCase, w.m_bExtensionCase);
+    check(m_remarkCase, w.m_bRemarkCase);
+    text(m_nameEdit, w.m_strName);
+    text(m_remarkEdit, w.m_strRemark);
+    check(m_nameCase, w.m_bNameCase);
+    text(m_contentEdit, w.m_strContent);
+    check(m_contentCase, w.m_bContentCase);
     return true;
 }
 
@@ -295,27 +279,10 @@ void CSearchDlg::accept()
         InitDialog();
     if (!DoDataExchange(true))
         return;
-    CSearchCriteria& c = *m_pCriteria;
-    c.m_bOr = m_bOr;
-    c.m_dwSizeLower = m_dwSizeLower;
-    c.m_bSizeLower = m_bSizeLower;
-    c.m_timeLower = m_timeLower;
-    c.m_bTimeLower = m_bTimeLower;
-    c.m_dwSizeUpper = m_dwSizeUpper;
-    c.m_bSizeUpper = m_bSizeUpper;
-    c.m_timeUpper = m_timeUpper;
-    c.m_bTimeUpper = m_bTimeUpper;
-    c.m_strExtension = m_strExtension;
-    c.m_bExtensionCase = m_bExtensionCase;
-    c.m_bRemarkCase = m_bRemarkCase;
-    c.m_strName = m_strName;
-    c.m_strRemark = m_strRemark;
-    c.m_bNameCase = m_bNameCase;
-    c.m_strContent = m_strContent;
-    c.m_bContentCase = m_bContentCase;
-    // Set once the criteria are in: a refused field leaves the whole
+    // Only now, with every field read: a refused field leaves the whole
     // record as it was.
-    c.m_bConfirmed = 1;
+    m_work.m_bConfirmed = 1;
+    *m_pCriteria = m_work;
     QDialog::accept();
 }
 

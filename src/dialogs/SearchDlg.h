@@ -1,18 +1,14 @@
 #pragma once
 
-#include "Item.h"
+#include "SearchCriteria.h"
 
 #include <QDialog>
-
-#include <string>
 
 class QCheckBox;
 class QDateEdit;
 class QLineEdit;
 
 namespace tessary {
-
-class CSearchCriteria;
 
 // The search dialog (132, "文件搜索"): the form for the one criteria record
 // that lives for the whole run, so that every search starts from the last
@@ -31,30 +27,15 @@ public:
     // The dialog is bound to `criteria` (not owned), which must outlive it.
     CSearchDlg(CSearchCriteria& criteria, QWidget* parent = nullptr);
 
-    // Working copy of the criteria, exchanged with the controls.
-    bool m_bOr = false;
-    Size32 m_dwSizeLower = 0;
-    bool m_bSizeLower = false;
-    Time32 m_timeLower = 0;
-    bool m_bTimeLower = false;
-    Size32 m_dwSizeUpper = 0;
-    bool m_bSizeUpper = false;
-    Time32 m_timeUpper = 0;
-    bool m_bTimeUpper = false;
-    std::string m_strExtension;
-    bool m_bExtensionCase = false;
-    bool m_bRemarkCase = false;
-    std::string m_strName;
-    std::string m_strRemark;
-    bool m_bNameCase = false;
-    std::string m_strContent;
-    bool m_bContentCase = false;
+    // Working copy of the criteria, exchanged with the controls; it goes
+    // into the record only once every field was read.
+    CSearchCriteria m_work;
     CSearchCriteria* m_pCriteria;
 
-    // Copies the record into the working members and fills the controls
+    // Copies the record into the working copy and fills the controls
     // (done once, when the dialog first shows).
     void InitDialog();
-    // Exchanges the working members with the controls: into the controls
+    // Exchanges the working copy with the controls: into the controls
     // when `save` is false (always succeeds), back when it is true. Returns
     // false when a field could not be read; the user has then been told, the
     // focus is in that field and the members read so far have changed.

@@ -1,5 +1,7 @@
 #include "Volumes.h"
 
+#include "MountTable.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -76,31 +78,7 @@ bool IsOpticalVolume(const VolumeInfo& volume)
 
 bool IsPseudoMount(const QString& fileSystem, const QString& rootPath)
 {
-    static const QSet<QString> kPseudo = {
-        QStringLiteral("autofs"),
-        QStringLiteral("binfmt_misc"),
-        QStringLiteral("bpf"),
-        QStringLiteral("cgroup"),
-        QStringLiteral("cgroup2"),
-        QStringLiteral("configfs"),
-        QStringLiteral("debugfs"),
-        QStringLiteral("devpts"),
-        QStringLiteral("devtmpfs"),
-        QStringLiteral("efivarfs"),
-        QStringLiteral("fusectl"),
-        QStringLiteral("hugetlbfs"),
-        QStringLiteral("mqueue"),
-        QStringLiteral("nsfs"),
-        QStringLiteral("proc"),
-        QStringLiteral("pstore"),
-        QStringLiteral("rootfs"),
-        QStringLiteral("rpc_pipefs"),
-        QStringLiteral("securityfs"),
-        QStringLiteral("selinuxfs"),
-        QStringLiteral("sysfs"),
-        QStringLiteral("tracefs"),
-    };
-    if (kPseudo.contains(fileSystem))
+    if (IsPseudoFileSystemType(fileSystem.toStdString()))
         return true;
     for (const char* folder : { "/proc", "/sys", "/dev" })
         if (IsBelow(rootPath, QLatin1String(folder)))

@@ -11,9 +11,10 @@ namespace tessary {
 
 namespace {
 
-constexpr std::array<std::string_view, 23> kPseudoTypes { "autofs", "binfmt_misc", "bpf", "cgroup", "cgroup2",
+constexpr std::array<std::string_view, 24> kPseudoTypes { "autofs", "binfmt_misc", "bpf", "cgroup", "cgroup2",
     "configfs", "debugfs", "devpts", "devtmpfs", "efivarfs", "fusectl", "hugetlbfs", "mqueue", "nsfs",
-    "pipefs", "proc", "pstore", "rpc_pipefs", "securityfs", "selinuxfs", "sockfs", "sysfs", "tracefs" };
+    "pipefs", "proc", "pstore", "rootfs", "rpc_pipefs", "securityfs", "selinuxfs", "sockfs", "sysfs",
+    "tracefs" };
 
 // statfs magic numbers of the same kinds (linux/magic.h).
 constexpr std::array<unsigned long, 19> kPseudoMagics { 0x0187UL, 0x42494e4dUL, 0xcafe4a11UL, 0x27e0ebUL,

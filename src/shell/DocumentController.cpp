@@ -99,30 +99,12 @@ bool CDocumentController::OpenDocument(const QString& path, bool askToSave)
 bool CDocumentController::Load(const QString& path)
 {
     // The library is replaced only once the file could be opened: a file
-    // that is missing or unreadable leaves everything as it was. The
-    // document tells its listeners before it destroys the old entries, and
-    // that is when whatever points into them must let go.
-    struct ReplaceWatch : IEntryRemovalListener {
-        CDocumentController* controller;
-        bool replaced = false;
-        void OnEntriesRemoving(std::span<const CItem* const>) override { }
-        void OnLibraryClearing() override
-        {
-            if (!replaced) {
-                replaced = true;
-                Q_EMIT controller->DocumentReplaced();
-            }
-        }
-    } watch;
-    watch.controller = this;
+    // that is missing or unreadable leaves everything as it was. Whatever
+    // points into the old entries lets go as the document destroys them
+    // (removal listeners).
     const std::string pathBefore = m_doc.GetPathName();
     const std::string titleBefore = m_doc.GetTitle();
-    struct Registration {
-        CTessaryDoc& doc;
-        IEntryRemovalListener* listener;
-        ~Registration() { doc.RemoveRemovalListener(listener); }
-    } registration { m_doc, &watch };
-    m_doc.AddRemovalListener(&watch);
+    const std::size_t rootsBefore = m_doc.GetRootCount();
     bool ok = false;
     try {
         CWaitCursor wait;
@@ -138,10 +120,9 @@ bool CDocumentController::Load(const QString& path)
         m_doc.SetPathName(std::string());
         ReportFailure(m_window, "无法打开文档“%1”。", path, std::current_exception());
     }
-    // An empty library has nothing to tell its listeners about, yet it was
-    // replaced all the same when the open went through or left it untitled.
-    if (!watch.replaced && (ok || m_doc.GetPathName() != pathBefore || m_doc.GetTitle() != titleBefore))
-        watch.OnLibraryClearing();
+    if (ok || m_doc.GetPathName() != pathBefore || m_doc.GetTitle() != titleBefore
+        || m_doc.GetRootCount() != rootsBefore)
+        Q_EMIT DocumentReplaced();
     if (ok)
         AddRecent(path);
     m_doc.InitialUpdateAllViews();

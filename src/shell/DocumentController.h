@@ -59,9 +59,8 @@ public:
 
 Q_SIGNALS:
     // The library was replaced (new or open, also a failed open that left it
-    // empty; not an open that failed before anything changed): everything
-    // that points into it must let go. On open it comes before the old
-    // entries are destroyed.
+    // empty; not an open that failed before anything changed). What points
+    // into the entries has let go already, told by the document.
     void DocumentReplaced();
     // Title, path or modified state may have changed.
     void DocumentStateChanged();
