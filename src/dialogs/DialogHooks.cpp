@@ -19,6 +19,11 @@ QString ChooseAnyFile(QWidget* parent)
 {
     if (const auto& hook = GetDialogHooks().chooseAnyFile)
         return hook(parent);
+    return RunAnyFileDialog(parent);
+}
+
+QString RunAnyFileDialog(QWidget* parent)
+{
     QFileDialog dialog(parent, QString::fromUtf8("打开"), QString(), QString::fromUtf8("所有文件 (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

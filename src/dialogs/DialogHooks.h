@@ -29,6 +29,8 @@ DialogHooks& GetDialogHooks();
 
 // The hooks' operations, with their fallbacks.
 QString ChooseAnyFile(QWidget* parent);
+// The fallback of ChooseAnyFile: Qt's open-file dialog for all files.
+QString RunAnyFileDialog(QWidget* parent);
 void ShowFieldWarning(QWidget* parent, const QString& text);
 // Offers `url` to the desktop's browser when its scheme is http, https or
 // mailto; anything else (files, scripts, relative links) is ignored.

@@ -1,12 +1,14 @@
 #include "RefreshDlg.h"
 
+#include "DialogButtons.h"
+
 #include "DisplayText.h"
 #include "TextCodec.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -223,15 +225,13 @@ CRefreshDlg::CRefreshDlg(const RefreshPlan& plan, const QString& categoryName, Q
     layout->addWidget(m_prune);
     layout->addWidget(m_reextract);
 
-    auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QString::fromUtf8("刷新"), QDialogButtonBox::AcceptRole);
-    m_ok->setAccessibleName(m_ok->text());
-    m_ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
-    cancel->setAccessibleName(cancel->text());
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    const DialogButtons buttons
+        = MakeDialogButtons(this, QString::fromUtf8("刷新"), QString::fromUtf8("取消"));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(buttons.ok);
+    row->addWidget(buttons.cancel);
+    layout->addLayout(row);
 
     UpdateReport();
     // There is a choice only where the plan has candidates for it: with

@@ -4,10 +4,8 @@
 
 #include <QDialog>
 
-class QAbstractItemModel;
 class QCheckBox;
 class QLabel;
-class QPushButton;
 class QTreeView;
 
 namespace tessary {
@@ -40,7 +38,6 @@ public:
     QCheckBox* PruneBox() const { return m_prune; }
     QCheckBox* ReextractBox() const { return m_reextract; }
     QTreeView* Details() const { return m_details; }
-    QPushButton* OkButton() const { return m_ok; }
     // The text of the count line of a group (see Group).
     QString CountText(int group) const;
 
@@ -60,7 +57,6 @@ private:
     QTreeView* m_details;
     QCheckBox* m_prune;
     QCheckBox* m_reextract;
-    QPushButton* m_ok;
 };
 
 } // namespace tessary

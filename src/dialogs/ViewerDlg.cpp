@@ -2,8 +2,6 @@
 
 #include "ScreenPlace.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 

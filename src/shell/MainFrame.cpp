@@ -114,10 +114,10 @@ CMainFrame::CMainFrame(
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (!now)
             return;
-        if (Contains(m_treePane->Widget(), now))
-            m_activePane = m_treePane;
-        else if (Contains(m_listPane->Widget(), now))
-            m_activePane = m_listPane;
+        if (Contains(m_treeView->Widget(), now))
+            m_activePane = m_treeView;
+        else if (Contains(m_listView->Widget(), now))
+            m_activePane = m_listView;
     });
 
     // The toolbar is always in sight, so its buttons follow the state of the
@@ -154,6 +154,16 @@ std::vector<ICommandTarget*> CMainFrame::Route()
     return { m_commandManager.get(), m_outputBar, m_activePane, &m_controller, this, m_appTarget };
 }
 
+ICategoryPane* CMainFrame::TreePane() const
+{
+    return m_treeView;
+}
+
+IItemListPane* CMainFrame::ListPane() const
+{
+    return m_listView;
+}
+
 void CMainFrame::CreateClient()
 {
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -164,15 +174,13 @@ void CMainFrame::CreateClient()
     list->SetTreeView(tree);
     m_treeView = tree;
     m_listView = list;
-    m_treePane = tree;
-    m_listPane = list;
-    m_activePane = m_treePane;
+    m_activePane = m_treeView;
     const auto icon = [this](int index) { return m_icons.Icon(index); };
-    m_treePane->SetIconSource(icon);
-    m_listPane->SetIconSource(icon);
+    m_treeView->SetIconSource(icon);
+    m_listView->SetIconSource(icon);
     const auto contextMenu = [this](int popupIndex, const QPoint& at) { ShowContextMenu(popupIndex, at); };
-    m_treePane->SetContextMenuHandler(contextMenu);
-    m_listPane->SetContextMenuHandler(contextMenu);
+    m_treeView->SetContextMenuHandler(contextMenu);
+    m_listView->SetContextMenuHandler(contextMenu);
     list->LoadColumnWidths(m_profile);
     m_splitter->addWidget(tree);
     m_splitter->addWidget(list);
@@ -396,7 +404,7 @@ bool CMainFrame::ExecuteCommand(int id)
         ShowHelp();
         return true;
     case ID_FILTER:
-        m_listPane->FilterRows(m_filterField->text());
+        m_listView->FilterRows(m_filterField->text());
         return true;
     default:
         return false;

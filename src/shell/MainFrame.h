@@ -50,8 +50,8 @@ public:
 
     CCommandRouter& Router() const { return *m_router; }
     COutputBar* GetOutputBar() const { return m_outputBar; }
-    ICategoryPane* TreePane() const { return m_treePane; }
-    IItemListPane* ListPane() const { return m_listPane; }
+    ICategoryPane* TreePane() const;
+    IItemListPane* ListPane() const;
     // The same two panes as what they are.
     CCategoryView* TreeView() const { return m_treeView; }
     CTessaryView* ListView() const { return m_listView; }
@@ -120,8 +120,6 @@ private:
     QSplitter* m_splitter = nullptr;
     CCategoryView* m_treeView = nullptr;
     CTessaryView* m_listView = nullptr;
-    ICategoryPane* m_treePane = nullptr;
-    IItemListPane* m_listPane = nullptr;
     IPaneView* m_activePane = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLineEdit* m_filterField = nullptr;

@@ -7,12 +7,8 @@
 #include "PaneView.h"
 #include "TessaryView.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QToolBar>
 
 namespace tessary {
 namespace {
@@ -58,7 +54,7 @@ void CMainFrame::SaveLayout()
     m_profile.setValue(QStringLiteral("Height"), rect.height());
     m_profile.endGroup();
 
-    QWidget* tree = m_treePane->Widget();
+    QWidget* tree = TreePane()->Widget();
     m_profile.beginGroup(QStringLiteral("LeftWindowStatus"));
     m_profile.setValue(QStringLiteral("Width"), tree->width());
     m_profile.setValue(QStringLiteral("Height"), tree->height());

@@ -1,6 +1,7 @@
 #include "UserPrompts.h"
 
 #include "AboutDlg.h"
+#include "DialogHooks.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 
@@ -68,13 +69,7 @@ public:
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
 
-    QString GetAnyFileName(QWidget* parent) override
-    {
-        QFileDialog dialog(parent, QString::fromUtf8("打开"), QString(), QString::fromUtf8("所有文件 (*)"));
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    }
+    QString GetAnyFileName(QWidget* parent) override { return RunAnyFileDialog(parent); }
 
     QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override
     {
