@@ -182,15 +182,11 @@ int COutputBar::SelectedCount() const
 
 std::vector<CDatum*> COutputBar::SelectedItems() const
 {
-    std::vector<char> selected(static_cast<std::size_t>(RowCount()), 0);
-    for (const QItemSelectionRange& r : m_list->selectionModel()->selection())
-        if (r.left() == 0)
-            for (int row = r.top(); row <= r.bottom(); ++row)
-                selected[static_cast<std::size_t>(row)] = 1;
+    const std::vector<int> rows = m_list->SelectedRows();
     std::vector<CDatum*> items;
-    for (std::size_t row = 0; row < selected.size(); ++row)
-        if (selected[row])
-            items.push_back(ItemAt(static_cast<int>(row)));
+    items.reserve(rows.size());
+    for (int row : rows)
+        items.push_back(ItemAt(row));
     return items;
 }
 
@@ -234,10 +230,8 @@ void COutputBar::RemoveSelectedRows()
 {
     UpdatingScope updating(*this);
     std::vector<char> selected(static_cast<std::size_t>(RowCount()), 0);
-    for (const QItemSelectionRange& r : m_list->selectionModel()->selection())
-        if (r.left() == 0)
-            for (int row = r.top(); row <= r.bottom(); ++row)
-                selected[static_cast<std::size_t>(row)] = 1;
+    for (int row : m_list->SelectedRows())
+        selected[static_cast<std::size_t>(row)] = 1;
     m_model->RemoveRowsWhere([&selected](std::size_t row, const CItem*) { return selected[row] != 0; });
 }
 

@@ -638,4 +638,18 @@ void CEntryListView::SortOnHeaderClicks(CColumnSorter& sorter)
     });
 }
 
+std::vector<int> CEntryListView::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& r : selectionModel()->selection()) {
+        if (r.left() > 0 || r.right() < 0)
+            continue;
+        for (int row = r.top(); row <= r.bottom(); ++row)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
 } // namespace tessary

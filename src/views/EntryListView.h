@@ -6,6 +6,8 @@
 #include <QAbstractItemView>
 #include <QPointer>
 
+#include <vector>
+
 class QSettings;
 
 class QHeaderView;
@@ -57,6 +59,9 @@ public:
     // A click on a column title sorts through `sorter` (which must outlive
     // the view), and the header's sort indicator shows the sort.
     void SortOnHeaderClicks(CColumnSorter& sorter);
+
+    // The selected rows, in increasing order (whole rows are selected).
+    std::vector<int> SelectedRows() const;
 
     // Height of every row in pixels, from the font and the style.
     int RowHeight() const { return m_rowHeight; }

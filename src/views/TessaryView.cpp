@@ -232,21 +232,6 @@ CItem* CTessaryView::FirstSelectedEntry() const
     return EntryAt(FirstSelectedRow());
 }
 
-std::vector<int> CTessaryView::SelectedRows() const
-{
-    std::vector<int> rows;
-    rows.reserve(static_cast<std::size_t>(SelectedCount()));
-    for (const QItemSelectionRange& r : selectionModel()->selection()) {
-        if (r.left() > 0 || r.right() < 0)
-            continue;
-        for (int row = r.top(); row <= r.bottom(); ++row)
-            rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
-}
-
 std::vector<CItem*> CTessaryView::SelectedEntries() const
 {
     const std::vector<int> rows = SelectedRows();

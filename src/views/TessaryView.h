@@ -67,7 +67,6 @@ public:
     int SelectedCount() const;
     int FirstSelectedRow() const;
     CItem* FirstSelectedEntry() const;
-    std::vector<int> SelectedRows() const;
     std::vector<CItem*> SelectedEntries() const;
     // Whether any selected row is a data item; stops at the first one.
     bool AnySelectedDatum() const;
