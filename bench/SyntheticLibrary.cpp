@@ -1,6 +1,7 @@
 #include "SyntheticLibrary.h"
 
 #include "Datum.h"
+#include "DocumentFile.h"
 
 #include "SmallPool.h"
 
@@ -33,6 +34,15 @@ std::string Name(std::mt19937& rng)
 }
 
 } // namespace
+
+void WriteSyntheticLibraryFile(const std::string& path, const SyntheticShape& shape)
+{
+    const RootList roots = MakeSyntheticLibrary(shape);
+    std::vector<const CCategory*> view;
+    for (const auto& r : roots)
+        view.push_back(r.get());
+    WriteLibraryFile(view, path);
+}
 
 RootList MakeSyntheticLibrary(const SyntheticShape& shape)
 {

@@ -28,6 +28,8 @@ struct SyntheticShape {
 // (GB18030), realistic extensions, sizes and times, a remark on one item in
 // a hundred, no content.
 RootList MakeSyntheticLibrary(const SyntheticShape& shape = {});
+// Writes that library to `path` as a library file.
+void WriteSyntheticLibraryFile(const std::string& path, const SyntheticShape& shape = {});
 
 // Adds `count` folder categories below `root`, nested up to eight deep (new
 // folders prefer recent ones as parents, so the tree gets depth), named by

@@ -35,26 +35,19 @@
 #include "TextCodec.h"
 #include "UserPrompts.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -201,25 +194,11 @@ void BM_ExtractSmallFiles(benchmark::State& state)
         state.SetIterationTime(extract);
         ratios.push_back(extract / cat);
     }
-    std::sort(ratios.begin(), ratios.end());
-    state.counters["ratio"] = ratios[ratios.size() / 2];
+    state.counters["ratio"] = Median(ratios);
     state.counters["filled"] = static_cast<double>(std::count_if(category->GetDatumList().begin(),
         category->GetDatumList().end(), [](const CDatum* d) { return d->m_strContent.size() == 4096; }));
 }
 BENCHMARK(BM_ExtractSmallFiles)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-
-// The scan as tessary-cli scan runs it, on a thread of its own (entries come
-// from per-thread pools, which a fresh process has never touched).
-double DirectSeconds(const std::string& root)
-{
-    double seconds = 0;
-    std::thread([&] {
-        const auto start = Clock::now();
-        std::unique_ptr<CRootFolderCategory> category(CreateRootFolderCategory("bench", DiskToGb(root)));
-        seconds = Since(start);
-    }).join();
-    return seconds;
-}
 
 // The scan phase of `tessary-cli scan ROOT -o LIB --timing`, in seconds; 0
 // when the program is not at `cli`.
@@ -252,8 +231,7 @@ WindowRun ImportFromMenu()
 void BM_ImportFolderCommand(benchmark::State& state)
 {
     const std::string root = BenchTreeRoot();
-    struct stat st;
-    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (!IsFolder(root)) {
         state.SkipWithError("no benchmark tree: run make_tree.py");
         return;
     }
@@ -265,11 +243,11 @@ void BM_ImportFolderCommand(benchmark::State& state)
         return 1;
     });
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/cli/tessary-cli");
-    DirectSeconds(root); // warm the cache
+    DirectScanSeconds(root); // warm the cache
     std::vector<double> ratios, cliRatios, stalls, direct, windowed;
     for (auto _ : state) {
         NewLibrary();
-        const double d = DirectSeconds(root);
+        const double d = DirectScanSeconds(root);
         const double c = CliScanSeconds(cli, root);
         const WindowRun w = ImportFromMenu();
         state.SetIterationTime(w.seconds);
@@ -281,16 +259,12 @@ void BM_ImportFolderCommand(benchmark::State& state)
         stalls.push_back(w.worstStallMs);
     }
     SetDialogRunner({});
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    state.counters["direct_s"] = median(direct);
-    state.counters["window_s"] = median(windowed);
-    state.counters["ratio"] = median(ratios);
+    state.counters["direct_s"] = Median(direct);
+    state.counters["window_s"] = Median(windowed);
+    state.counters["ratio"] = Median(ratios);
     if (!cliRatios.empty())
-        state.counters["cli_ratio"] = median(cliRatios);
-    state.counters["stall_ms"] = median(stalls);
+        state.counters["cli_ratio"] = Median(cliRatios);
+    state.counters["stall_ms"] = Median(stalls);
     state.counters["worst_stall_ms"] = *std::max_element(stalls.begin(), stalls.end());
     state.counters["roots"] = static_cast<double>(Doc().GetRootCount());
 }

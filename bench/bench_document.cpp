@@ -48,12 +48,6 @@ Fixture& Shared()
     return fixture;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Each iteration runs the bare step and the document step back to back, so
 // drift of the shared machine hits both alike; the ratio is the median.
 template <class Bare, class Doc> void Alternate(benchmark::State& state, Bare bare, Doc doc)

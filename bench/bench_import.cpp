@@ -13,43 +13,19 @@
 #include "ScanRunner.h"
 #include "TextCodec.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 namespace {
 
 using namespace tessary;
 using namespace tessary::bench;
-
-// On a thread of its own, like the window's scan: entries come from
-// per-thread pools, and a thread that has freed a tree before would build
-// the next one in memory already touched, which a new process such as
-// tessary-cli never does.
-double DirectSeconds(const std::string& root)
-{
-    double seconds = 0;
-    std::unique_ptr<CRootFolderCategory> category;
-    std::thread([&] {
-        auto start = Clock::now();
-        category.reset(CreateRootFolderCategory("bench", DiskToGb(root)));
-        seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    }).join();
-    return seconds;
-}
 
 struct WindowImport {
     double seconds = 0;
@@ -84,11 +60,11 @@ void BM_ImportFromWindowAgainstDirectScan(benchmark::State& state)
     QWidget window;
     window.resize(800, 600);
     window.show();
-    DirectSeconds(root); // warm the cache
+    DirectScanSeconds(root); // warm the cache
     std::vector<double> ratios, stalls, direct, windowed;
     std::uint64_t entries = 0;
     for (auto _ : state) {
-        const double d = DirectSeconds(root);
+        const double d = DirectScanSeconds(root);
         const WindowImport w = ImportFromWindow(window, root);
         state.SetIterationTime(w.seconds);
         entries = w.entries;
@@ -97,15 +73,11 @@ void BM_ImportFromWindowAgainstDirectScan(benchmark::State& state)
         ratios.push_back(w.seconds / d);
         stalls.push_back(w.worstStallMs);
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     state.counters["entries"] = static_cast<double>(entries);
-    state.counters["direct_s"] = median(direct);
-    state.counters["window_s"] = median(windowed);
-    state.counters["ratio"] = median(ratios);
-    state.counters["stall_ms"] = median(stalls);
+    state.counters["direct_s"] = Median(direct);
+    state.counters["window_s"] = Median(windowed);
+    state.counters["ratio"] = Median(ratios);
+    state.counters["stall_ms"] = Median(stalls);
     state.counters["worst_stall_ms"] = *std::max_element(stalls.begin(), stalls.end());
 }
 BENCHMARK(BM_ImportFromWindowAgainstDirectScan)

@@ -6,20 +6,20 @@
 // The scan variant reads the tree at TESSARY_BENCH_TREE (default
 // /tmp/bench-tree) with two threads; it is skipped when there is none.
 
+#include "BenchSupport.h"
 #include "Document.h"
 #include "Scan.h"
 #include "SyntheticLibrary.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+using namespace tessary::bench;
 
 using namespace tessary;
 
@@ -76,12 +76,12 @@ void BM_ResidentAfterClosingABigLibrary(benchmark::State& state)
         fresh = ResidentMB();
         doc.OnOpenDocument(kBig);
         loaded = ResidentMB();
-        auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         if (openSmall)
             doc.OnOpenDocument(kSmall);
         else
             doc.OnNewDocument();
-        closing = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        closing = Since(start);
         after = ResidentMB();
     }
     Report(state, fresh, loaded, after);
@@ -93,10 +93,8 @@ BENCHMARK(BM_ResidentAfterClosingABigLibrary)->Arg(0)->Arg(1)->Iterations(3)->Un
 // threads that have ended by the time the library is closed.
 void BM_ResidentAfterClosingAScannedTree(benchmark::State& state)
 {
-    const char* env = std::getenv("TESSARY_BENCH_TREE");
-    const std::string tree = env ? env : "/tmp/bench-tree";
-    struct stat st;
-    if (::stat(tree.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const std::string tree = BenchTreeRoot();
+    if (!IsFolder(tree)) {
         state.SkipWithError("no benchmark tree: run make_tree.py --root /tmp/bench-tree");
         return;
     }

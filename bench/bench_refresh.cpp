@@ -38,8 +38,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -52,12 +50,6 @@ std::string Env(const char* name, const std::string& fallback)
 {
     const char* v = std::getenv(name);
     return v && *v ? v : fallback;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Changes a fresh copy of the tree: of every hundred files (chosen by a hash

@@ -8,6 +8,7 @@
 
 #include "BenchSupport.h"
 #include "Category.h"
+#include "EntryWalk.h"
 #include "Scan.h"
 
 #include <benchmark/benchmark.h>
@@ -81,11 +82,12 @@ struct BareWalk {
     }
 };
 
-std::size_t CountEntries(const CCategory& c)
+// Entries below `top` (deep chains too: no recursion).
+std::size_t CountEntries(const CCategory& top)
 {
-    std::size_t n = c.GetDatumList().size() + c.GetSubCategoryList().size();
-    for (const CCategory* s : c.GetSubCategoryList())
-        n += CountEntries(*s);
+    std::size_t n = 0;
+    for (const CCategory& c : PreOrder(top))
+        n += c.GetDatumList().size() + c.GetSubCategoryList().size();
     return n;
 }
 
@@ -96,7 +98,7 @@ double ScanSeconds(const std::string& root, std::size_t* entries = nullptr, unsi
     ScanOptions options;
     options.threads = threads;
     ScanFolderInto(*category, root, options);
-    double s = std::chrono::duration<double>(Clock::now() - start).count();
+    const double s = Since(start);
     if (entries)
         *entries = CountEntries(*category);
     return s; // the tree is destroyed outside the measured time
@@ -107,7 +109,7 @@ double BareSeconds(const std::string& root, unsigned long long* entries = nullpt
     auto start = Clock::now();
     BareWalk w;
     w.Run(root);
-    double s = std::chrono::duration<double>(Clock::now() - start).count();
+    const double s = Since(start);
     if (entries)
         *entries = w.entries;
     return s;
@@ -136,15 +138,11 @@ void BM_TreeScanAgainstBareWalk(benchmark::State& state)
         bare.push_back(b);
         ratios.push_back(o / b);
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     state.counters["entries"] = static_cast<double>(entries);
     state.counters["bare_entries"] = static_cast<double>(bareEntries);
-    state.counters["scan_s"] = median(ours);
-    state.counters["bare_s"] = median(bare);
-    state.counters["ratio"] = median(ratios);
+    state.counters["scan_s"] = Median(ours);
+    state.counters["bare_s"] = Median(bare);
+    state.counters["ratio"] = Median(ratios);
 }
 BENCHMARK(BM_TreeScanAgainstBareWalk)
     ->Arg(1)

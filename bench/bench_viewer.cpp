@@ -23,7 +23,7 @@ namespace {
 // UTF-8 or as GB18030.
 const std::string& Content(bool utf8)
 {
-    static const auto make = [](bool asUtf8) {
+    static const auto make = [] {
         static const char* const words[] = { "the ", "quarterly ", "report ", "中文 ", "数据 ", "value=42 ",
             "\t", "文件夹 ", "total ", "Result " };
         std::mt19937 rng(5);
@@ -35,10 +35,13 @@ const std::string& Content(bool utf8)
                 text += words[rng() % 10];
             text += '\n';
         }
-        return asUtf8 ? text : Utf8ToGb(text);
+        return text;
     };
-    static const std::string asUtf8 = make(true), asGb = make(false);
-    return utf8 ? asUtf8 : asGb;
+    static const std::string asUtf8 = make();
+    if (utf8)
+        return asUtf8;
+    static const std::string asGb = Utf8ToGb(asUtf8);
+    return asGb;
 }
 
 void ShowViewer(benchmark::State& state, bool utf8)

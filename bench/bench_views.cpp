@@ -227,13 +227,7 @@ void BM_ExpandWideCategory(benchmark::State& state)
 void BM_OpenLibraryViews(benchmark::State& state)
 {
     const std::string path = "/tmp/tessary-bench-views.dli";
-    {
-        tessary::RootList roots = bench::MakeSyntheticLibrary();
-        std::vector<const CCategory*> view;
-        for (const auto& r : roots)
-            view.push_back(r.get());
-        WriteLibraryFile(view, path);
-    }
+    bench::WriteSyntheticLibraryFile(path);
     Panes p;
     double load = 0;
     for (auto _ : state) {

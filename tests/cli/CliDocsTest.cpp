@@ -2,6 +2,8 @@
 // --help texts when it is built, must name every subcommand and option that
 // the help names, and the completion must work in a real bash.
 
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,18 +13,11 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using tessary::testing::ShellQuote;
 
 // Standard output of a shell command.
 std::string Capture(const std::string& command)
@@ -86,7 +81,7 @@ std::set<std::string> OptionsIn(const std::string& text)
 std::map<std::string, std::set<std::string>> SubcommandsFromHelp()
 {
     std::map<std::string, std::set<std::string>> commands;
-    const std::string top = Capture(Quote(TESSARY_CLI) + " --help");
+    const std::string top = Capture(ShellQuote(TESSARY_CLI) + " --help");
     std::istringstream in(top);
     bool listing = false;
     for (std::string line; std::getline(in, line);) {
@@ -99,7 +94,7 @@ std::map<std::string, std::set<std::string>> SubcommandsFromHelp()
         }
     }
     for (auto& [name, options] : commands)
-        options = OptionsIn(Capture(Quote(TESSARY_CLI) + " " + name + " --help"));
+        options = OptionsIn(Capture(ShellQuote(TESSARY_CLI) + " " + name + " --help"));
     return commands;
 }
 
@@ -141,12 +136,12 @@ bool HasWord(const std::string& text, const std::string& word)
 // is the one being completed, run from the folder `cwd`.
 std::set<std::string> Complete(const std::vector<std::string>& words, const std::string& cwd = ".")
 {
-    std::string command = "cd " + Quote(cwd)
+    std::string command = "cd " + ShellQuote(cwd)
         + " && bash -c 'source \"$0\"; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _tessary_cli; "
           "printf \"%s\\n\" \"${COMPREPLY[@]}\"' "
-        + Quote(TESSARY_CLI_COMPLETION);
+        + ShellQuote(TESSARY_CLI_COMPLETION);
     for (const std::string& w : words)
-        command += " " + Quote(w);
+        command += " " + ShellQuote(w);
     const std::vector<std::string> lines = Lines(Capture(command));
     return { lines.begin(), lines.end() };
 }
@@ -202,21 +197,18 @@ TEST_F(CliDocs, CompletionOffersValuesAndFiles)
     // A keyword is free text: no file names are offered for it.
     EXPECT_TRUE(Complete({ "tessary-cli", "search", "lib.dli", "--name", "" }).empty());
 
-    char dir[] = "/tmp/tessary-cli-docs-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::ofstream(std::string(dir) + "/books.dli") << "x";
-    EXPECT_EQ(Complete({ "tessary-cli", "tree", "bo" }, dir), std::set<std::string> { "books.dli" });
-    EXPECT_EQ(Complete({ "tessary-cli", "export", "books.dli", "@0", "-o", "b" }, dir),
+    tessary::testing::TempTree t;
+    t.File("books.dli", "x");
+    EXPECT_EQ(Complete({ "tessary-cli", "tree", "bo" }, t.Root()), std::set<std::string> { "books.dli" });
+    EXPECT_EQ(Complete({ "tessary-cli", "export", "books.dli", "@0", "-o", "b" }, t.Root()),
         std::set<std::string> { "books.dli" });
-    std::remove((std::string(dir) + "/books.dli").c_str());
-    rmdir(dir);
 }
 
 TEST_F(CliDocs, ManPageFormatsWithoutWarnings)
 {
     if (Capture("command -v groff").empty())
         GTEST_SKIP() << "groff is not installed";
-    const std::string warnings = Capture("groff -man -Tutf8 -ww -z " + Quote(TESSARY_CLI_MAN) + " 2>&1");
+    const std::string warnings = Capture("groff -man -Tutf8 -ww -z " + ShellQuote(TESSARY_CLI_MAN) + " 2>&1");
     EXPECT_EQ(warnings, "");
 }
 

@@ -11,7 +11,6 @@
 #include <sstream>
 #include <string>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <vector>
 
 using tessary::testing::TempTree;

@@ -10,11 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 using namespace tessary;
