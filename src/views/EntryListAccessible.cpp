@@ -77,11 +77,32 @@ QRect ToGlobal(const QWidget* widget, const QRect& rect)
     return rect.isValid() ? QRect(widget->mapToGlobal(rect.topLeft()), rect.size()) : QRect();
 }
 
+// What the header cells and the cells share: no object of their own, no
+// children, the table as parent.
+class CEntryLeafAccessible : public QAccessibleInterface {
+public:
+    explicit CEntryLeafAccessible(CEntryListView* view)
+        : m_view(view)
+    {
+    }
+
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return TableOf(m_view); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+
+protected:
+    QPointer<CEntryListView> m_view;
+};
+
 // The title of one column, as the header shows it.
-class CEntryHeaderAccessible : public QAccessibleInterface {
+class CEntryHeaderAccessible : public CEntryLeafAccessible {
 public:
     CEntryHeaderAccessible(CEntryListView* view, int column)
-        : m_view(view)
+        : CEntryLeafAccessible(view)
         , m_column(column)
     {
     }
@@ -91,13 +112,6 @@ public:
     {
         return m_view && m_view->model() && m_column < m_view->model()->columnCount(m_view->rootIndex());
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return TableOf(m_view); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text t) const override
     {
         if (t != QAccessible::Name || !isValid())
@@ -124,15 +138,14 @@ public:
     }
 
 private:
-    QPointer<CEntryListView> m_view;
     int m_column;
 };
 
 // One cell: what row `row` shows in column `column`.
-class CEntryCellAccessible : public QAccessibleInterface, public QAccessibleTableCellInterface {
+class CEntryCellAccessible : public CEntryLeafAccessible, public QAccessibleTableCellInterface {
 public:
     CEntryCellAccessible(CEntryListView* view, int row, int column)
-        : m_view(view)
+        : CEntryLeafAccessible(view)
         , m_row(row)
         , m_column(column)
     {
@@ -144,13 +157,6 @@ public:
         return model && m_row < model->rowCount(m_view->rootIndex())
             && m_column < model->columnCount(m_view->rootIndex());
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return TableOf(m_view); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
 
     QString text(QAccessible::Text t) const override
     {
@@ -234,7 +240,6 @@ public:
 private:
     QModelIndex Index() const { return m_view->model()->index(m_row, m_column, m_view->rootIndex()); }
 
-    QPointer<CEntryListView> m_view;
     int m_row;
     int m_column;
 };
