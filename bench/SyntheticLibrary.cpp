@@ -7,6 +7,8 @@
 
 #include <malloc.h>
 #include <random>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tessary::bench {
@@ -63,6 +65,28 @@ RootList MakeSyntheticLibrary(const SyntheticShape& shape)
         parent->AddDatum(d);
     }
     return roots;
+}
+
+RootList MakeMergedLibrary(std::size_t copies, const SyntheticShape& shape)
+{
+    RootList roots;
+    auto* all = new CCustomCategory("all");
+    roots.emplace_back(all);
+    for (std::size_t i = 0; i < copies; ++i) {
+        RootList drive = MakeSyntheticLibrary(shape);
+        drive.front()->m_strName = "drive" + std::to_string(i + 1);
+        all->AddSubCategory(drive.front().release());
+    }
+    return roots;
+}
+
+std::string MergedLibraryFile(const std::string& path, std::size_t copies, const SyntheticShape& shape)
+{
+    if (::access(path.c_str(), F_OK) == 0)
+        return path;
+    const RootList roots = MakeMergedLibrary(copies, shape);
+    WriteLibraryFile({ roots.front().get() }, path);
+    return path;
 }
 
 std::size_t CountEntries(const RootList& roots)

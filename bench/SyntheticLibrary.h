@@ -31,6 +31,16 @@ RootList MakeSyntheticLibrary(const SyntheticShape& shape = {});
 // Writes that library to `path` as a library file.
 void WriteSyntheticLibraryFile(const std::string& path, const SyntheticShape& shape = {});
 
+// The ten-million-entry library: `copies` copies of MakeSyntheticLibrary(shape)
+// merged under one custom root category "all", as a user merges the
+// catalogues of ten drives into one library. Every file thus has `copies`
+// copies, one below each drive.
+RootList MakeMergedLibrary(std::size_t copies = 10, const SyntheticShape& shape = {});
+// Writes that library to `path` (once: an existing file of that name is kept)
+// and returns `path`, so that benchmarks share the file between runs.
+std::string MergedLibraryFile(
+    const std::string& path, std::size_t copies = 10, const SyntheticShape& shape = {});
+
 // Adds `count` folder categories below `root`, nested up to eight deep (new
 // folders prefer recent ones as parents, so the tree gets depth), named by
 // `name(rng)`. Returns every category with its depth, `root` first.
