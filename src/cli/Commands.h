@@ -20,5 +20,6 @@ const std::vector<Command>& Commands();
 
 // Subcommands kept in files of their own.
 Command RefreshCommand();
+Command VolumesCommand();
 
 } // namespace tessary::cli

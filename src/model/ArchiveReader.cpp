@@ -44,6 +44,9 @@ public:
         return roots;
     }
 
+    // Where reading stopped: after the last root once Library has returned.
+    std::size_t End() const noexcept { return static_cast<std::size_t>(m_p - m_begin); }
+
 private:
     [[noreturn]] void Fail(ArchiveFault fault, std::uint64_t offset, const std::string& detail = {})
     {
@@ -295,9 +298,12 @@ private:
 
 } // namespace
 
-RootList ReadLibrary(std::string_view data)
+RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd)
 {
-    return Reader(data).Library();
+    Reader reader(data);
+    RootList roots = reader.Library();
+    rootsEnd = reader.End();
+    return roots;
 }
 
 } // namespace tessary

@@ -3,6 +3,7 @@
 #include "Content.h"
 #include "Datum.h"
 #include "SmallPool.h"
+#include "VolumeSource.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -59,6 +60,7 @@ void CTessaryDoc::DeleteContents()
 bool CTessaryDoc::DestroyRoots()
 {
     m_pCurrentCategory = nullptr;
+    m_chosenVolumes.clear();
     if (m_rootList.empty())
         return false;
     for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
@@ -77,6 +79,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     // stays free after the read goes back to the system, so that opening
     // again does not pay for fresh pages.
     DestroyRoots();
+    m_readWarnings.clear();
     // Held from before the read, so that a change made while reading shows
     // up as a change on disk.
     m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
@@ -86,7 +89,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         if (!bytes.empty()) {
             RootList roots;
             try {
-                roots = ReadLibrary(bytes.view());
+                roots = ReadLibrary(bytes.view(), &m_readWarnings);
             } catch (const ArchiveError& e) {
                 throw LibraryReadError(path, e);
             }
@@ -99,6 +102,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         }
     } catch (...) {
         DestroyRoots();
+        m_readWarnings.clear();
         ReleaseFreeMemory(kReleaseAfterFreeing);
         m_hold.Release();
         m_modified = false;
@@ -275,7 +279,8 @@ bool CTessaryDoc::ImportLibrary(const std::string& path)
     CCategory* target = m_pCurrentCategory;
     if (!target || !target->CanImportInto())
         return false;
-    RootList roots = ReadLibraryFile(path);
+    m_readWarnings.clear();
+    RootList roots = ReadLibraryFile(path, &m_readWarnings);
     // Room first, so that linking cannot fail half-way.
     target->GetSubCategoryList().ReserveBack(roots.size());
     for (auto& root : roots)
@@ -286,7 +291,7 @@ bool CTessaryDoc::ImportLibrary(const std::string& path)
 
 void CTessaryDoc::ExtractContent(CDatum& datum)
 {
-    tessary::ExtractContent(datum);
+    datum.m_strContent = std::move(*ReadContentFile(DiskPathOrThrow(Locate(datum))));
     SetModifiedFlag(true);
 }
 
@@ -294,6 +299,39 @@ void CTessaryDoc::ClearContent(CDatum& datum)
 {
     tessary::ClearContent(datum);
     SetModifiedFlag(true);
+}
+
+const CVolumeTable& CTessaryDoc::GetVolumes()
+{
+    if (!m_volumesRead)
+        ReadVolumes();
+    return m_volumes;
+}
+
+void CTessaryDoc::ReadVolumes()
+{
+    m_volumes = CVolumeTable::Read(VolumeSource(), m_volumesRead ? &m_volumes : nullptr);
+    m_volumesRead = true;
+    m_chosenVolumes.clear();
+}
+
+EntryLocation CTessaryDoc::Locate(const CItem& entry)
+{
+    const CVolumeTable& table = GetVolumes();
+    EntryLocation where = LocateEntry(entry, table);
+    if (where.state == EntryLocation::State::Ambiguous) {
+        auto chosen = m_chosenVolumes.find(where.top);
+        if (chosen != m_chosenVolumes.end())
+            for (const MountedVolume* v : where.candidates)
+                if (v->mountId == chosen->second)
+                    return LocateEntry(entry, table, v);
+    }
+    return where;
+}
+
+void CTessaryDoc::ChooseVolume(const CPathCategory& top, const MountedVolume& volume)
+{
+    m_chosenVolumes[&top] = volume.mountId;
 }
 
 std::vector<const CCategory*> CTessaryDoc::GetRoots() const

@@ -122,14 +122,35 @@ FileBytes ReadAllAndClose(int rawFd, const std::string& path)
     return bytes;
 }
 
-RootList ReadLibraryFile(const std::string& path)
+RootList ReadLibraryFile(const std::string& path, std::vector<LibraryWarning>* warnings)
 {
     FileBytes bytes = ReadAllAndClose(OpenLibraryForReading(path), path);
     try {
-        return ReadLibrary(bytes.view());
+        return ReadLibrary(bytes.view(), warnings);
     } catch (const ArchiveError& e) {
         throw LibraryReadError(path, e);
     }
+}
+
+std::string DescribeLibraryWarning(const std::string& path, const LibraryWarning& warning)
+{
+    std::string what;
+    switch (warning.kind) {
+    case LibraryWarning::Kind::ExtensionDamaged:
+        what = "the volume data stored after the library is damaged and was ignored";
+        break;
+    case LibraryWarning::Kind::ExtensionNotMatching:
+        what = "the volume data stored after the library no longer matches it (another program rewrote "
+               "the library) and was ignored";
+        break;
+    case LibraryWarning::Kind::ExtensionNewer:
+        what = "the volume data stored after the library comes from a later version and was ignored";
+        break;
+    case LibraryWarning::Kind::RecordsDropped:
+        what = "some of the volume data stored after the library fits no category and was ignored";
+        break;
+    }
+    return "'" + path + "': " + what + " (" + warning.detail + "); saving writes it anew";
 }
 
 std::string TitleFromPath(const std::string& path)

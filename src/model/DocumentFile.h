@@ -96,8 +96,12 @@ FileBytes ReadAllAndClose(int fd, const std::string& path);
 
 // Reads the library at `path` completely. Throws FileError when the file
 // cannot be read and LibraryReadError when its bytes are not a library (a
-// zero-byte file included: it ends before the root count).
-RootList ReadLibraryFile(const std::string& path);
+// zero-byte file included: it ends before the root count). What was left
+// out of a library that loaded goes to `warnings` (see ReadLibrary).
+RootList ReadLibraryFile(const std::string& path, std::vector<LibraryWarning>* warnings = nullptr);
+
+// A warning of ReadLibrary as a sentence naming the library at `path`.
+std::string DescribeLibraryWarning(const std::string& path, const LibraryWarning& warning);
 
 // Writes `roots` as a library at `path`, atomically: into a new file beside
 // the target, flushed to the disk, then renamed over it, so that a failure or

@@ -1,0 +1,49 @@
+#pragma once
+
+// The records of the extension block as the entries hold them: which kinds
+// exist, how the entries of a library turn into records when it is written
+// and how records find their entries again when it is read.
+//
+// Adding a kind takes a number below, a row in the table of kinds in
+// ExtensionRecords.cpp with the functions that encode a category's record
+// and attach a decoded one, and the field on the entry that holds it.
+
+#include "ExtensionBlock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tessary {
+
+class CCategory;
+
+// Kinds of records. A reader skips the kinds it does not know; numbers are
+// never reused.
+enum class RecordKind : std::uint16_t {
+    Volume = 1, // the volume an imported category was scanned from (Volume.h)
+};
+
+// The records of the entries of `roots` and their subtrees, in entry order,
+// numbered as the library file written from `roots` numbers its entries.
+// Empty when no entry holds anything to record.
+std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots);
+
+// What ApplyRecords did.
+struct RecordsApplied {
+    std::size_t applied = 0;
+    std::size_t unknownKind = 0; // skipped, by design: a later program's kinds
+    std::size_t dropped = 0; // records that fit no entry or could not be decoded
+    std::string firstProblem; // why the first dropped record was dropped
+};
+
+// Attaches `records` to the entries of `roots` they name (numbered as in
+// CollectRecords). A record naming no entry, an entry of a kind its record
+// kind does not describe, or holding a payload that does not decode is
+// dropped and counted; the rest are applied. Never throws but for want of
+// memory.
+RecordsApplied ApplyRecords(std::span<CCategory* const> roots, std::vector<ExtensionRecord> records);
+
+} // namespace tessary
