@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the library reader. Whatever it accepts must
-// write back to bytes that read back to the same library.
+// Feeds arbitrary bytes to the library reader, the extension block after
+// the roots included. Whatever it accepts must write back to bytes that
+// read back to the same library.
 
 #include "Archive.h"
 
@@ -27,8 +28,9 @@ std::string WriteRoots(const RootList& roots)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     RootList roots;
+    std::vector<LibraryWarning> warnings;
     try {
-        roots = ReadLibrary(std::string_view(reinterpret_cast<const char*>(data), size));
+        roots = ReadLibrary(std::string_view(reinterpret_cast<const char*>(data), size), &warnings);
     } catch (const ArchiveError&) {
         return 0;
     }

@@ -74,8 +74,8 @@ void WriteText(Output& out, const std::vector<Row>& rows)
             out << std::string_view(i ? ", " : "") << std::string_view(at[i]);
         if (const VolumeRecord* v = c.GetVolume()) {
             out << '\t' << std::string_view(GbToUtf8(v->uuid)) << '\t' << std::string_view(GbToUtf8(v->label))
-                << '\t' << std::string_view(GbToUtf8(v->fsType)) << '\t' << v->capacity << '\t' << v->freeBytes
-                << '\t' << std::string_view(GbToUtf8(v->mountPoint)) << '\t'
+                << '\t' << std::string_view(GbToUtf8(v->fsType)) << '\t' << v->capacity << '\t'
+                << v->freeBytes << '\t' << std::string_view(GbToUtf8(v->mountPoint)) << '\t'
                 << std::string_view(GbToUtf8(v->pathInVolume)) << '\t'
                 << std::string_view(ScanTimeText(v->scanTime)) << '\t' << std::string_view(GbToUtf8(v->host));
         } else {
@@ -112,7 +112,8 @@ void WriteJsonRows(Output& out, const std::vector<Row>& rows)
             WriteJsonString(out, GbToUtf8(v->label));
             out << ", \"fsType\": ";
             WriteJsonString(out, GbToUtf8(v->fsType));
-            out << ", \"capacity\": " << v->capacity << ", \"free\": " << v->freeBytes << ", \"mountPoint\": ";
+            out << ", \"capacity\": " << v->capacity << ", \"free\": " << v->freeBytes
+                << ", \"mountPoint\": ";
             WriteJsonString(out, GbToUtf8(v->mountPoint));
             out << ", \"pathInVolume\": ";
             WriteJsonString(out, GbToUtf8(v->pathInVolume));
@@ -134,7 +135,8 @@ int Volumes(const std::vector<std::string>& args)
     CTessaryDoc& doc = run.doc;
     std::vector<Row> rows;
     std::vector<std::size_t> position; // index at each depth of the walk
-    ConstCategoryWalk walk { std::span<const CCategory* const>(doc.GetRootList().begin(), doc.GetRootList().size()) };
+    ConstCategoryWalk walk { std::span<const CCategory* const>(
+        doc.GetRootList().begin(), doc.GetRootList().size()) };
     while (walk.Next()) {
         if (!walk.Entering())
             continue;

@@ -96,7 +96,7 @@ std::uint64_t Checksum64::Digest() const noexcept
 {
     std::uint64_t h;
     if (m_total >= 32) {
-        const std::uint64_t (&v)[4] = m_lanes;
+        const std::uint64_t(&v)[4] = m_lanes;
         h = Rotl(v[0], 1) + Rotl(v[1], 7) + Rotl(v[2], 12) + Rotl(v[3], 18);
         for (std::uint64_t lane : v)
             h = MergeRound(h, lane);

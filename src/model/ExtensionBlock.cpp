@@ -79,7 +79,8 @@ void AppendExtensionBlock(std::string& out, std::uint64_t archiveLength, std::ui
     PutLe(out, archiveLength, 8);
     PutLe(out, archiveChecksum, 8);
     PutLe(out, length, 4);
-    const auto blockChecksum = static_cast<std::uint32_t>(Checksum64::Of(std::string_view(out).substr(start)));
+    const auto blockChecksum
+        = static_cast<std::uint32_t>(Checksum64::Of(std::string_view(out).substr(start)));
     PutLe(out, blockChecksum, 4);
     out.append(kExtensionMagic, sizeof kExtensionMagic);
 }
@@ -96,12 +97,16 @@ std::optional<ExtensionTrailer> FindExtensionTrailer(std::string_view file) noex
     return t;
 }
 
-ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveLength,
-    const std::function<std::uint64_t()>& archiveChecksum)
+ExtensionParse ParseExtensionBlock(
+    std::string_view tail, std::uint64_t archiveLength, const std::function<std::uint64_t()>& archiveChecksum)
 {
     ExtensionParse result;
-    const bool opens = HasMagicAt(tail, 0);
-    const bool closes = tail.size() >= sizeof kExtensionMagic && HasMagicAt(tail, tail.size() - sizeof kExtensionMagic);
+    // A tail cut short inside the magic is a block cut short too.
+    const bool opens = HasMagicAt(tail, 0)
+        || (!tail.empty() && tail.size() < sizeof kExtensionMagic
+            && std::memcmp(tail.data(), kExtensionMagic, tail.size()) == 0);
+    const bool closes
+        = tail.size() >= sizeof kExtensionMagic && HasMagicAt(tail, tail.size() - sizeof kExtensionMagic);
     if (!opens && !closes)
         return result; // nothing, or bytes of another program
     auto fail = [&](ExtensionProblem problem, const std::string& detail) {
@@ -132,7 +137,8 @@ ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveL
     if (f.trailer.archiveLength != archiveLength)
         return fail(ExtensionProblem::NotMatching,
             "the block was made for " + std::to_string(f.trailer.archiveLength)
-                + " bytes of library before it, but the library before it has " + std::to_string(archiveLength));
+                + " bytes of library before it, but the library before it has "
+                + std::to_string(archiveLength));
 
     // Records, each bounded by what is left before the trailer.
     const std::size_t end = tail.size() - kExtensionTrailerBytes;
@@ -140,7 +146,8 @@ ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveL
     const std::uint64_t count = GetLe(tail.data() + 10, 4);
     if (count > (end - p) / kExtensionRecordHeaderBytes)
         return fail(ExtensionProblem::Damaged,
-            "a count of " + std::to_string(count) + " records does not fit the block" + At(archiveLength + 10));
+            "a count of " + std::to_string(count) + " records does not fit the block"
+                + At(archiveLength + 10));
     result.records.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
         if (end - p < kExtensionRecordHeaderBytes)
@@ -152,7 +159,8 @@ ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveL
         p += kExtensionRecordHeaderBytes;
         if (size > end - p)
             return fail(ExtensionProblem::Damaged,
-                "a record of " + std::to_string(size) + " bytes does not fit the block" + At(archiveLength + p - 4));
+                "a record of " + std::to_string(size) + " bytes does not fit the block"
+                    + At(archiveLength + p - 4));
         r.payload.assign(tail.data() + p, static_cast<std::size_t>(size));
         p += static_cast<std::size_t>(size);
         result.records.push_back(std::move(r));

@@ -169,7 +169,8 @@ RecordsApplied ApplyRecords(std::span<CCategory* const> roots, std::vector<Exten
     }
     for (; i < records.size(); ++i) {
         if (IsKnownKind(records[i].kind))
-            drop("a record names entry " + std::to_string(records[i].entry) + ", which the library does not have");
+            drop("a record names entry " + std::to_string(records[i].entry)
+                + ", which the library does not have");
         else
             ++result.unknownKind;
     }
@@ -207,8 +208,8 @@ RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warning
     RecordsApplied applied = ApplyRecords(tops, std::move(block.records));
     if (applied.dropped)
         Warn(warnings, LibraryWarning::Kind::RecordsDropped,
-            std::to_string(applied.dropped) + " record(s) of the extension block were dropped; the first: "
-                + applied.firstProblem);
+            std::to_string(applied.dropped)
+                + " record(s) of the extension block were dropped; the first: " + applied.firstProblem);
     return roots;
 }
 

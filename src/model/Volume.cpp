@@ -375,7 +375,8 @@ std::string OfflineDetail(const VolumeRecord& record, bool ambiguous)
 
 } // namespace
 
-VolumeOfflineError::VolumeOfflineError(const std::string& storedDiskPath, const VolumeRecord& record, bool ambiguous)
+VolumeOfflineError::VolumeOfflineError(
+    const std::string& storedDiskPath, const VolumeRecord& record, bool ambiguous)
     : FileError(FileErrorCause::NotFound, storedDiskPath, 0, OfflineDetail(record, ambiguous))
     , m_record(record)
     , m_ambiguous(ambiguous)

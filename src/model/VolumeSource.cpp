@@ -143,7 +143,8 @@ private:
             std::size_t length = 0;
             if (blkid_probe_lookup_value(probe, "UUID", &value, &length) == 0 && value)
                 volume.uuid = value;
-            if (volume.label.empty() && blkid_probe_lookup_value(probe, "LABEL", &value, &length) == 0 && value)
+            if (volume.label.empty() && blkid_probe_lookup_value(probe, "LABEL", &value, &length) == 0
+                && value)
                 volume.label = value;
         }
         blkid_free_probe(probe);
