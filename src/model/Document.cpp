@@ -2,8 +2,8 @@
 
 #include "Content.h"
 #include "Datum.h"
+#include "MountSource.h"
 #include "SmallPool.h"
-#include "VolumeSource.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -310,7 +310,7 @@ const CVolumeTable& CTessaryDoc::GetVolumes()
 
 void CTessaryDoc::ReadVolumes()
 {
-    m_volumes = CVolumeTable::Read(VolumeSource(), m_volumesRead ? &m_volumes : nullptr);
+    m_volumes = CVolumeTable::Read(MountSource(), m_volumesRead ? &m_volumes : nullptr);
     m_volumesRead = true;
     m_chosenVolumes.clear();
 }

@@ -3,9 +3,9 @@
 #include "Datum.h"
 #include "Document.h"
 #include "EntryWalk.h"
+#include "MountSource.h"
 #include "RefreshPlanData.h"
 #include "TextCodec.h"
-#include "VolumeSource.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -458,7 +458,7 @@ RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads, ScanPr
     scan.report
         = ScanFolderInto(*scan.tree, source.diskPath, ScanOptions { threads, source.followMounts, progress });
     if (scan.report.opened && !scan.report.cancelled)
-        scan.volume = IdentifyVolumeAt(VolumeSource(), source.diskPath);
+        scan.volume = IdentifyVolumeAt(MountSource(), source.diskPath);
     return scan;
 }
 

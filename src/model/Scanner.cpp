@@ -3,10 +3,10 @@
 #include "Category.h"
 #include "Datum.h"
 #include "FileSystem.h"
+#include "MountSource.h"
 #include "Scan.h"
 #include "ScanWalker.h"
 #include "TextCodec.h"
-#include "VolumeSource.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -42,7 +42,7 @@ Kind* CreateScanned(std::string_view name, const std::string& path, ScanOptions 
     const std::string diskPath = GbToDisk(path);
     ScanReport r = ScanFolderInto(*category, diskPath, options);
     if (r.opened && !r.cancelled)
-        category->SetVolume(IdentifyVolumeAt(VolumeSource(), diskPath));
+        category->SetVolume(IdentifyVolumeAt(MountSource(), diskPath));
     if (report)
         *report = std::move(r);
     return category.release();
@@ -173,7 +173,7 @@ ScanReport ScanPathCategory(CPathCategory& category, ScanOptions options)
     const std::string diskPath = GbToDisk(category.m_strPath.view());
     ScanReport report = ScanFolderInto(category, diskPath, options);
     if (report.opened && !report.cancelled) {
-        if (std::optional<VolumeRecord> volume = IdentifyVolumeAt(VolumeSource(), diskPath))
+        if (std::optional<VolumeRecord> volume = IdentifyVolumeAt(MountSource(), diskPath))
             category.SetVolume(volume);
     }
     return report;

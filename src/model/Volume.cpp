@@ -2,9 +2,9 @@
 
 #include "Category.h"
 #include "Datum.h"
+#include "MountSource.h"
 #include "MountTable.h"
 #include "TextCodec.h"
-#include "VolumeSource.h"
 
 #include <algorithm>
 
@@ -184,7 +184,7 @@ void CVolumeTable::Index()
             m_byUuid.emplace(Lower(m_volumes[i].uuid), i);
 }
 
-CVolumeTable CVolumeTable::Read(IVolumeSource& source, const CVolumeTable* previous)
+CVolumeTable CVolumeTable::Read(IMountSource& source, const CVolumeTable* previous)
 {
     std::vector<MountedVolume> volumes = ParseMountTable(source.MountInfo());
     std::erase_if(volumes, [](const MountedVolume& v) { return IsPseudoFileSystemType(v.fsType); });
@@ -273,7 +273,7 @@ std::optional<std::string> FolderOnVolume(const VolumeRecord& record, const Moun
     return JoinPath(volume.mountPoint, *rel);
 }
 
-std::optional<VolumeRecord> IdentifyVolumeAt(IVolumeSource& source, const std::string& diskPath)
+std::optional<VolumeRecord> IdentifyVolumeAt(IMountSource& source, const std::string& diskPath)
 {
     const std::string real = source.RealPath(diskPath);
     if (real.empty())
@@ -297,7 +297,7 @@ std::optional<VolumeRecord> IdentifyVolumeAt(IVolumeSource& source, const std::s
     return r;
 }
 
-VolumeRecord LinkRecord(const CPathCategory& category, const MountedVolume& volume, IVolumeSource& source)
+VolumeRecord LinkRecord(const CPathCategory& category, const MountedVolume& volume, IMountSource& source)
 {
     const std::string stored = GbToDisk(category.m_strPath.view());
     std::string inside = "/";

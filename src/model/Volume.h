@@ -22,7 +22,7 @@ namespace tessary {
 
 class CItem;
 class CPathCategory;
-class IVolumeSource;
+class IMountSource;
 
 // What the library knows of the volume an imported category was scanned
 // from, as of the scan. Texts are GB18030, as every text of the library.
@@ -53,7 +53,7 @@ struct VolumeRecord {
 std::string EncodeVolumeRecord(const VolumeRecord& record);
 std::optional<VolumeRecord> DecodeVolumeRecord(std::string_view payload);
 
-// A file system mounted now, as the mount table and the volume source show
+// A file system mounted now, as the mount table and the mount source show
 // it. Texts are the system's bytes.
 struct MountedVolume {
     int mountId = 0;
@@ -91,7 +91,7 @@ public:
     // systems. Identities are taken from `previous` for mounts it already
     // knew (same mount id, device and source), so that only volumes mounted
     // since are probed.
-    static CVolumeTable Read(IVolumeSource& source, const CVolumeTable* previous = nullptr);
+    static CVolumeTable Read(IMountSource& source, const CVolumeTable* previous = nullptr);
     // A table of the given volumes (tests and benchmarks).
     explicit CVolumeTable(std::vector<MountedVolume> volumes);
 
@@ -122,14 +122,14 @@ private:
 // identity, capacity and free space, the folder's place inside it, the time
 // and the host. Nothing when the folder cannot be resolved or no mounted
 // volume holds it.
-std::optional<VolumeRecord> IdentifyVolumeAt(IVolumeSource& source, const std::string& diskPath);
+std::optional<VolumeRecord> IdentifyVolumeAt(IMountSource& source, const std::string& diskPath);
 
 // A record for linking `category` by hand to the connected volume `volume`
 // (an old library, a drive letter): its identity and space now, no scan
 // time, and the folder inside it guessed from the category's stored path
 // (the part after a drive letter, or after the volume's mount point, or
 // the volume's root).
-VolumeRecord LinkRecord(const CPathCategory& category, const MountedVolume& volume, IVolumeSource& source);
+VolumeRecord LinkRecord(const CPathCategory& category, const MountedVolume& volume, IMountSource& source);
 
 // Where an entry's file or folder is now.
 struct EntryLocation {

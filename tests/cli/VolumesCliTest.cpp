@@ -21,16 +21,17 @@ bool Contains(const std::string& text, const std::string& part)
 
 // A shelf holding a drive import whose volume (a UUID no system has) is
 // away, and a folder import without a record.
-const std::string kLibraryJson = R"({"roots": [{"class": "CCustomCategory", "name": "书架", "remark": "", )"
-                                 R"("subcategories": [{"class": "CDriverCategory", "name": "备份", "remark": "", )"
-                                 R"("subcategories": [], "items": [{"class": "CFileDatum", "name": "a", "remark": "", )"
-                                 R"("content": "", "extension": "txt", "size": 5, "time": 0}], "path": "/media/anna/BACKUP", )"
-                                 R"("volume": {"uuid": "0000-FFFF", "label": "BACKUP", "fsType": "vfat", )"
-                                 R"("capacity": 16000000000, "free": 1234, "mountPoint": "/media/anna/BACKUP", )"
-                                 R"("pathInVolume": "/", "scanTime": 1700000000, "host": "desk"}}], "items": []}, )"
-                                 R"({"class": "CRootFolderCategory", "name": "docs", "remark": "", "subcategories": [], )"
-                                 R"("items": [], "path": "/home/anna/docs"}]})"
-                                 "\n";
+const std::string kLibraryJson
+    = R"({"roots": [{"class": "CCustomCategory", "name": "书架", "remark": "", )"
+      R"("subcategories": [{"class": "CDriverCategory", "name": "备份", "remark": "", )"
+      R"("subcategories": [], "items": [{"class": "CFileDatum", "name": "a", "remark": "", )"
+      R"("content": "", "extension": "txt", "size": 5, "time": 0}], "path": "/media/anna/BACKUP", )"
+      R"("volume": {"uuid": "0000-FFFF", "label": "BACKUP", "fsType": "vfat", )"
+      R"("capacity": 16000000000, "free": 1234, "mountPoint": "/media/anna/BACKUP", )"
+      R"("pathInVolume": "/", "scanTime": 1700000000, "host": "desk"}}], "items": []}, )"
+      R"({"class": "CRootFolderCategory", "name": "docs", "remark": "", "subcategories": [], )"
+      R"("items": [], "path": "/home/anna/docs"}]})"
+      "\n";
 
 class VolumesCli : public ::testing::Test {
 protected:
@@ -58,13 +59,15 @@ TEST_F(VolumesCli, RecordsTravelThroughJsonExportAndMergeAndAreListed)
     EXPECT_TRUE(Contains(Ok({ "json", t.Path("merged.dli") }).out, R"("volume": {"uuid": "0000-FFFF")"));
 
     CliResult text = Ok({ "volumes", lib });
-    EXPECT_TRUE(Contains(text.out, "@0/0\t备份\t磁盘\t/media/anna/BACKUP\toffline\t\t0000-FFFF\tBACKUP\tvfat\t"
-                                   "16000000000\t1234\t/media/anna/BACKUP\t/\t"))
+    EXPECT_TRUE(Contains(text.out,
+        "@0/0\t备份\t磁盘\t/media/anna/BACKUP\toffline\t\t0000-FFFF\tBACKUP\tvfat\t"
+        "16000000000\t1234\t/media/anna/BACKUP\t/\t"))
         << text.out;
     EXPECT_TRUE(Contains(text.out, "@1\tdocs\t文件夹分类\t/home/anna/docs\tno record\t")) << text.out;
     CliResult json = Ok({ "volumes", lib, "--json" });
-    EXPECT_TRUE(Contains(json.out, R"("category": "@0/0", "name": "备份", "class": "CDriverCategory", )"
-                                   R"("path": "/media/anna/BACKUP", "state": "offline", "mountedAt": [])"))
+    EXPECT_TRUE(Contains(json.out,
+        R"("category": "@0/0", "name": "备份", "class": "CDriverCategory", )"
+        R"("path": "/media/anna/BACKUP", "state": "offline", "mountedAt": [])"))
         << json.out;
     EXPECT_TRUE(Contains(json.out, R"("state": "no-record", "mountedAt": [], "volume": null})")) << json.out;
 
@@ -83,7 +86,8 @@ TEST_F(VolumesCli, ADamagedBlockIsReportedAndTheLibraryStillLoads)
     t.File("lib.dli", bytes);
     CliResult tree = Ok({ "tree", lib });
     EXPECT_EQ(tree.out, "分类\t书架\t0\n  磁盘\t备份\t1\n文件夹分类\tdocs\t0\n");
-    EXPECT_TRUE(Contains(tree.err, "warning: '" + lib + "': the volume data stored after the library is damaged"))
+    EXPECT_TRUE(
+        Contains(tree.err, "warning: '" + lib + "': the volume data stored after the library is damaged"))
         << tree.err;
     EXPECT_FALSE(Contains(Ok({ "json", lib }).out, "\"volume\""));
 }

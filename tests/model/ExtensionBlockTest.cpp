@@ -1,7 +1,7 @@
+#include "ExtensionBlock.h"
 #include "Archive.h"
 #include "Checksum.h"
 #include "Datum.h"
-#include "ExtensionBlock.h"
 #include "ExtensionRecords.h"
 #include "LibraryBuilders.h"
 
@@ -221,11 +221,16 @@ TEST(ExtensionBlock, WritesTheDocumentedExampleByteForByte)
     drive->SetVolume(v);
     RootList lib;
     lib.emplace_back(drive);
-    const std::string hex = "0100FFFF01000F004344726976657243617465676F72790642414" "34B5550000000000012"
-                            "2F6D656469612F616E6E612F4241434B5550" "89545359580D0A1A0100010000000100000000005A000000"
-                            "09000000313233342D4142434406000000" "4241434B55500400000076666174" "00CA9A3B00000000"
+    const std::string hex = "0100FFFF01000F004344726976657243617465676F72790642414"
+                            "34B5550000000000012"
+                            "2F6D656469612F616E6E612F4241434B5550"
+                            "89545359580D0A1A0100010000000100000000005A000000"
+                            "09000000313233342D4142434406000000"
+                            "4241434B55500400000076666174"
+                            "00CA9A3B00000000"
                             "00E1F50500000000120000002F6D656469612F616E6E612F4241434B5550010000002F"
-                            "0000006500000000040000006465736B" "3600000000000000D073F9EE5A3F136392000000"
+                            "0000006500000000040000006465736B"
+                            "3600000000000000D073F9EE5A3F136392000000"
                             "13D3E81D89545359580D0A1A";
     std::string expected;
     for (std::size_t i = 0; i < hex.size(); i += 2)

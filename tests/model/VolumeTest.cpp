@@ -1,6 +1,6 @@
 #include "Datum.h"
 #include "Document.h"
-#include "FakeVolumes.h"
+#include "FakeMounts.h"
 #include "LibraryBuilders.h"
 #include "MountTable.h"
 #include "Refresh.h"
@@ -29,8 +29,8 @@ MountedVolume Mounted(const std::string& at, const std::string& source, const st
     return v;
 }
 
-VolumeRecord Record(const std::string& uuid, const std::string& inside = "/", const std::string& label = "BACKUP",
-    std::uint64_t capacity = 100)
+VolumeRecord Record(const std::string& uuid, const std::string& inside = "/",
+    const std::string& label = "BACKUP", std::uint64_t capacity = 100)
 {
     VolumeRecord r;
     r.uuid = uuid;
@@ -62,10 +62,10 @@ struct DriveImport {
 
 TEST(Volumes, TheMountTableIsReadWithItsEscapes)
 {
-    std::vector<MountedVolume> m = ParseMountTable(
-        "36 25 8:17 / /media/anna/MY\\040DISK rw,nosuid - vfat /dev/sdb1 rw\n"
-        "37 25 8:2 /photos /srv/pics rw shared:5 master:1 - ext4 /dev/sda2 rw\n"
-        "garbage line\n");
+    std::vector<MountedVolume> m
+        = ParseMountTable("36 25 8:17 / /media/anna/MY\\040DISK rw,nosuid - vfat /dev/sdb1 rw\n"
+                          "37 25 8:2 /photos /srv/pics rw shared:5 master:1 - ext4 /dev/sda2 rw\n"
+                          "garbage line\n");
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].mountPoint, "/media/anna/MY DISK");
     EXPECT_EQ(m[0].source, "/dev/sdb1");
@@ -85,27 +85,31 @@ TEST(Volumes, ARecordMatchesItsVolumeWhereverItIsMounted)
         std::vector<std::string> at; // the mount points of the match
     };
     const std::vector<Case> cases = {
-        { "mounted elsewhere", { Mounted("/media/anna/BACKUP1", "/dev/sdb1", "1234-ABCD") }, Record("1234-abcd"),
-            S::Connected, { "/media/anna/BACKUP1" } },
+        { "mounted elsewhere", { Mounted("/media/anna/BACKUP1", "/dev/sdb1", "1234-ABCD") },
+            Record("1234-abcd"), S::Connected, { "/media/anna/BACKUP1" } },
         { "not connected", { Mounted("/", "/dev/sda1", "ffff") }, Record("1234-ABCD"), S::Offline, {} },
         { "clones told by label",
             { Mounted("/a", "/dev/sdb1", "1234-ABCD", "OLD"), Mounted("/b", "/dev/sdc1", "1234-ABCD") },
             Record("1234-ABCD"), S::Connected, { "/b" } },
         { "clones told by capacity",
-            { Mounted("/a", "/dev/sdb1", "1234-ABCD", "BACKUP", 100), Mounted("/b", "/dev/sdc1", "1234-ABCD", "BACKUP", 200) },
+            { Mounted("/a", "/dev/sdb1", "1234-ABCD", "BACKUP", 100),
+                Mounted("/b", "/dev/sdc1", "1234-ABCD", "BACKUP", 200) },
             Record("1234-ABCD", "/", "BACKUP", 200), S::Connected, { "/b" } },
-        { "clones alike", { Mounted("/a", "/dev/sdb1", "1234-ABCD"), Mounted("/b", "/dev/sdc1", "1234-ABCD") },
+        { "clones alike",
+            { Mounted("/a", "/dev/sdb1", "1234-ABCD"), Mounted("/b", "/dev/sdc1", "1234-ABCD") },
             Record("1234-ABCD"), S::Ambiguous, { "/a", "/b" } },
         { "one device mounted twice",
-            { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/docs"), Mounted("/a", "/dev/sdb1", "1234-ABCD") },
+            { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/docs"),
+                Mounted("/a", "/dev/sdb1", "1234-ABCD") },
             Record("1234-ABCD", "/docs"), S::Connected, { "/a" } },
         { "a bind mount that does not reach the folder",
-            { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/other") }, Record("1234-ABCD", "/docs"),
-            S::Offline, {} },
-        { "a bind mount of the folder", { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/docs") },
+            { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/other") },
+            Record("1234-ABCD", "/docs"), S::Offline, {} },
+        { "a bind mount of the folder",
+            { Mounted("/bind", "/dev/sdb1", "1234-ABCD", "BACKUP", 100, "/docs") },
             Record("1234-ABCD", "/docs/2020"), S::Connected, { "/bind" } },
-        { "no UUID: at its mount point", { Mounted("/media/anna/BACKUP", "tmpfs", "") }, Record(""), S::Connected,
-            { "/media/anna/BACKUP" } },
+        { "no UUID: at its mount point", { Mounted("/media/anna/BACKUP", "tmpfs", "") }, Record(""),
+            S::Connected, { "/media/anna/BACKUP" } },
         { "no UUID: elsewhere, another label", { Mounted("/media/x", "tmpfs", "", "OTHER") }, Record(""),
             S::Offline, {} },
     };
@@ -128,7 +132,8 @@ TEST(Volumes, EntriesAreFoundWhereTheirVolumeIsMountedNow)
     EXPECT_EQ(where.state, EntryLocation::State::Connected);
     EXPECT_EQ(where.diskPath, "/media/anna/BACKUP1/docs/a.txt");
     EXPECT_EQ(where.top, lib.drive.get());
-    EXPECT_EQ(LocateEntry(*lib.drive->GetSubCategoryList()[0], elsewhere).diskPath, "/media/anna/BACKUP1/docs");
+    EXPECT_EQ(
+        LocateEntry(*lib.drive->GetSubCategoryList()[0], elsewhere).diskPath, "/media/anna/BACKUP1/docs");
     EXPECT_EQ(lib.drive->m_strPath.str(), "/media/anna/BACKUP"); // the stored path stays
 
     // Away: the error names the volume to connect.
@@ -159,7 +164,7 @@ TEST(Volumes, EntriesAreFoundWhereTheirVolumeIsMountedNow)
 
 TEST(Volumes, LinkingAnOldCategoryGuessesItsFolderOnTheVolume)
 {
-    FakeVolumeSource source;
+    FakeMountSource source;
     const MountedVolume usb = Mounted("/media/anna/USB", "/dev/sdb1", "1234-ABCD", "USB");
     const std::pair<const char*, const char*> cases[] = {
         { "D:", "/" },
@@ -188,14 +193,15 @@ TEST(Volumes, ScansAndRefreshesRecordTheVolumeAndRefreshReadsWhereItIsNow)
     TempTree t;
     t.Folder("vol/docs/sub");
     t.File("vol/docs/a.txt", "hello");
-    FakeVolumeSource source;
+    FakeMountSource source;
     source.devices["/dev/sdz1"] = { "5555-AAAA", "STICK", 1000, 400 };
     source.Mount("/", "/dev/sda1");
     source.Mount(t.Path("vol"), "/dev/sdz1", "vfat");
-    ScopedVolumeSource scoped(source);
+    ScopedMountSource scoped(source);
 
     ScanReport report;
-    std::unique_ptr<CRootFolderCategory> folder(CreateRootFolderCategory("docs", t.Path("vol/docs"), {}, report));
+    std::unique_ptr<CRootFolderCategory> folder(
+        CreateRootFolderCategory("docs", t.Path("vol/docs"), {}, report));
     ASSERT_NE(folder->GetVolume(), nullptr);
     const VolumeRecord& v = *folder->GetVolume();
     EXPECT_EQ(v.uuid, "5555-AAAA");

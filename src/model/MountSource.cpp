@@ -1,7 +1,7 @@
 // The system's volume source: the mount table, statvfs, the links udev
 // keeps in /dev/disk and, where the device may be read, libblkid.
 
-#include "VolumeSource.h"
+#include "MountSource.h"
 
 #include "Volume.h"
 
@@ -82,7 +82,7 @@ std::string LinkNameFor(const char* folder, dev_t rdev)
     return {};
 }
 
-class SystemVolumeSource : public IVolumeSource {
+class SystemMountSource : public IMountSource {
 public:
     std::string MountInfo() override { return ReadText("/proc/self/mountinfo"); }
 
@@ -152,19 +152,19 @@ private:
     }
 };
 
-SystemVolumeSource g_system;
-IVolumeSource* g_source = &g_system;
+SystemMountSource g_system;
+IMountSource* g_source = &g_system;
 
 } // namespace
 
-IVolumeSource& VolumeSource() noexcept
+IMountSource& MountSource() noexcept
 {
     return *g_source;
 }
 
-IVolumeSource* SetVolumeSource(IVolumeSource* source) noexcept
+IMountSource* SetMountSource(IMountSource* source) noexcept
 {
-    IVolumeSource* previous = g_source;
+    IMountSource* previous = g_source;
     g_source = source ? source : &g_system;
     return previous;
 }

@@ -3,16 +3,16 @@
 // A volume source of the test's making: a mount table, the identity and
 // space of each device, a host and a clock; paths are taken as they are.
 
+#include "MountSource.h"
 #include "MountTable.h"
 #include "Volume.h"
-#include "VolumeSource.h"
 
 #include <map>
 #include <string>
 
 namespace tessary::testing {
 
-class FakeVolumeSource : public IVolumeSource {
+class FakeMountSource : public IMountSource {
 public:
     struct Device {
         std::string uuid, label;

@@ -11,10 +11,10 @@ struct MountedVolume;
 // system (the mount table in /proc/self/mountinfo, statvfs, the links in
 // /dev/disk/by-uuid and /dev/disk/by-label, and libblkid where the device
 // may be read); it never runs a program. Tests install their own object
-// with ScopedVolumeSource, with a mount table of their making.
-class IVolumeSource {
+// with ScopedMountSource, with a mount table of their making.
+class IMountSource {
 public:
-    virtual ~IVolumeSource() = default;
+    virtual ~IMountSource() = default;
     // The text of the mount table, in the form of /proc/self/mountinfo.
     virtual std::string MountInfo() = 0;
     // Fills in the UUID and label of the file system on `volume` (found from
@@ -33,22 +33,22 @@ public:
 };
 
 // The volume source the model uses (the system's unless a test installed one).
-IVolumeSource& VolumeSource() noexcept;
+IMountSource& MountSource() noexcept;
 // Installs `source` (not owned); null restores the system's. Returns the previous one.
-IVolumeSource* SetVolumeSource(IVolumeSource* source) noexcept;
+IMountSource* SetMountSource(IMountSource* source) noexcept;
 
-class ScopedVolumeSource {
+class ScopedMountSource {
 public:
-    explicit ScopedVolumeSource(IVolumeSource& source) noexcept
-        : m_previous(SetVolumeSource(&source))
+    explicit ScopedMountSource(IMountSource& source) noexcept
+        : m_previous(SetMountSource(&source))
     {
     }
-    ~ScopedVolumeSource() { SetVolumeSource(m_previous); }
-    ScopedVolumeSource(const ScopedVolumeSource&) = delete;
-    ScopedVolumeSource& operator=(const ScopedVolumeSource&) = delete;
+    ~ScopedMountSource() { SetMountSource(m_previous); }
+    ScopedMountSource(const ScopedMountSource&) = delete;
+    ScopedMountSource& operator=(const ScopedMountSource&) = delete;
 
 private:
-    IVolumeSource* m_previous;
+    IMountSource* m_previous;
 };
 
 } // namespace tessary
