@@ -4,13 +4,14 @@
 
 #include "BenchSupport.h"
 #include "Document.h"
-#include "MountTable.h"
 #include "MountSource.h"
+#include "MountTable.h"
 #include "SyntheticLibrary.h"
 #include "Volume.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -93,6 +94,9 @@ void BM_OpenWithAThousandVolumeRecords(benchmark::State& state)
     state.counters["plain_s"] = Median(plain);
     state.counters["recorded_s"] = Median(recorded);
     state.counters["ratio"] = Median(ratios);
+    // The least of each, which load from elsewhere on the machine can only raise.
+    state.counters["ratio_of_least"]
+        = *std::min_element(recorded.begin(), recorded.end()) / *std::min_element(plain.begin(), plain.end());
 }
 
 // A mount table of a thousand discs, every one of them recorded; half of
@@ -103,8 +107,9 @@ struct Mounts : IMountSource {
     Mounts()
     {
         for (std::size_t i = 0; i < kImports; ++i)
-            text += std::to_string(100 + i) + " 1 11:" + std::to_string(i) + " / /media/anna/" + (i % 2 ? "X" : "DISC")
-                + std::to_string(i) + " ro - iso9660 /dev/sr" + std::to_string(i) + " ro\n";
+            text += std::to_string(100 + i) + " 1 11:" + std::to_string(i) + " / /media/anna/"
+                + (i % 2 ? "X" : "DISC") + std::to_string(i) + " ro - iso9660 /dev/sr" + std::to_string(i)
+                + " ro\n";
     }
     std::string MountInfo() override { return text; }
     void Identify(MountedVolume& v) override
@@ -167,7 +172,7 @@ void BM_RereadAndCheckAThousandVolumes(benchmark::State& state)
     state.counters["ms"] = Median(times) * 1e3;
 }
 
-BENCHMARK(BM_OpenWithAThousandVolumeRecords)->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenWithAThousandVolumeRecords)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OnlineCheckOfAThousandVolumes)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RereadAndCheckAThousandVolumes)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 

@@ -3,14 +3,19 @@
 #include "CategoryView.h"
 #include "CommandDialogs.h"
 #include "Datum.h"
-#include "Document.h"
 #include "DisplayText.h"
+#include "Document.h"
 #include "MountSource.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "UserPrompts.h"
 #include "VolumePickerDlg.h"
 #include "VolumeTexts.h"
+#include "Volumes.h"
+
+#include <QFile>
+
+#include <algorithm>
 
 #include <unordered_set>
 
@@ -23,8 +28,8 @@ namespace {
 bool ChooseClone(CTessaryDoc& doc, const EntryLocation& where, QWidget* parent)
 {
     const VolumeRecord& record = *where.volume;
-    CVolumePickerDlg picker(LoadString(IDS_VOLUME_CHOOSE_CLONE)
-                                .arg(FromLibraryText(record.label), FromLibraryText(record.uuid)),
+    CVolumePickerDlg picker(
+        LoadString(IDS_VOLUME_CHOOSE_CLONE).arg(FromLibraryText(record.label), FromLibraryText(record.uuid)),
         where.candidates, parent);
     if (RunDialog(picker) != 1 || !picker.Chosen())
         return false;
@@ -80,12 +85,21 @@ void CLinkVolumeCmd::Execute()
         return;
     auto& category = static_cast<CPathCategory&>(*selected);
     QWidget* parent = m_tree.window();
-    // Whole file systems only: a bind mount shows a part of one.
+    // Whole file systems that can hold the user's files, each mount point
+    // once (the last mount there covers the others); those that can be told
+    // by a UUID first.
     m_doc.ReadVolumes();
     std::vector<const MountedVolume*> volumes;
-    for (const MountedVolume& v : m_doc.GetVolumes().Volumes())
-        if (v.root == "/")
-            volumes.push_back(&v);
+    for (const MountedVolume& v : m_doc.GetVolumes().Volumes()) {
+        if (v.root != "/"
+            || IsPseudoMount(
+                QString::fromStdString(v.fsType), QFile::decodeName(QByteArray::fromStdString(v.mountPoint))))
+            continue;
+        std::erase_if(volumes, [&v](const MountedVolume* o) { return o->mountPoint == v.mountPoint; });
+        volumes.push_back(&v);
+    }
+    std::stable_partition(
+        volumes.begin(), volumes.end(), [](const MountedVolume* v) { return !v->uuid.empty(); });
     if (volumes.empty()) {
         Prompts().ShowMessage(parent, LoadString(IDS_VOLUME_NONE_CONNECTED), IUserPrompts::Icon::Information);
         return;

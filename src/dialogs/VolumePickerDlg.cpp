@@ -37,7 +37,8 @@ CVolumePickerDlg::CVolumePickerDlg(
     if (!m_volumes.empty())
         Select(0);
 
-    const DialogButtons buttons = MakeDialogButtons(this, QString::fromUtf8("确定"), QString::fromUtf8("取消"));
+    const DialogButtons buttons
+        = MakeDialogButtons(this, QString::fromUtf8("确定"), QString::fromUtf8("取消"));
     buttons.ok->setEnabled(!m_volumes.empty());
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
 
@@ -51,7 +52,8 @@ CVolumePickerDlg::CVolumePickerDlg(
 const MountedVolume* CVolumePickerDlg::Chosen() const
 {
     const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
-    return row >= 0 && row < static_cast<int>(m_volumes.size()) ? m_volumes[static_cast<std::size_t>(row)] : nullptr;
+    return row >= 0 && row < static_cast<int>(m_volumes.size()) ? m_volumes[static_cast<std::size_t>(row)]
+                                                                : nullptr;
 }
 
 void CVolumePickerDlg::Select(int row)

@@ -18,7 +18,8 @@ namespace tessary {
 class CVolumePickerDlg : public QDialog {
     Q_OBJECT
 public:
-    CVolumePickerDlg(const QString& prompt, std::vector<const MountedVolume*> volumes, QWidget* parent = nullptr);
+    CVolumePickerDlg(
+        const QString& prompt, std::vector<const MountedVolume*> volumes, QWidget* parent = nullptr);
 
     // The selected volume (null when the list is empty).
     const MountedVolume* Chosen() const;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -82,7 +83,12 @@ struct LibraryWarning {
 RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warnings = nullptr);
 
 // Reads the roots alone, as ReadLibrary; `rootsEnd` receives the offset
-// where the last root ends (where an extension block would start).
-RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd);
+// where the last root ends (where an extension block would start). With
+// `found`, the entries numbered `wanted` (in file order, as extension
+// records number them; ascending) are handed out as they are read:
+// `(*found)[i]` is the entry numbered `wanted[i]`, or null when the library
+// has no such entry.
+RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd,
+    std::span<const std::uint32_t> wanted = {}, std::vector<CItem*>* found = nullptr);
 
 } // namespace tessary

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace tessary {
@@ -37,7 +38,7 @@ public:
         std::uint32_t count = Count();
         roots.reserve(std::min<std::size_t>(count, Remaining() / kMinCategoryBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
-            auto* c = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "the root list")));
+            auto* c = static_cast<CCategory*>(NewEntry(TagOfKind(IsCategoryClass, "the root list")));
             roots.emplace_back(c);
             CategoryTree(c);
         }
@@ -46,6 +47,15 @@ public:
 
     // Where reading stopped: after the last root once Library has returned.
     std::size_t End() const noexcept { return static_cast<std::size_t>(m_p - m_begin); }
+
+    // Entries to hand out as they are made: `found[i]` becomes the entry
+    // numbered `wanted[i]` (numbers in file order, ascending).
+    void Collect(std::span<const std::uint32_t> wanted, std::vector<CItem*>& found)
+    {
+        m_wanted = wanted;
+        m_found = &found;
+        found.assign(wanted.size(), nullptr);
+    }
 
 private:
     [[noreturn]] void Fail(ArchiveFault fault, std::uint64_t offset, const std::string& detail = {})
@@ -193,6 +203,16 @@ private:
         return it->id;
     }
 
+    // Makes the entry the next object of the file is (its tag has been read).
+    CItem* NewEntry(ClassId id)
+    {
+        CItem* entry = CreateEntry(id);
+        if (m_nextWanted < m_wanted.size() && m_wanted[m_nextWanted] == m_entries)
+            (*m_found)[m_nextWanted++] = entry;
+        ++m_entries;
+        return entry;
+    }
+
     // Reads an object's class tag (see Tag) and checks that the class fits
     // the list being read, which `list` names for the message.
     ClassId TagOfKind(bool (*fits)(ClassId) noexcept, const char* list)
@@ -243,7 +263,7 @@ private:
                 --f.subsLeft;
                 CCategory* parent = f.category;
                 auto* sub
-                    = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "a sub-category list")));
+                    = static_cast<CCategory*>(NewEntry(TagOfKind(IsCategoryClass, "a sub-category list")));
                 parent->GetSubCategoryList().PushBack(sub);
                 sub->SetParent(parent);
                 CategoryHead(sub); // may reallocate m_stack: `f` is not used after this
@@ -270,7 +290,7 @@ private:
         data.ReserveBack(std::min<std::size_t>(count, Remaining() / kMinDatumBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
             ClassId id = TagOfKind(IsDatumClass, "a data-item list");
-            auto* d = static_cast<CDatum*>(CreateEntry(id));
+            auto* d = static_cast<CDatum*>(NewEntry(id));
             data.PushBack(d);
             d->SetParent(c);
             DatumFields(*d, id);
@@ -294,13 +314,20 @@ private:
     std::uint32_t m_nextIndex = 1;
     std::vector<ClassEntry> m_classes;
     std::vector<Frame> m_stack;
+    std::uint32_t m_entries = 0; // entries made so far
+    std::span<const std::uint32_t> m_wanted;
+    std::vector<CItem*>* m_found = nullptr;
+    std::size_t m_nextWanted = 0;
 };
 
 } // namespace
 
-RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd)
+RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd, std::span<const std::uint32_t> wanted,
+    std::vector<CItem*>* found)
 {
     Reader reader(data);
+    if (found)
+        reader.Collect(wanted, *found);
     RootList roots = reader.Library();
     rootsEnd = reader.End();
     return roots;

@@ -97,8 +97,7 @@ std::optional<ExtensionTrailer> FindExtensionTrailer(std::string_view file) noex
     return t;
 }
 
-ExtensionParse ParseExtensionBlock(
-    std::string_view tail, std::uint64_t archiveLength, const std::function<std::uint64_t()>& archiveChecksum)
+ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveLength)
 {
     ExtensionParse result;
     // A tail cut short inside the magic is a block cut short too.
@@ -169,11 +168,7 @@ ExtensionParse ParseExtensionBlock(
         return fail(ExtensionProblem::Damaged,
             std::to_string(end - p) + " bytes follow the last record" + At(archiveLength + p));
 
-    // Last, as the costliest check: the bytes before the block are those it
-    // was written for.
-    if (archiveChecksum() != f.trailer.archiveChecksum)
-        return fail(ExtensionProblem::NotMatching,
-            "the library before the block is not the one it was written for (its checksum differs)");
+    result.archiveChecksum = f.trailer.archiveChecksum;
     return result;
 }
 

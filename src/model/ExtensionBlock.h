@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -81,15 +80,18 @@ struct ExtensionParse {
     ExtensionProblem problem = ExtensionProblem::None;
     std::string detail; // what was wrong, in words, with the byte offset
     std::vector<ExtensionRecord> records; // empty unless the block is sound
+    // The checksum the block was made for (Checksum64 of the archive bytes
+    // before it): the records hold only if the archive's checksum is this.
+    std::uint64_t archiveChecksum = 0;
 };
 
 // Reads the block from `tail`, the bytes that follow the last root of an
-// archive of `archiveLength` bytes. `archiveChecksum` computes the checksum
-// of those bytes; it is called only once everything else has been found
-// sound. An empty tail is no block; bytes that neither start nor end like a
-// block are someone else's and are ignored as well (problem None). Treats
-// every byte as hostile and never throws but for want of memory.
-ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveLength,
-    const std::function<std::uint64_t()>& archiveChecksum);
+// archive of `archiveLength` bytes, and checks everything but the archive's
+// checksum, which the caller compares with `archiveChecksum` of the result
+// (and then reports a mismatch as NotMatching: the records do not hold). An
+// empty tail is no block; bytes that neither start nor end like a block are
+// someone else's and are ignored as well (problem None). Treats every byte
+// as hostile and never throws but for want of memory.
+ExtensionParse ParseExtensionBlock(std::string_view tail, std::uint64_t archiveLength);
 
 } // namespace tessary

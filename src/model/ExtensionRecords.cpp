@@ -68,13 +68,13 @@ class ArchiveChecksum {
 public:
     static constexpr std::size_t kParallelFrom = 8u << 20;
 
-    ArchiveChecksum(std::string_view data)
+    // Starts on the first `length` bytes when they are many (0: nothing).
+    ArchiveChecksum(std::string_view data, std::uint64_t length)
         : m_data(data)
     {
-        std::optional<ExtensionTrailer> trailer = FindExtensionTrailer(data);
-        if (!trailer || trailer->archiveLength < kParallelFrom)
+        if (length < kParallelFrom || length > data.size())
             return;
-        m_length = static_cast<std::size_t>(trailer->archiveLength);
+        m_length = static_cast<std::size_t>(length);
         try {
             m_pending = std::async(
                 std::launch::async, [prefix = data.substr(0, m_length)] { return Checksum64::Of(prefix); });
@@ -126,66 +126,87 @@ std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> ro
     return records;
 }
 
-RecordsApplied ApplyRecords(std::span<CCategory* const> roots, std::vector<ExtensionRecord> records)
+std::vector<std::uint32_t> WantedEntries(const std::vector<ExtensionRecord>& records)
+{
+    std::vector<std::uint32_t> numbers;
+    for (const ExtensionRecord& r : records)
+        if (IsKnownKind(r.kind))
+            numbers.push_back(r.entry);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
+}
+
+RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CItem* const> entries,
+    std::vector<ExtensionRecord> records)
 {
     RecordsApplied result;
     auto drop = [&result](const std::string& why) {
         if (result.dropped++ == 0)
             result.firstProblem = why;
     };
-    std::stable_sort(records.begin(), records.end(),
-        [](const ExtensionRecord& a, const ExtensionRecord& b) { return a.entry < b.entry; });
-    std::size_t i = 0;
-    std::uint64_t next = 0;
-    CategoryWalk walk(roots);
-    while (i < records.size() && walk.Next()) {
-        CCategory& c = walk.Current();
-        if (!walk.Entering()) {
-            // Records naming its data items: no kind describes data items yet.
-            next += c.GetDatumList().size();
-            for (; i < records.size() && records[i].entry < next; ++i) {
-                if (IsKnownKind(records[i].kind))
-                    drop("a record names a data item (entry " + std::to_string(records[i].entry) + ")");
-                else
-                    ++result.unknownKind;
-            }
+    for (const ExtensionRecord& r : records) {
+        auto kind = std::find_if(std::begin(kCategoryKinds), std::end(kCategoryKinds),
+            [&r](const CategoryKind& k) { return static_cast<std::uint16_t>(k.kind) == r.kind; });
+        if (kind == std::end(kCategoryKinds)) {
+            ++result.unknownKind;
             continue;
         }
-        const std::uint64_t number = next++;
-        for (; i < records.size() && records[i].entry == number; ++i) {
-            const ExtensionRecord& r = records[i];
-            auto kind = std::find_if(std::begin(kCategoryKinds), std::end(kCategoryKinds),
-                [&r](const CategoryKind& k) { return static_cast<std::uint16_t>(k.kind) == r.kind; });
-            if (kind == std::end(kCategoryKinds)) {
-                ++result.unknownKind;
-                continue;
-            }
-            std::string why;
-            if (kind->attach(c, r.payload, why))
-                ++result.applied;
-            else
-                drop(why + " (entry " + std::to_string(r.entry) + ")");
+        const std::string which = " (entry " + std::to_string(r.entry) + ")";
+        auto at = std::lower_bound(numbers.begin(), numbers.end(), r.entry);
+        CItem* entry = at != numbers.end() && *at == r.entry
+                && static_cast<std::size_t>(at - numbers.begin()) < entries.size()
+            ? entries[static_cast<std::size_t>(at - numbers.begin())]
+            : nullptr;
+        if (!entry) {
+            drop("a record names an entry the library does not have" + which);
+            continue;
         }
-    }
-    for (; i < records.size(); ++i) {
-        if (IsKnownKind(records[i].kind))
-            drop("a record names entry " + std::to_string(records[i].entry)
-                + ", which the library does not have");
+        if (entry->IsDatum()) {
+            drop("a record names a data item" + which); // no kind describes data items yet
+            continue;
+        }
+        std::string why;
+        if (kind->attach(static_cast<CCategory&>(*entry), r.payload, why))
+            ++result.applied;
         else
-            ++result.unknownKind;
+            drop(why + which);
     }
     return result;
 }
 
 RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warnings)
 {
-    ArchiveChecksum checksum(data);
+    // A block announces itself at the end of the file: its records are read
+    // first, so that the reader hands out the entries they name as it makes
+    // them (no walk of the tree afterwards), and the archive's checksum is
+    // computed meanwhile.
+    const std::optional<ExtensionTrailer> trailer = FindExtensionTrailer(data);
+    ExtensionParse block;
+    std::vector<std::uint32_t> wanted;
+    if (trailer) {
+        block = ParseExtensionBlock(data.substr(trailer->archiveLength), trailer->archiveLength);
+        if (block.problem == ExtensionProblem::None)
+            wanted = WantedEntries(block.records);
+    }
+    ArchiveChecksum checksum(
+        data, trailer && block.problem == ExtensionProblem::None ? trailer->archiveLength : 0);
+    std::vector<CItem*> found;
     std::size_t end = 0;
-    RootList roots = ReadLibraryRoots(data, end);
+    RootList roots = ReadLibraryRoots(data, end, wanted, &found);
     if (end == data.size())
         return roots;
 
-    ExtensionParse block = ParseExtensionBlock(data.substr(end), end, [&] { return checksum.Of(end); });
+    if (!trailer || end != trailer->archiveLength) {
+        // Not where a block was announced: say why, when the bytes are ours.
+        block = ParseExtensionBlock(data.substr(end), end);
+        if (block.problem == ExtensionProblem::None)
+            return roots; // someone else's bytes
+    } else if (block.problem == ExtensionProblem::None && checksum.Of(end) != block.archiveChecksum) {
+        block.problem = ExtensionProblem::NotMatching;
+        block.detail
+            = "the library before the block is not the one it was written for (its checksum differs)";
+    }
     switch (block.problem) {
     case ExtensionProblem::None:
         break;
@@ -199,13 +220,7 @@ RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warning
         Warn(warnings, LibraryWarning::Kind::ExtensionNewer, block.detail);
         return roots;
     }
-    if (block.records.empty())
-        return roots;
-    std::vector<CCategory*> tops;
-    tops.reserve(roots.size());
-    for (const auto& r : roots)
-        tops.push_back(r.get());
-    RecordsApplied applied = ApplyRecords(tops, std::move(block.records));
+    RecordsApplied applied = ApplyRecords(wanted, found, std::move(block.records));
     if (applied.dropped)
         Warn(warnings, LibraryWarning::Kind::RecordsDropped,
             std::to_string(applied.dropped)

@@ -19,6 +19,7 @@
 namespace tessary {
 
 class CCategory;
+class CItem;
 
 // Kinds of records. A reader skips the kinds it does not know; numbers are
 // never reused.
@@ -31,6 +32,11 @@ enum class RecordKind : std::uint16_t {
 // Empty when no entry holds anything to record.
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots);
 
+// The entry numbers that `records` of the kinds this program knows name,
+// ascending and each once: what the reader is to hand out while it reads
+// the roots (see ReadLibraryRoots).
+std::vector<std::uint32_t> WantedEntries(const std::vector<ExtensionRecord>& records);
+
 // What ApplyRecords did.
 struct RecordsApplied {
     std::size_t applied = 0;
@@ -39,11 +45,12 @@ struct RecordsApplied {
     std::string firstProblem; // why the first dropped record was dropped
 };
 
-// Attaches `records` to the entries of `roots` they name (numbered as in
-// CollectRecords). A record naming no entry, an entry of a kind its record
-// kind does not describe, or holding a payload that does not decode is
-// dropped and counted; the rest are applied. Never throws but for want of
-// memory.
-RecordsApplied ApplyRecords(std::span<CCategory* const> roots, std::vector<ExtensionRecord> records);
+// Attaches `records` to the entries they name, where `entries[i]` is the
+// entry numbered `numbers[i]` (null when the library has none). A record
+// naming no entry, an entry of a kind its record kind does not describe, or
+// holding a payload that does not decode is dropped and counted; the rest
+// are applied. Never throws but for want of memory.
+RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CItem* const> entries,
+    std::vector<ExtensionRecord> records);
 
 } // namespace tessary

@@ -48,9 +48,9 @@ QString VolumeToolTip(const VolumeRecord& record, const VolumeMatch& match)
     lines << LoadString(IDS_VOLUME_CAPACITY).arg(SizeText(record.capacity));
     lines << LoadString(IDS_VOLUME_FREE_AT_SCAN).arg(SizeText(record.freeBytes));
     lines << LoadString(IDS_VOLUME_SCAN_TIME)
-                 .arg(record.scanTime == 0
-                         ? LoadString(IDS_VOLUME_LINKED_BY_HAND)
-                         : QDateTime::fromSecsSinceEpoch(record.scanTime).toString(QStringLiteral("MM/dd/yy HH:mm:ss")));
+                 .arg(record.scanTime == 0 ? LoadString(IDS_VOLUME_LINKED_BY_HAND)
+                                           : QDateTime::fromSecsSinceEpoch(record.scanTime)
+                                                 .toString(QStringLiteral("MM/dd/yy HH:mm:ss")));
     switch (match.state) {
     case VolumeMatch::State::Connected:
         lines << LoadString(IDS_VOLUME_MOUNTED_AT)
@@ -68,8 +68,9 @@ QString VolumeToolTip(const VolumeRecord& record, const VolumeMatch& match)
 
 QStringList VolumeColumns(const MountedVolume& volume)
 {
-    return { LabelText(QString::fromStdString(GbToUtf8(DiskToGb(volume.label)))), QString::fromStdString(volume.uuid),
-        QString::fromStdString(GbToUtf8(DiskToGb(volume.mountPoint))), SizeText(volume.capacity) };
+    return { LabelText(QString::fromStdString(GbToUtf8(DiskToGb(volume.label)))),
+        QString::fromStdString(volume.uuid), QString::fromStdString(GbToUtf8(DiskToGb(volume.mountPoint))),
+        SizeText(volume.capacity) };
 }
 
 QString ReadWarningsText(const QString& path, const std::vector<LibraryWarning>& warnings)
