@@ -41,11 +41,6 @@ void OpenOnDesktop(const std::string& diskPath, QWidget* parent)
 
 } // namespace
 
-QUrl DesktopUrl(const std::string& libraryPath)
-{
-    return DiskUrl(GbToDisk(libraryPath));
-}
-
 QUrl DiskUrl(const std::string& diskPath)
 {
     const QByteArray bytes = QByteArray::fromStdString(diskPath);

@@ -109,11 +109,9 @@ private:
     CTessaryDoc& m_doc;
 };
 
-// The address the desktop is given for a path of the library (library
-// text): a file URL whose percent-encoded path holds the exact bytes of the
-// name on disk, also when they are not UTF-8.
-QUrl DesktopUrl(const std::string& libraryPath);
-// The same for a path on disk (the platform's bytes).
+// The address the desktop is given for a path on disk (the platform's
+// bytes): a file URL whose percent-encoded path holds the exact bytes of the
+// name, also when they are not UTF-8.
 QUrl DiskUrl(const std::string& diskPath);
 
 } // namespace tessary

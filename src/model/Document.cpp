@@ -354,6 +354,8 @@ void CTessaryDoc::NotifyRemoving(std::span<const CItem* const> entries)
 {
     if (entries.empty())
         return;
+    // Choices among cloned disks are kept by category: none may outlive it.
+    m_chosenVolumes.clear();
     // A copy: a listener may unregister itself while it is told.
     for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
         listener->OnEntriesRemoving(entries);
