@@ -1,0 +1,612 @@
+#include "Copies.h"
+
+#include "Datum.h"
+#include "EntryWalk.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+
+namespace tessary {
+
+namespace {
+
+// How many data items go by between two looks at the cancel flag (and two
+// progress reports).
+constexpr std::size_t kCheckEvery = 4096;
+
+// A 64-bit hash of a few dozen bytes: 64 x 64 -> 128-bit multiplications
+// folded to 64 bits, 16 bytes per step.
+constexpr std::uint64_t kK1 = 0xa0761d6478bd642full;
+constexpr std::uint64_t kK2 = 0xe7037ed1a0b428dbull;
+constexpr std::uint64_t kK3 = 0x8ebc6af09c88c6e3ull;
+
+inline std::uint64_t Mix(std::uint64_t a, std::uint64_t b) noexcept
+{
+    const unsigned __int128 r = static_cast<unsigned __int128>(a) * b;
+    return static_cast<std::uint64_t>(r) ^ static_cast<std::uint64_t>(r >> 64);
+}
+
+inline std::uint64_t Load64(const unsigned char* p) noexcept
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline std::uint64_t Load32(const unsigned char* p) noexcept
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::uint64_t HashBytes(std::string_view bytes, std::uint64_t seed) noexcept
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    std::uint64_t h = seed ^ Mix(n ^ kK1, kK2);
+    for (; n > 16; p += 16, n -= 16)
+        h = Mix(Load64(p) ^ kK1, Load64(p + 8) ^ h);
+    // The last 1 to 16 bytes, read as two words that may overlap.
+    std::uint64_t a = 0, b = 0;
+    if (n >= 8) {
+        a = Load64(p);
+        b = Load64(p + n - 8);
+    } else if (n >= 4) {
+        a = Load32(p);
+        b = Load32(p + n - 4);
+    } else if (n > 0) {
+        a = (std::uint64_t { p[0] } << 16) | (std::uint64_t { p[n >> 1] } << 8) | p[n - 1];
+    }
+    return Mix(a ^ kK2 ^ h, b ^ kK3);
+}
+
+// The file name of a data item as it is compared: the name, then "." and
+// the extension when there is one. File and custom data items split a name
+// at different dots, so the parts alone would not do.
+class FileNameKey {
+public:
+    std::string_view Of(const CDatum& d)
+    {
+        std::string_view name = d.m_strName.view(), ext = d.m_strExtension.view();
+        if (ext.empty())
+            return name;
+        m_buffer.assign(name);
+        m_buffer += '.';
+        m_buffer.append(ext);
+        return m_buffer;
+    }
+
+private:
+    std::string m_buffer;
+};
+
+// Compares and hashes data items under one rule.
+class CopyKeys {
+public:
+    explicit CopyKeys(const CopyRule& rule) noexcept
+        : m_compareTime(rule.compareTime)
+        , m_least(std::max<Size32>(rule.minSize, 1))
+    {
+    }
+
+    bool Considered(const CDatum& d) const noexcept { return d.m_dwSize >= m_least; }
+
+    // The hash of what makes the item's key: file name, size, time if compared.
+    std::uint64_t Hash(const CDatum& d)
+    {
+        const std::uint64_t time = m_compareTime ? static_cast<std::uint32_t>(d.m_timeModified) : 0;
+        return HashBytes(m_key.Of(d), Mix(d.m_dwSize ^ kK3, time ^ kK1));
+    }
+
+    // A hash of size and time only, for a filter that spares reading names.
+    std::uint64_t SizeHash(const CDatum& d) const noexcept
+    {
+        const std::uint64_t time = m_compareTime ? static_cast<std::uint32_t>(d.m_timeModified) : 0;
+        return Mix(d.m_dwSize ^ kK2, (time << 1 | 1) ^ kK1);
+    }
+
+    bool SameKey(const CDatum& a, const CDatum& b)
+    {
+        if (a.m_dwSize != b.m_dwSize || (m_compareTime && a.m_timeModified != b.m_timeModified))
+            return false;
+        if (a.m_strName.size() == b.m_strName.size())
+            return a.m_strName == b.m_strName && a.m_strExtension == b.m_strExtension;
+        const std::string left(m_key.Of(a));
+        return left == m_key.Of(b);
+    }
+
+private:
+    FileNameKey m_key;
+    bool m_compareTime;
+    Size32 m_least;
+};
+
+// Items without content are copies of anything; two contents must be equal.
+inline bool ContentsAgree(const CDatum& a, const CDatum& b) noexcept
+{
+    return a.m_strContent.empty() || b.m_strContent.empty() || a.m_strContent == b.m_strContent;
+}
+
+// Counts steps and looks at the cancel flag now and then.
+class Steps {
+public:
+    explicit Steps(CopyProgress* progress) noexcept
+        : m_progress(progress)
+    {
+    }
+    // Adds `n` steps; true when the search is to stop.
+    bool Add(std::size_t n) noexcept
+    {
+        m_pending += n;
+        if (m_pending < kCheckEvery || !m_progress)
+            return false;
+        return Flush();
+    }
+    bool Flush() noexcept
+    {
+        if (!m_progress)
+            return false;
+        m_progress->Add(m_pending);
+        m_pending = 0;
+        return m_progress->Cancelled();
+    }
+    // The work is done: the figures show all of it (also where it could stop early).
+    void Finish() noexcept
+    {
+        if (!m_progress)
+            return;
+        Flush();
+        const std::uint64_t total = m_progress->Total(), done = m_progress->Done();
+        if (done < total)
+            m_progress->Add(total - done);
+    }
+
+private:
+    CopyProgress* m_progress;
+    std::size_t m_pending = 0;
+};
+
+// One data item during the search for duplicates: its hash and its place in
+// library order; once grouped, the item itself instead of the hash.
+struct Slot {
+    union {
+        std::uint64_t hash;
+        CDatum* datum;
+    };
+    std::uint32_t index;
+};
+
+// A group found, as a range of the grouped slots.
+struct GroupRange {
+    std::uint64_t wasted;
+    std::uint32_t first;
+    std::uint32_t count;
+};
+
+// Sorts by hash, then library order. Buckets by the top bits of the hash
+// first (counted, then placed by swapping in place), about a hundred slots
+// each, so that the final sorts work on small ranges that fit the caches.
+void SortSlots(std::vector<Slot>& slots)
+{
+    int bits = 0;
+    while (bits < 16 && (slots.size() >> bits) > 128)
+        ++bits;
+    const std::size_t buckets = std::size_t { 1 } << bits;
+    auto bucket = [bits](const Slot& s) { return bits ? static_cast<std::size_t>(s.hash >> (64 - bits)) : 0; };
+    auto less = [](const Slot& a, const Slot& b) { return a.hash != b.hash ? a.hash < b.hash : a.index < b.index; };
+    std::vector<std::size_t> start(buckets + 1, 0);
+    for (const Slot& s : slots)
+        ++start[bucket(s) + 1];
+    for (std::size_t b = 0; b < buckets; ++b)
+        start[b + 1] += start[b];
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t b = 0; b < buckets; ++b) {
+        while (next[b] < start[b + 1]) {
+            Slot s = slots[next[b]];
+            std::size_t to = bucket(s);
+            while (to != b) {
+                std::swap(s, slots[next[to]++]);
+                to = bucket(s);
+            }
+            slots[next[b]++] = s;
+        }
+    }
+    for (std::size_t b = 0; b < buckets; ++b)
+        std::sort(slots.begin() + static_cast<std::ptrdiff_t>(start[b]),
+            slots.begin() + static_cast<std::ptrdiff_t>(start[b + 1]), less);
+}
+
+// Puts the items of one run of equal hashes into groups (see Copies.h).
+class RunGrouper {
+public:
+    RunGrouper(CopyKeys& keys, const std::vector<CDatum*>& items, std::vector<Slot>& slots,
+        std::vector<GroupRange>& groups)
+        : m_keys(keys)
+        , m_items(items)
+        , m_slots(slots)
+        , m_groups(groups)
+    {
+    }
+
+    // Groups slots [a, b), which hold one hash in library order, writing the
+    // groups' items from m_out on (never past b).
+    void Group(std::size_t a, std::size_t b)
+    {
+        if (AllOneGroup(a, b)) {
+            const std::size_t first = m_out;
+            for (std::size_t k = a; k < b; ++k)
+                Emit(m_slots[k].index);
+            Close(first);
+            return;
+        }
+        m_run.clear();
+        for (std::size_t k = a; k < b; ++k)
+            m_run.push_back({ m_items[m_slots[k].index], m_slots[k].index, 0, 0 });
+        // Key classes, each in library order (hash collisions are rare).
+        std::vector<std::size_t> reps;
+        for (Member& m : m_run) {
+            std::size_t c = 0;
+            while (c < reps.size() && !m_keys.SameKey(*m_run[reps[c]].datum, *m.datum))
+                ++c;
+            if (c == reps.size())
+                reps.push_back(static_cast<std::size_t>(&m - m_run.data()));
+            m.keyClass = static_cast<std::uint32_t>(c);
+        }
+        for (std::size_t c = 0; c < reps.size(); ++c) {
+            m_class.clear();
+            for (const Member& m : m_run)
+                if (m.keyClass == c)
+                    m_class.push_back(m);
+            if (m_class.size() >= 2)
+                GroupByContent();
+        }
+    }
+
+    std::size_t Out() const noexcept { return m_out; }
+
+private:
+    struct Member {
+        CDatum* datum;
+        std::uint32_t index;
+        std::uint32_t keyClass;
+        std::uint64_t contentHash;
+    };
+
+    // True when the run is one key with at most one distinct content.
+    bool AllOneGroup(std::size_t a, std::size_t b)
+    {
+        const CDatum& first = *m_items[m_slots[a].index];
+        const CDatum* withContent = first.m_strContent.empty() ? nullptr : &first;
+        for (std::size_t k = a + 1; k < b; ++k) {
+            const CDatum& d = *m_items[m_slots[k].index];
+            if (!m_keys.SameKey(first, d))
+                return false;
+            if (d.m_strContent.empty())
+                continue;
+            if (!withContent)
+                withContent = &d;
+            else if (!(withContent->m_strContent == d.m_strContent))
+                return false;
+        }
+        return true;
+    }
+
+    // m_class: the items of one key, in library order.
+    void GroupByContent()
+    {
+        m_content.clear();
+        m_without.clear();
+        for (Member& m : m_class) {
+            if (m.datum->m_strContent.empty()) {
+                m_without.push_back(m.index);
+            } else {
+                m.contentHash = HashBytes(m.datum->m_strContent.view(), kK3);
+                m_content.push_back(m);
+            }
+        }
+        std::sort(m_content.begin(), m_content.end(), [](const Member& x, const Member& y) {
+            return x.contentHash != y.contentHash ? x.contentHash < y.contentHash : x.index < y.index;
+        });
+        // Content classes: equal hashes, then equal bytes.
+        std::vector<std::vector<std::uint32_t>> classes;
+        for (std::size_t i = 0; i < m_content.size();) {
+            std::size_t j = i;
+            while (j < m_content.size() && m_content[j].contentHash == m_content[i].contentHash)
+                ++j;
+            const std::size_t firstClass = classes.size();
+            for (std::size_t k = i; k < j; ++k) {
+                std::size_t c = firstClass;
+                while (c < classes.size()
+                    && !(m_items[classes[c].front()]->m_strContent == m_content[k].datum->m_strContent))
+                    ++c;
+                if (c == classes.size())
+                    classes.emplace_back();
+                classes[c].push_back(m_content[k].index);
+            }
+            i = j;
+        }
+        if (classes.size() <= 1) {
+            const std::size_t first = m_out;
+            for (const Member& m : m_class)
+                Emit(m.index);
+            Close(first);
+            return;
+        }
+        // Contents differ: each content on its own, and those without content.
+        classes.push_back(m_without);
+        for (std::vector<std::uint32_t>& c : classes) {
+            if (c.size() < 2)
+                continue;
+            std::sort(c.begin(), c.end());
+            const std::size_t first = m_out;
+            for (std::uint32_t index : c)
+                Emit(index);
+            Close(first);
+        }
+    }
+
+    void Emit(std::uint32_t index)
+    {
+        Slot& s = m_slots[m_out++];
+        s.datum = m_items[index];
+        s.index = index;
+    }
+
+    void Close(std::size_t first)
+    {
+        const auto count = static_cast<std::uint32_t>(m_out - first);
+        const std::uint64_t size = m_slots[first].datum->m_dwSize;
+        m_groups.push_back({ size * (count - 1), static_cast<std::uint32_t>(first), count });
+    }
+
+    CopyKeys& m_keys;
+    const std::vector<CDatum*>& m_items;
+    std::vector<Slot>& m_slots;
+    std::vector<GroupRange>& m_groups;
+    std::size_t m_out = 0;
+    std::vector<Member> m_run, m_class, m_content;
+    std::vector<std::uint32_t> m_without;
+};
+
+std::size_t CountData(std::span<const CCategory* const> scopes)
+{
+    std::size_t n = 0;
+    for (const CCategory& c : PreOrder(scopes))
+        n += c.GetDatumList().size();
+    return n;
+}
+
+} // namespace
+
+std::span<CDatum* const> DuplicateGroups::Group(std::size_t g) const noexcept
+{
+    const std::size_t end = g + 1 < starts.size() ? starts[g + 1] : items.size();
+    return { items.data() + starts[g], end - starts[g] };
+}
+
+Size32 DuplicateGroups::GroupSize(std::size_t g) const noexcept
+{
+    return items[starts[g]]->m_dwSize;
+}
+
+std::uint64_t DuplicateGroups::Wasted(std::size_t g) const noexcept
+{
+    return std::uint64_t { GroupSize(g) } * (Group(g).size() - 1);
+}
+
+std::uint64_t DuplicateGroups::TotalWasted() const noexcept
+{
+    std::uint64_t total = 0;
+    for (std::size_t g = 0; g < GroupCount(); ++g)
+        total += Wasted(g);
+    return total;
+}
+
+DuplicateGroups FindDuplicates(const CCategory& scope, const CopyRule& rule, CopyProgress* progress)
+{
+    const CCategory* const scopes[] = { &scope };
+    return FindDuplicates(std::span<const CCategory* const>(scopes), rule, progress);
+}
+
+DuplicateGroups FindDuplicates(
+    std::span<const CCategory* const> scopes, const CopyRule& rule, CopyProgress* progress)
+{
+    DuplicateGroups result;
+    CopyKeys keys(rule);
+    Steps steps(progress);
+    const std::size_t total = CountData(scopes);
+    if (total >= 0xFFFFFFFFu)
+        throw std::length_error("too many data items to compare");
+    if (progress)
+        progress->SetTotal(2 * std::uint64_t { total });
+
+    // 1. Every item considered, in library order, with the hash of its key.
+    std::vector<CDatum*> items;
+    std::vector<Slot> slots;
+    items.reserve(total);
+    slots.reserve(total);
+    for (const CCategory& c : PreOrder(scopes)) {
+        const DatumList& data = c.GetDatumList();
+        const std::size_t count = data.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + 8 < count)
+                __builtin_prefetch(data[i + 8]);
+            CDatum* d = data[i];
+            if (!keys.Considered(*d))
+                continue;
+            Slot s;
+            s.hash = keys.Hash(*d);
+            s.index = static_cast<std::uint32_t>(items.size());
+            slots.push_back(s);
+            items.push_back(d);
+        }
+        if (steps.Add(count)) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+
+    // 2. Equal keys side by side, in library order.
+    if (progress)
+        progress->SetTotal(std::uint64_t { total } + slots.size());
+    SortSlots(slots);
+    if (steps.Flush()) {
+        result.cancelled = true;
+        return result;
+    }
+
+    // 3. Runs of one hash become groups; their items move to the front.
+    std::vector<GroupRange> groups;
+    RunGrouper grouper(keys, items, slots, groups);
+    const std::size_t n = slots.size();
+    for (std::size_t a = 0; a < n;) {
+        std::size_t b = a + 1;
+        while (b < n && slots[b].hash == slots[a].hash)
+            ++b;
+        if (b - a >= 2)
+            grouper.Group(a, b);
+        if (steps.Add(b - a)) {
+            result.cancelled = true;
+            return result;
+        }
+        a = b;
+    }
+    std::vector<CDatum*>().swap(items);
+
+    // 4. Largest waste first, ties in library order.
+    std::sort(groups.begin(), groups.end(), [&](const GroupRange& x, const GroupRange& y) {
+        return x.wasted != y.wasted ? x.wasted > y.wasted : slots[x.first].index < slots[y.first].index;
+    });
+    result.items.reserve(grouper.Out());
+    result.starts.reserve(groups.size());
+    for (const GroupRange& g : groups) {
+        result.starts.push_back(static_cast<std::uint32_t>(result.items.size()));
+        for (std::uint32_t k = g.first; k < g.first + g.count; ++k)
+            result.items.push_back(slots[k].datum);
+    }
+    steps.Finish();
+    return result;
+}
+
+UniqueFiles FindUniqueFiles(std::span<const CCategory* const> all, const CCategory& category,
+    const CopyRule& rule, CopyProgress* progress)
+{
+    UniqueFiles result;
+    CopyKeys keys(rule);
+    Steps steps(progress);
+    if (progress)
+        progress->SetTotal(CountData(all));
+
+    // The items of the category, in library order, in a table by hash
+    // (open addressing; items of one hash chained), and a filter by size
+    // (and time) so that most items elsewhere are dismissed unread.
+    std::vector<CDatum*> inside;
+    std::vector<std::uint64_t> hashes;
+    for (const CCategory& c : PreOrder(category)) {
+        for (CDatum* d : c.GetDatumList()) {
+            if (!keys.Considered(*d))
+                continue;
+            inside.push_back(d);
+            hashes.push_back(keys.Hash(*d));
+        }
+        if (steps.Add(c.GetDatumList().size())) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+    const std::size_t n = inside.size();
+    if (n >= 0x7FFFFFFFu)
+        throw std::length_error("too many data items to compare");
+    int bits = 4;
+    while ((std::size_t { 1 } << bits) < 2 * n)
+        ++bits;
+    const std::size_t mask = (std::size_t { 1 } << bits) - 1;
+    std::vector<std::uint32_t> heads(mask + 1, 0); // item + 1, 0 for none
+    std::vector<std::uint32_t> next(n, 0); // item + 1 of the same hash, 0 for none
+    const int filterBits = bits + 2;
+    std::vector<std::uint64_t> filter((std::size_t { 1 } << filterBits) / 64, 0);
+    auto filterBit = [&](const CDatum& d) { return keys.SizeHash(d) >> (64 - filterBits); };
+    auto find = [&](std::uint64_t h) -> std::uint32_t& {
+        std::size_t pos = h >> (64 - bits);
+        while (heads[pos] != 0 && hashes[heads[pos] - 1] != h)
+            pos = (pos + 1) & mask;
+        return heads[pos];
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t& head = find(hashes[i]);
+        next[i] = head;
+        head = static_cast<std::uint32_t>(i + 1);
+        const std::uint64_t bit = filterBit(*inside[i]);
+        filter[bit / 64] |= std::uint64_t { 1 } << (bit % 64);
+    }
+
+    // Every item elsewhere marks the items it is a copy of, until none is left.
+    std::vector<bool> hasCopy(n, false);
+    std::size_t left = n;
+    ConstCategoryWalk walk(all);
+    while (left > 0 && walk.Next()) {
+        if (!walk.Entering())
+            continue;
+        const CCategory& c = walk.Current();
+        if (&c == &category) {
+            walk.SkipChildren();
+            continue;
+        }
+        const DatumList& data = c.GetDatumList();
+        const std::size_t count = data.size();
+        for (std::size_t i = 0; i < count && left > 0; ++i) {
+            if (i + 8 < count)
+                __builtin_prefetch(data[i + 8]);
+            const CDatum& d = *data[i];
+            if (!keys.Considered(d))
+                continue;
+            const std::uint64_t bit = filterBit(d);
+            if (!(filter[bit / 64] >> (bit % 64) & 1))
+                continue;
+            const std::uint64_t h = keys.Hash(d);
+            for (std::uint32_t k = find(h); k != 0; k = next[k - 1]) {
+                const std::size_t x = k - 1;
+                if (!hasCopy[x] && keys.SameKey(*inside[x], d) && ContentsAgree(*inside[x], d)) {
+                    hasCopy[x] = true;
+                    --left;
+                }
+            }
+        }
+        if (steps.Add(count)) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!hasCopy[i]) {
+            result.items.push_back(inside[i]);
+            result.bytes += inside[i]->m_dwSize;
+        }
+    }
+    steps.Finish();
+    return result;
+}
+
+std::string FormatByteAmount(std::uint64_t bytes)
+{
+    if (bytes < 1024)
+        return std::to_string(bytes) + " Byte";
+    static const char* const kUnits[] = { "KB", "MB", "GB", "TB" };
+    double value = static_cast<double>(bytes) / 1024;
+    std::size_t unit = 0;
+    // Moves up a unit also where rounding to one decimal would show 1024.0.
+    while (value >= 1023.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
+
+} // namespace tessary
