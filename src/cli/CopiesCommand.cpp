@@ -52,8 +52,8 @@ int Dupes(const std::vector<std::string>& args)
             WritePaths(out, found.Group(g));
             out << "}";
         }
-        out << "], \"files\": " << std::uint64_t { found.items.size() } << ", \"wasted\": " << found.TotalWasted()
-            << "}\n";
+        out << "], \"files\": " << std::uint64_t { found.items.size() }
+            << ", \"wasted\": " << found.TotalWasted() << "}\n";
     } else {
         for (std::size_t g = 0; g < found.GroupCount(); ++g) {
             if (g)
@@ -108,29 +108,30 @@ constexpr const char* kRuleHelp
 
 Command DupesCommand()
 {
-    static const std::string help = std::string(
-        "Lists the groups of copies of one file among the data items of CATEGORY and everything below\n"
-        "it (default: the whole library), the copies of a group on adjacent rows and a blank line\n"
-        "between groups, then the number of groups, of files, and the space the extra copies take.\n"
-        "Groups come by that space (size x (copies - 1)), largest first, ties in library order of\n"
-        "their first copy; the copies of a group in library order (a category's own data items, then\n"
-        "its sub-categories, each with everything below it).\n")
+    static const std::string help
+        = std::string(
+              "Lists the groups of copies of one file among the data items of CATEGORY and everything below\n"
+              "it (default: the whole library), the copies of a group on adjacent rows and a blank line\n"
+              "between groups, then the number of groups, of files, and the space the extra copies take.\n"
+              "Groups come by that space (size x (copies - 1)), largest first, ties in library order of\n"
+              "their first copy; the copies of a group in library order (a category's own data items, then\n"
+              "its sub-categories, each with everything below it).\n")
         + kRuleHelp
         + "Where copies of one name and size hold different contents, those of each content form a\n"
           "group, and those without content one more.\n"
-          "--json        print {\"groups\": [{\"size\", \"wasted\", \"paths\": [PATH, ...]}, ...], \"files\",\n"
+          "--json        print {\"groups\": [{\"size\", \"wasted\", \"paths\": [PATH, ...]}, ...], "
+          "\"files\",\n"
           "              \"wasted\"}, groups and paths in the same order\n";
-    return { "dupes", "dupes LIB [CATEGORY] [--min-size N] [--time] [--json]",
-        help.c_str(),
-        Dupes };
+    return { "dupes", "dupes LIB [CATEGORY] [--min-size N] [--time] [--json]", help.c_str(), Dupes };
 }
 
 Command UniqueCommand()
 {
-    static const std::string help = std::string(
-        "Lists the data items of CATEGORY and everything below it that have no copy anywhere else in\n"
-        "the library, in library order, then their number and size: what would be lost with that\n"
-        "drive or disc. Copies within CATEGORY do not count, as they go with it.\n")
+    static const std::string help
+        = std::string(
+              "Lists the data items of CATEGORY and everything below it that have no copy anywhere else in\n"
+              "the library, in library order, then their number and size: what would be lost with that\n"
+              "drive or disc. Copies within CATEGORY do not count, as they go with it.\n")
         + kRuleHelp + "--json        print {\"count\", \"bytes\", \"paths\": [PATH, ...]}\n";
     return { "unique", "unique LIB CATEGORY [--min-size N] [--time] [--json]", help.c_str(), Unique };
 }

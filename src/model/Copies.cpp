@@ -17,6 +17,10 @@ namespace {
 // progress reports).
 constexpr std::size_t kCheckEvery = 4096;
 
+// How far ahead items and their names are fetched into the cache.
+constexpr std::size_t kItemAhead = 48;
+constexpr std::size_t kNameAhead = 16;
+
 // A 64-bit hash of a few dozen bytes: 64 x 64 -> 128-bit multiplications
 // folded to 64 bits, 16 bytes per step.
 constexpr std::uint64_t kK1 = 0xa0761d6478bd642full;
@@ -187,37 +191,41 @@ struct GroupRange {
     std::uint32_t count;
 };
 
-// Sorts by hash, then library order. Buckets by the top bits of the hash
-// first (counted, then placed by swapping in place), about a hundred slots
-// each, so that the final sorts work on small ranges that fit the caches.
-void SortSlots(std::vector<Slot>& slots)
+// Sorts by hash, then library order: in place, by the top 8 bits of the
+// hash into 256 buckets (each bucket is filled from its own front, so the
+// writes go to 256 places that move forward, which the caches follow), then
+// each bucket by the next 8 bits, down to ranges small enough for a plain
+// sort.
+void SortSlots(Slot* begin, Slot* end, int shift)
 {
-    int bits = 0;
-    while (bits < 16 && (slots.size() >> bits) > 128)
-        ++bits;
-    const std::size_t buckets = std::size_t { 1 } << bits;
-    auto bucket = [bits](const Slot& s) { return bits ? static_cast<std::size_t>(s.hash >> (64 - bits)) : 0; };
-    auto less = [](const Slot& a, const Slot& b) { return a.hash != b.hash ? a.hash < b.hash : a.index < b.index; };
-    std::vector<std::size_t> start(buckets + 1, 0);
-    for (const Slot& s : slots)
-        ++start[bucket(s) + 1];
-    for (std::size_t b = 0; b < buckets; ++b)
+    constexpr std::size_t kSmall = 2048;
+    auto less
+        = [](const Slot& a, const Slot& b) { return a.hash != b.hash ? a.hash < b.hash : a.index < b.index; };
+    if (static_cast<std::size_t>(end - begin) <= kSmall || shift < 0) {
+        std::sort(begin, end, less);
+        return;
+    }
+    auto bucket = [shift](const Slot& s) { return static_cast<std::size_t>(s.hash >> shift) & 0xFF; };
+    std::size_t start[257] = {};
+    for (const Slot* s = begin; s != end; ++s)
+        ++start[bucket(*s) + 1];
+    for (std::size_t b = 0; b < 256; ++b)
         start[b + 1] += start[b];
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    for (std::size_t b = 0; b < buckets; ++b) {
+    std::size_t next[256];
+    std::copy(start, start + 256, next);
+    for (std::size_t b = 0; b < 256; ++b) {
         while (next[b] < start[b + 1]) {
-            Slot s = slots[next[b]];
+            Slot s = begin[next[b]];
             std::size_t to = bucket(s);
             while (to != b) {
-                std::swap(s, slots[next[to]++]);
+                std::swap(s, begin[next[to]++]);
                 to = bucket(s);
             }
-            slots[next[b]++] = s;
+            begin[next[b]++] = s;
         }
     }
-    for (std::size_t b = 0; b < buckets; ++b)
-        std::sort(slots.begin() + static_cast<std::ptrdiff_t>(start[b]),
-            slots.begin() + static_cast<std::ptrdiff_t>(start[b + 1]), less);
+    for (std::size_t b = 0; b < 256; ++b)
+        SortSlots(begin + start[b], begin + start[b + 1], shift - 8);
 }
 
 // Puts the items of one run of equal hashes into groups (see Copies.h).
@@ -433,8 +441,10 @@ DuplicateGroups FindDuplicates(
         const DatumList& data = c.GetDatumList();
         const std::size_t count = data.size();
         for (std::size_t i = 0; i < count; ++i) {
-            if (i + 8 < count)
-                __builtin_prefetch(data[i + 8]);
+            if (i + kNameAhead < count)
+                __builtin_prefetch(data[i + kNameAhead]);
+            if (i + kNameAhead / 2 < count)
+                __builtin_prefetch(data[i + kNameAhead / 2]->m_strName.data());
             CDatum* d = data[i];
             if (!keys.Considered(*d))
                 continue;
@@ -453,7 +463,7 @@ DuplicateGroups FindDuplicates(
     // 2. Equal keys side by side, in library order.
     if (progress)
         progress->SetTotal(std::uint64_t { total } + slots.size());
-    SortSlots(slots);
+    SortSlots(slots.data(), slots.data() + slots.size(), 56);
     if (steps.Flush()) {
         result.cancelled = true;
         return result;
@@ -463,10 +473,30 @@ DuplicateGroups FindDuplicates(
     std::vector<GroupRange> groups;
     RunGrouper grouper(keys, items, slots, groups);
     const std::size_t n = slots.size();
+    // The items of runs lie all over the heap: they are fetched ahead in
+    // three stages (the item's pointer, the item, its name), so that many
+    // cache misses are under way at once.
+    std::size_t ahead = 0;
+    auto inRun = [&](std::size_t k) {
+        return (k > 0 && slots[k - 1].hash == slots[k].hash)
+            || (k + 1 < n && slots[k + 1].hash == slots[k].hash);
+    };
+    auto fetchAhead = [&](std::size_t upTo) {
+        constexpr std::size_t kStage = kItemAhead / 2;
+        for (upTo = std::min(upTo, n + kItemAhead); ahead < upTo; ++ahead) {
+            if (ahead < n && inRun(ahead))
+                __builtin_prefetch(&items[slots[ahead].index]);
+            if (const std::size_t k = ahead - kStage; ahead >= kStage && k < n && inRun(k))
+                __builtin_prefetch(items[slots[k].index]);
+            if (const std::size_t k = ahead - kItemAhead; ahead >= kItemAhead && k < n && inRun(k))
+                __builtin_prefetch(items[slots[k].index]->m_strName.data());
+        }
+    };
     for (std::size_t a = 0; a < n;) {
         std::size_t b = a + 1;
         while (b < n && slots[b].hash == slots[a].hash)
             ++b;
+        fetchAhead(b + kItemAhead);
         if (b - a >= 2)
             grouper.Group(a, b);
         if (steps.Add(b - a)) {
@@ -483,7 +513,10 @@ DuplicateGroups FindDuplicates(
     });
     result.items.reserve(grouper.Out());
     result.starts.reserve(groups.size());
-    for (const GroupRange& g : groups) {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (i + 8 < groups.size())
+            __builtin_prefetch(&slots[groups[i + 8].first]);
+        const GroupRange& g = groups[i];
         result.starts.push_back(static_cast<std::uint32_t>(result.items.size()));
         for (std::uint32_t k = g.first; k < g.first + g.count; ++k)
             result.items.push_back(slots[k].datum);
@@ -501,9 +534,7 @@ UniqueFiles FindUniqueFiles(std::span<const CCategory* const> all, const CCatego
     if (progress)
         progress->SetTotal(CountData(all));
 
-    // The items of the category, in library order, in a table by hash
-    // (open addressing; items of one hash chained), and a filter by size
-    // (and time) so that most items elsewhere are dismissed unread.
+    // The items of the category, in library order.
     std::vector<CDatum*> inside;
     std::vector<std::uint64_t> hashes;
     for (const CCategory& c : PreOrder(category)) {
@@ -521,32 +552,66 @@ UniqueFiles FindUniqueFiles(std::span<const CCategory* const> all, const CCatego
     const std::size_t n = inside.size();
     if (n >= 0x7FFFFFFFu)
         throw std::length_error("too many data items to compare");
+
+    // A table of their hashes (open addressing, at most half full; the
+    // items of one hash chained), and a filter by size (and time), so that
+    // most items elsewhere are dismissed without reading their names.
+    struct Bucket {
+        std::uint64_t hash;
+        std::uint32_t head; // item + 1, 0 for an empty bucket
+    };
     int bits = 4;
     while ((std::size_t { 1 } << bits) < 2 * n)
         ++bits;
     const std::size_t mask = (std::size_t { 1 } << bits) - 1;
-    std::vector<std::uint32_t> heads(mask + 1, 0); // item + 1, 0 for none
+    std::vector<Bucket> table(mask + 1, Bucket { 0, 0 });
     std::vector<std::uint32_t> next(n, 0); // item + 1 of the same hash, 0 for none
     const int filterBits = bits + 2;
     std::vector<std::uint64_t> filter((std::size_t { 1 } << filterBits) / 64, 0);
     auto filterBit = [&](const CDatum& d) { return keys.SizeHash(d) >> (64 - filterBits); };
-    auto find = [&](std::uint64_t h) -> std::uint32_t& {
-        std::size_t pos = h >> (64 - bits);
-        while (heads[pos] != 0 && hashes[heads[pos] - 1] != h)
+    auto home = [&](std::uint64_t h) { return static_cast<std::size_t>(h >> (64 - bits)); };
+    auto find = [&](std::uint64_t h) -> Bucket& {
+        std::size_t pos = home(h);
+        while (table[pos].head != 0 && table[pos].hash != h)
             pos = (pos + 1) & mask;
-        return heads[pos];
+        return table[pos];
     };
     for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t& head = find(hashes[i]);
-        next[i] = head;
-        head = static_cast<std::uint32_t>(i + 1);
+        Bucket& b = find(hashes[i]);
+        b.hash = hashes[i];
+        next[i] = b.head;
+        b.head = static_cast<std::uint32_t>(i + 1);
         const std::uint64_t bit = filterBit(*inside[i]);
         filter[bit / 64] |= std::uint64_t { 1 } << (bit % 64);
     }
+    std::vector<std::uint64_t>().swap(hashes);
 
-    // Every item elsewhere marks the items it is a copy of, until none is left.
+    // Every item elsewhere marks the items it is a copy of, until none is
+    // left. Items elsewhere are looked up in batches: each one's bucket is
+    // fetched into the cache as soon as its hash is known, and read when the
+    // batch is full, so that the table's cache misses overlap.
     std::vector<bool> hasCopy(n, false);
     std::size_t left = n;
+    struct Probe {
+        const CDatum* datum;
+        std::uint64_t hash;
+    };
+    constexpr std::size_t kBatch = 32;
+    Probe batch[kBatch];
+    std::size_t batched = 0;
+    auto lookUp = [&] {
+        for (std::size_t p = 0; p < batched; ++p) {
+            const CDatum& d = *batch[p].datum;
+            for (std::uint32_t k = find(batch[p].hash).head; k != 0; k = next[k - 1]) {
+                const std::size_t x = k - 1;
+                if (!hasCopy[x] && keys.SameKey(*inside[x], d) && ContentsAgree(*inside[x], d)) {
+                    hasCopy[x] = true;
+                    --left;
+                }
+            }
+        }
+        batched = 0;
+    };
     ConstCategoryWalk walk(all);
     while (left > 0 && walk.Next()) {
         if (!walk.Entering())
@@ -558,9 +623,11 @@ UniqueFiles FindUniqueFiles(std::span<const CCategory* const> all, const CCatego
         }
         const DatumList& data = c.GetDatumList();
         const std::size_t count = data.size();
-        for (std::size_t i = 0; i < count && left > 0; ++i) {
-            if (i + 8 < count)
-                __builtin_prefetch(data[i + 8]);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + kNameAhead < count)
+                __builtin_prefetch(data[i + kNameAhead]);
+            if (i + kNameAhead / 2 < count)
+                __builtin_prefetch(data[i + kNameAhead / 2]->m_strName.data());
             const CDatum& d = *data[i];
             if (!keys.Considered(d))
                 continue;
@@ -568,19 +635,17 @@ UniqueFiles FindUniqueFiles(std::span<const CCategory* const> all, const CCatego
             if (!(filter[bit / 64] >> (bit % 64) & 1))
                 continue;
             const std::uint64_t h = keys.Hash(d);
-            for (std::uint32_t k = find(h); k != 0; k = next[k - 1]) {
-                const std::size_t x = k - 1;
-                if (!hasCopy[x] && keys.SameKey(*inside[x], d) && ContentsAgree(*inside[x], d)) {
-                    hasCopy[x] = true;
-                    --left;
-                }
-            }
+            __builtin_prefetch(&table[home(h)]);
+            batch[batched++] = { &d, h };
+            if (batched == kBatch)
+                lookUp();
         }
         if (steps.Add(count)) {
             result.cancelled = true;
             return result;
         }
     }
+    lookUp();
 
     for (std::size_t i = 0; i < n; ++i) {
         if (!hasCopy[i]) {

@@ -70,7 +70,8 @@ TEST_F(CopiesCli, DupesListsGroupsByWastedSpace)
         "same.txt\t4 Byte\t文档\t09/09/01 01:46:40\t" + t.Path("old/same.txt") + "\n"
             + "same.txt\t4 Byte\t文档\t09/09/01 01:46:40\t" + t.Path("new/same.txt") + "\n\n"
             + "重复文件 1 组，共 2 个文件，多占 4 Byte\n");
-    EXPECT_EQ(Ok({ "dupes", lib, "new", "--min-size", "1" }).out, "重复文件 0 组，共 0 个文件，多占 0 Byte\n");
+    EXPECT_EQ(
+        Ok({ "dupes", lib, "new", "--min-size", "1" }).out, "重复文件 0 组，共 0 个文件，多占 0 Byte\n");
     EXPECT_NE(Ok({ "dupes", lib, "--min-size", "5" }).out.find("重复文件 2 组，共 4 个文件，多占 2.9 KB\n"),
         std::string::npos);
 }

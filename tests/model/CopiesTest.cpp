@@ -20,8 +20,8 @@ namespace {
 
 // Names that differ only in letter case, in the dot a kind splits at, or in
 // one byte of a GB18030 character (whose trail bytes may look like letters).
-const char* const kFileNames[] = { "a", "a.txt", "A.txt", "a.TXT", "a.b.txt", "\xCE\xC4.txt", "\xCE\xC5.txt",
-    "\x81\x41", "\x81\x61" };
+const char* const kFileNames[]
+    = { "a", "a.txt", "A.txt", "a.TXT", "a.b.txt", "\xCE\xC4.txt", "\xCE\xC5.txt", "\x81\x41", "\x81\x61" };
 const Size32 kSizes[] = { 0, 1, 5, 5, 100 };
 const std::string kContents[] = { "", "", "", "x", "y", std::string("x\0z", 3) };
 
@@ -125,7 +125,8 @@ Groups ReferenceDuplicates(const std::vector<CDatum*>& all, const CopyRule& rule
         }
     }
     std::erase_if(groups, [](const auto& g) { return g.size() < 2; });
-    auto wasted = [](const std::vector<CDatum*>& g) { return std::uint64_t { g[0]->m_dwSize } * (g.size() - 1); };
+    auto wasted
+        = [](const std::vector<CDatum*>& g) { return std::uint64_t { g[0]->m_dwSize } * (g.size() - 1); };
     auto position = [&](CDatum* d) { return std::find(all.begin(), all.end(), d) - all.begin(); };
     std::sort(groups.begin(), groups.end(), [&](const auto& x, const auto& y) {
         return wasted(x) != wasted(y) ? wasted(x) > wasted(y) : position(x[0]) < position(y[0]);
@@ -144,7 +145,8 @@ std::vector<CDatum*> ReferenceUnique(
         for (CDatum* y : Considered(library, rule))
             copy = copy
                 || (std::find(inside.begin(), inside.end(), y) == inside.end() && SameKey(*x, *y, rule)
-                    && (x->m_strContent.empty() || y->m_strContent.empty() || x->m_strContent == y->m_strContent));
+                    && (x->m_strContent.empty() || y->m_strContent.empty()
+                        || x->m_strContent == y->m_strContent));
         if (!copy)
             unique.push_back(x);
     }
