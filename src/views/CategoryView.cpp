@@ -1,10 +1,9 @@
 #include "CategoryView.h"
 
-#include "CategoryCommands.h"
 #include "CategoryTreeModel.h"
 #include "ClickRename.h"
 #include "Menus.h"
-#include "RenameCmd.h"
+#include "PaneCommands.h"
 #include "ResourceIds.h"
 #include "TextCodec.h"
 
@@ -325,7 +324,8 @@ void CCategoryView::GiveFocus()
 
 void CCategoryView::Rename(CCategory& category, const QString& text)
 {
-    CRenameCmd(category, m_doc, Utf8ToGb(text.toStdString())).Execute();
+    if (m_commands)
+        m_commands->Rename(category, Utf8ToGb(text.toStdString()));
 }
 
 bool CCategoryView::QueryCommand(int id, CommandState& state)
@@ -348,10 +348,12 @@ bool CCategoryView::ExecuteCommand(int id)
         BeginRename(SelectedRow());
         return true;
     case ID_ITEM_DELETE:
-        DeleteSelectedCategory(*this, m_doc);
+        if (m_commands)
+            m_commands->DeleteSelectedCategory();
         return true;
     case ID_ITEM_EDIT:
-        CEditCategoryCmd(*this, m_doc).Execute();
+        if (m_commands)
+            m_commands->EditSelectedCategory();
         return true;
     default:
         return false;

@@ -100,6 +100,7 @@ public:
     {
         m_contextMenu = std::move(show);
     }
+    void SetPaneCommands(IPaneCommands* commands) override { m_commands = commands; }
     void OnUpdate(IDocumentView* sender) override;
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
@@ -139,6 +140,7 @@ private:
     QPersistentModelIndex m_dragRow;
     QPersistentModelIndex m_dropHighlight;
     std::function<void(int, const QPoint&)> m_contextMenu;
+    IPaneCommands* m_commands = nullptr;
 };
 
 } // namespace tessary

@@ -3,11 +3,10 @@
 #include "CategoryView.h"
 #include "ClickRename.h"
 #include "Datum.h"
-#include "EntryCommands.h"
 #include "EntryListModel.h"
 #include "ItemRowPainter.h"
 #include "Menus.h"
-#include "RenameCmd.h"
+#include "PaneCommands.h"
 #include "ResourceIds.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
@@ -304,7 +303,9 @@ void CTessaryView::Rename(int row, const QString& text)
             && name[name.size() - ext.size() - 1] == '.')
             name.resize(name.size() - ext.size() - 1);
     }
-    CRenameCmd(*entry, m_doc, name).Execute();
+    if (!m_commands)
+        return;
+    m_commands->Rename(*entry, name);
     if (!entry->IsDatum() && m_tree)
         m_tree->RefreshEntryRow(static_cast<CCategory*>(entry));
 }
@@ -362,12 +363,12 @@ bool CTessaryView::ExecuteCommand(int id)
 {
     switch (id) {
     case ID_ITEM_DELETE:
-        if (m_tree)
-            CDeleteEntriesCmd(*m_tree, *this, m_doc).Execute();
+        if (m_tree && m_commands)
+            m_commands->DeleteSelectedEntries();
         return true;
     case ID_ITEM_EDIT:
-        if (m_tree)
-            CEditEntryCmd(*m_tree, *this, m_doc).Execute();
+        if (m_tree && m_commands)
+            m_commands->EditSelectedEntry();
         return true;
     case ID_MOVE_UP:
     case ID_MOVE_DOWN:
