@@ -35,8 +35,7 @@ void* Counted(std::size_t size)
         throw std::bad_alloc();
     const std::size_t now = g_inUse += malloc_usable_size(p);
     std::size_t peak = g_peak.load();
-    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
-    }
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) { }
     return p;
 }
 
@@ -142,7 +141,8 @@ void BM_UniqueOfOneCatalogue(benchmark::State& state)
         for (CCategory& c : PreOrder(first))
             for (CDatum* d : c.GetDatumList())
                 if (k++ % 2 == 0)
-                    d->m_strName = on ? d->m_strName.str() + "~" : d->m_strName.str().substr(0, d->m_strName.size() - 1);
+                    d->m_strName = on ? d->m_strName.str() + "~"
+                                      : d->m_strName.str().substr(0, d->m_strName.size() - 1);
     };
     if (state.range(0))
         rename(true);
@@ -150,7 +150,8 @@ void BM_UniqueOfOneCatalogue(benchmark::State& state)
     std::size_t unique = 0;
     double perItem = 0;
     for (auto _ : state) {
-        perItem = PeakBytesPerItem([&] { unique = FindUniqueFiles(roots, first).items.size(); }, lib.data / 10);
+        perItem
+            = PeakBytesPerItem([&] { unique = FindUniqueFiles(roots, first).items.size(); }, lib.data / 10);
     }
     if (state.range(0))
         rename(false);
