@@ -55,8 +55,9 @@ CCopiesDlg::CCopiesDlg(Kind kind, const QString& category, const CopiesChoice& c
     scope->setAccessibleName(scope->title());
     auto* scopeLayout = new QVBoxLayout(scope);
     if (duplicates) {
-        m_category = new QRadioButton(category.isEmpty() ? QString::fromUtf8("选中的类别（没有选中类别）")
-                                                         : QString::fromUtf8("选中的类别“%1”及其下的全部内容").arg(category),
+        m_category = new QRadioButton(category.isEmpty()
+                ? QString::fromUtf8("选中的类别（没有选中类别）")
+                : QString::fromUtf8("选中的类别“%1”及其下的全部内容").arg(category),
             scope);
         m_whole = new QRadioButton(QString::fromUtf8("整个文档库"), scope);
         m_category->setObjectName(QStringLiteral("1001"));
@@ -72,7 +73,8 @@ CCopiesDlg::CCopiesDlg(Kind kind, const QString& category, const CopiesChoice& c
         (category.isEmpty() || choice.wholeLibrary ? m_whole : m_category)->setChecked(true);
     } else {
         auto* where = new QLabel(
-            QString::fromUtf8("选中的类别“%1”及其下的全部内容中，在文档库别处没有副本的文件").arg(category), scope);
+            QString::fromUtf8("选中的类别“%1”及其下的全部内容中，在文档库别处没有副本的文件").arg(category),
+            scope);
         where->setObjectName(QStringLiteral("1001"));
         where->setWordWrap(true);
         where->setAccessibleName(where->text());
@@ -102,7 +104,8 @@ CCopiesDlg::CCopiesDlg(Kind kind, const QString& category, const CopiesChoice& c
     note->setAccessibleName(note->text());
     layout->addWidget(note);
 
-    const DialogButtons buttons = MakeDialogButtons(this, QString::fromUtf8("开始"), QString::fromUtf8("取消"));
+    const DialogButtons buttons
+        = MakeDialogButtons(this, QString::fromUtf8("开始"), QString::fromUtf8("取消"));
     layout->addLayout(CentredButtonRow(buttons, 12));
     m_minSize->setFocus();
 }

@@ -4,6 +4,7 @@
 #include "EntryWalk.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -174,14 +175,13 @@ private:
     std::size_t m_pending = 0;
 };
 
-// One data item during the search for duplicates: its hash and its place in
-// library order; once grouped, the item itself instead of the hash.
+// One data item during the search for duplicates: the item, and a key that
+// holds the top bits of its hash above its place in library order (the low
+// bits), so that sorting by the key puts equal hashes side by side in
+// library order. Once grouped, the key holds the place alone.
 struct Slot {
-    union {
-        std::uint64_t hash;
-        CDatum* datum;
-    };
-    std::uint32_t index;
+    std::uint64_t key;
+    CDatum* datum;
 };
 
 // A group found, as a range of the grouped slots.
@@ -191,21 +191,18 @@ struct GroupRange {
     std::uint32_t count;
 };
 
-// Sorts by hash, then library order: in place, by the top 8 bits of the
-// hash into 256 buckets (each bucket is filled from its own front, so the
-// writes go to 256 places that move forward, which the caches follow), then
-// each bucket by the next 8 bits, down to ranges small enough for a plain
-// sort.
+// Sorts by key: in place, by the top 8 bits into 256 buckets (each bucket
+// is filled from its own front, so the writes go to 256 places that move
+// forward, which the caches follow), then each bucket by the next 8 bits,
+// down to ranges small enough for a plain sort.
 void SortSlots(Slot* begin, Slot* end, int shift)
 {
     constexpr std::size_t kSmall = 2048;
-    auto less
-        = [](const Slot& a, const Slot& b) { return a.hash != b.hash ? a.hash < b.hash : a.index < b.index; };
     if (static_cast<std::size_t>(end - begin) <= kSmall || shift < 0) {
-        std::sort(begin, end, less);
+        std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.key < b.key; });
         return;
     }
-    auto bucket = [shift](const Slot& s) { return static_cast<std::size_t>(s.hash >> shift) & 0xFF; };
+    auto bucket = [shift](const Slot& s) { return static_cast<std::size_t>(s.key >> shift) & 0xFF; };
     std::size_t start[257] = {};
     for (const Slot* s = begin; s != end; ++s)
         ++start[bucket(*s) + 1];
@@ -231,44 +228,44 @@ void SortSlots(Slot* begin, Slot* end, int shift)
 // Puts the items of one run of equal hashes into groups (see Copies.h).
 class RunGrouper {
 public:
-    RunGrouper(CopyKeys& keys, const std::vector<CDatum*>& items, std::vector<Slot>& slots,
-        std::vector<GroupRange>& groups)
+    RunGrouper(
+        CopyKeys& keys, std::uint64_t placeMask, std::vector<Slot>& slots, std::vector<GroupRange>& groups)
         : m_keys(keys)
-        , m_items(items)
+        , m_placeMask(placeMask)
         , m_slots(slots)
         , m_groups(groups)
     {
     }
 
     // Groups slots [a, b), which hold one hash in library order, writing the
-    // groups' items from m_out on (never past b).
+    // groups' items from Out() on (never past b).
     void Group(std::size_t a, std::size_t b)
     {
         if (AllOneGroup(a, b)) {
             const std::size_t first = m_out;
             for (std::size_t k = a; k < b; ++k)
-                Emit(m_slots[k].index);
+                Emit({ m_slots[k].datum, m_slots[k].key & m_placeMask });
             Close(first);
             return;
         }
         m_run.clear();
         for (std::size_t k = a; k < b; ++k)
-            m_run.push_back({ m_items[m_slots[k].index], m_slots[k].index, 0, 0 });
+            m_run.push_back({ m_slots[k].datum, m_slots[k].key & m_placeMask });
         // Key classes, each in library order (hash collisions are rare).
-        std::vector<std::size_t> reps;
-        for (Member& m : m_run) {
+        std::vector<std::size_t> reps, classOf;
+        for (std::size_t i = 0; i < m_run.size(); ++i) {
             std::size_t c = 0;
-            while (c < reps.size() && !m_keys.SameKey(*m_run[reps[c]].datum, *m.datum))
+            while (c < reps.size() && !m_keys.SameKey(*m_run[reps[c]].datum, *m_run[i].datum))
                 ++c;
             if (c == reps.size())
-                reps.push_back(static_cast<std::size_t>(&m - m_run.data()));
-            m.keyClass = static_cast<std::uint32_t>(c);
+                reps.push_back(i);
+            classOf.push_back(c);
         }
         for (std::size_t c = 0; c < reps.size(); ++c) {
             m_class.clear();
-            for (const Member& m : m_run)
-                if (m.keyClass == c)
-                    m_class.push_back(m);
+            for (std::size_t i = 0; i < m_run.size(); ++i)
+                if (classOf[i] == c)
+                    m_class.push_back(m_run[i]);
             if (m_class.size() >= 2)
                 GroupByContent();
         }
@@ -279,18 +276,17 @@ public:
 private:
     struct Member {
         CDatum* datum;
-        std::uint32_t index;
-        std::uint32_t keyClass;
-        std::uint64_t contentHash;
+        std::uint64_t place; // in library order
+        std::uint64_t contentHash = 0;
     };
 
     // True when the run is one key with at most one distinct content.
     bool AllOneGroup(std::size_t a, std::size_t b)
     {
-        const CDatum& first = *m_items[m_slots[a].index];
+        const CDatum& first = *m_slots[a].datum;
         const CDatum* withContent = first.m_strContent.empty() ? nullptr : &first;
         for (std::size_t k = a + 1; k < b; ++k) {
-            const CDatum& d = *m_items[m_slots[k].index];
+            const CDatum& d = *m_slots[k].datum;
             if (!m_keys.SameKey(first, d))
                 return false;
             if (d.m_strContent.empty())
@@ -306,63 +302,57 @@ private:
     // m_class: the items of one key, in library order.
     void GroupByContent()
     {
-        m_content.clear();
-        m_without.clear();
+        std::vector<Member> content, without;
         for (Member& m : m_class) {
             if (m.datum->m_strContent.empty()) {
-                m_without.push_back(m.index);
+                without.push_back(m);
             } else {
                 m.contentHash = HashBytes(m.datum->m_strContent.view(), kK3);
-                m_content.push_back(m);
+                content.push_back(m);
             }
         }
-        std::sort(m_content.begin(), m_content.end(), [](const Member& x, const Member& y) {
-            return x.contentHash != y.contentHash ? x.contentHash < y.contentHash : x.index < y.index;
+        std::sort(content.begin(), content.end(), [](const Member& x, const Member& y) {
+            return x.contentHash != y.contentHash ? x.contentHash < y.contentHash : x.place < y.place;
         });
         // Content classes: equal hashes, then equal bytes.
-        std::vector<std::vector<std::uint32_t>> classes;
-        for (std::size_t i = 0; i < m_content.size();) {
+        std::vector<std::vector<Member>> classes;
+        for (std::size_t i = 0; i < content.size();) {
             std::size_t j = i;
-            while (j < m_content.size() && m_content[j].contentHash == m_content[i].contentHash)
+            while (j < content.size() && content[j].contentHash == content[i].contentHash)
                 ++j;
             const std::size_t firstClass = classes.size();
             for (std::size_t k = i; k < j; ++k) {
                 std::size_t c = firstClass;
                 while (c < classes.size()
-                    && !(m_items[classes[c].front()]->m_strContent == m_content[k].datum->m_strContent))
+                    && !(classes[c].front().datum->m_strContent == content[k].datum->m_strContent))
                     ++c;
                 if (c == classes.size())
                     classes.emplace_back();
-                classes[c].push_back(m_content[k].index);
+                classes[c].push_back(content[k]);
             }
             i = j;
         }
         if (classes.size() <= 1) {
             const std::size_t first = m_out;
             for (const Member& m : m_class)
-                Emit(m.index);
+                Emit(m);
             Close(first);
             return;
         }
         // Contents differ: each content on its own, and those without content.
-        classes.push_back(m_without);
-        for (std::vector<std::uint32_t>& c : classes) {
+        classes.push_back(std::move(without));
+        for (std::vector<Member>& c : classes) {
             if (c.size() < 2)
                 continue;
-            std::sort(c.begin(), c.end());
+            std::sort(c.begin(), c.end(), [](const Member& x, const Member& y) { return x.place < y.place; });
             const std::size_t first = m_out;
-            for (std::uint32_t index : c)
-                Emit(index);
+            for (const Member& m : c)
+                Emit(m);
             Close(first);
         }
     }
 
-    void Emit(std::uint32_t index)
-    {
-        Slot& s = m_slots[m_out++];
-        s.datum = m_items[index];
-        s.index = index;
-    }
+    void Emit(const Member& m) { m_slots[m_out++] = { m.place, m.datum }; }
 
     void Close(std::size_t first)
     {
@@ -372,12 +362,11 @@ private:
     }
 
     CopyKeys& m_keys;
-    const std::vector<CDatum*>& m_items;
+    std::uint64_t m_placeMask;
     std::vector<Slot>& m_slots;
     std::vector<GroupRange>& m_groups;
     std::size_t m_out = 0;
-    std::vector<Member> m_run, m_class, m_content;
-    std::vector<std::uint32_t> m_without;
+    std::vector<Member> m_run, m_class;
 };
 
 std::size_t CountData(std::span<const CCategory* const> scopes)
@@ -431,11 +420,12 @@ DuplicateGroups FindDuplicates(
         throw std::length_error("too many data items to compare");
     if (progress)
         progress->SetTotal(2 * std::uint64_t { total });
+    // The low bits of a key hold the place, the others the top of the hash.
+    const int placeBits = std::max(1, static_cast<int>(std::bit_width(total)));
+    const std::uint64_t placeMask = (std::uint64_t { 1 } << placeBits) - 1;
 
     // 1. Every item considered, in library order, with the hash of its key.
-    std::vector<CDatum*> items;
     std::vector<Slot> slots;
-    items.reserve(total);
     slots.reserve(total);
     for (const CCategory& c : PreOrder(scopes)) {
         const DatumList& data = c.GetDatumList();
@@ -446,13 +436,8 @@ DuplicateGroups FindDuplicates(
             if (i + kNameAhead / 2 < count)
                 __builtin_prefetch(data[i + kNameAhead / 2]->m_strName.data());
             CDatum* d = data[i];
-            if (!keys.Considered(*d))
-                continue;
-            Slot s;
-            s.hash = keys.Hash(*d);
-            s.index = static_cast<std::uint32_t>(items.size());
-            slots.push_back(s);
-            items.push_back(d);
+            if (keys.Considered(*d))
+                slots.push_back({ (keys.Hash(*d) & ~placeMask) | slots.size(), d });
         }
         if (steps.Add(count)) {
             result.cancelled = true;
@@ -460,7 +445,7 @@ DuplicateGroups FindDuplicates(
         }
     }
 
-    // 2. Equal keys side by side, in library order.
+    // 2. Equal hashes side by side, in library order.
     if (progress)
         progress->SetTotal(std::uint64_t { total } + slots.size());
     SortSlots(slots.data(), slots.data() + slots.size(), 56);
@@ -470,33 +455,26 @@ DuplicateGroups FindDuplicates(
     }
 
     // 3. Runs of one hash become groups; their items move to the front.
+    // The items of runs lie all over the heap: each run's items and names
+    // are fetched ahead, so that many cache misses are under way at once.
     std::vector<GroupRange> groups;
-    RunGrouper grouper(keys, items, slots, groups);
+    RunGrouper grouper(keys, placeMask, slots, groups);
     const std::size_t n = slots.size();
-    // The items of runs lie all over the heap: they are fetched ahead in
-    // three stages (the item's pointer, the item, its name), so that many
-    // cache misses are under way at once.
+    auto sameHash
+        = [&](std::size_t x, std::size_t y) { return ((slots[x].key ^ slots[y].key) & ~placeMask) == 0; };
+    auto inRun
+        = [&](std::size_t k) { return (k > 0 && sameHash(k - 1, k)) || (k + 1 < n && sameHash(k + 1, k)); };
     std::size_t ahead = 0;
-    auto inRun = [&](std::size_t k) {
-        return (k > 0 && slots[k - 1].hash == slots[k].hash)
-            || (k + 1 < n && slots[k + 1].hash == slots[k].hash);
-    };
-    auto fetchAhead = [&](std::size_t upTo) {
-        constexpr std::size_t kStage = kItemAhead / 2;
-        for (upTo = std::min(upTo, n + kItemAhead); ahead < upTo; ++ahead) {
-            if (ahead < n && inRun(ahead))
-                __builtin_prefetch(&items[slots[ahead].index]);
-            if (const std::size_t k = ahead - kStage; ahead >= kStage && k < n && inRun(k))
-                __builtin_prefetch(items[slots[k].index]);
-            if (const std::size_t k = ahead - kItemAhead; ahead >= kItemAhead && k < n && inRun(k))
-                __builtin_prefetch(items[slots[k].index]->m_strName.data());
-        }
-    };
     for (std::size_t a = 0; a < n;) {
         std::size_t b = a + 1;
-        while (b < n && slots[b].hash == slots[a].hash)
+        while (b < n && sameHash(a, b))
             ++b;
-        fetchAhead(b + kItemAhead);
+        for (; ahead < b + kItemAhead; ++ahead) {
+            if (ahead < n && inRun(ahead))
+                __builtin_prefetch(slots[ahead].datum);
+            if (const std::size_t k = ahead - kItemAhead / 2; ahead >= kItemAhead / 2 && k < n && inRun(k))
+                __builtin_prefetch(slots[k].datum->m_strName.data());
+        }
         if (b - a >= 2)
             grouper.Group(a, b);
         if (steps.Add(b - a)) {
@@ -505,11 +483,10 @@ DuplicateGroups FindDuplicates(
         }
         a = b;
     }
-    std::vector<CDatum*>().swap(items);
 
     // 4. Largest waste first, ties in library order.
     std::sort(groups.begin(), groups.end(), [&](const GroupRange& x, const GroupRange& y) {
-        return x.wasted != y.wasted ? x.wasted > y.wasted : slots[x.first].index < slots[y.first].index;
+        return x.wasted != y.wasted ? x.wasted > y.wasted : slots[x.first].key < slots[y.first].key;
     });
     result.items.reserve(grouper.Out());
     result.starts.reserve(groups.size());

@@ -10,7 +10,6 @@
 #include <QPalette>
 
 #include <algorithm>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace tessary {
@@ -26,12 +25,15 @@ constexpr std::size_t kMaxRemovalRuns = 32;
 // Rows of group 0 stand alone.
 void KeepGroupsTogether(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& groups)
 {
-    std::unordered_map<std::uint32_t, std::uint32_t> firstPlace;
+    const std::uint32_t last = groups.empty() ? 0 : *std::max_element(groups.begin(), groups.end());
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> firstPlace(std::size_t { last } + 1, kNone);
     std::vector<std::uint64_t> keyed(order.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) {
         const std::uint32_t g = groups[order[i]];
-        const std::uint32_t place = g == 0 ? i : firstPlace.try_emplace(g, i).first->second;
-        keyed[i] = std::uint64_t { place } << 32 | i;
+        if (g != 0 && firstPlace[g] == kNone)
+            firstPlace[g] = i;
+        keyed[i] = std::uint64_t { g == 0 ? i : firstPlace[g] } << 32 | i;
     }
     std::sort(keyed.begin(), keyed.end());
     std::vector<std::uint32_t> grouped(order.size());

@@ -101,8 +101,9 @@ private Q_SLOTS:
         AnswerCopies("1", false, 1002);
         QVERIFY(Run(ID_FIND_DUPLICATES));
         QVERIFY(!Bar().isHidden());
-        QCOMPARE(Rows(), test::Strings({ "photo.txt old 1", "photo.txt new 1", "report.txt docs 2",
-                              "report.txt docs 2" }));
+        QCOMPARE(Rows(),
+            test::Strings(
+                { "photo.txt old 1", "photo.txt new 1", "report.txt docs 2", "report.txt docs 2" }));
         QCOMPARE(Status(), QString::fromUtf8("重复文件 2 组，共 4 个文件，多占 297.9 KB"));
 
         // With the times compared the photos are no longer copies.
@@ -120,8 +121,8 @@ private Q_SLOTS:
         // Selecting a row reveals its item, as search results do.
         AnswerCopies("1", false, 1002);
         QVERIFY(Run(ID_FIND_DUPLICATES));
-        Bar().ResultList()->selectionModel()->select(
-            Bar().ResultModel()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        Bar().ResultList()->selectionModel()->select(Bar().ResultModel()->index(1, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QCOMPARE(Doc().GetCurrentCategory(), Root(1));
     }
 
