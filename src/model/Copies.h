@@ -27,7 +27,9 @@
 // Both searches read the library and change nothing; they may run on a
 // worker thread as long as nothing changes the library meanwhile. They work
 // by hashing each item's name, size (and time) into buckets, never by
-// comparing pairs, and need about 26 bytes per data item while they run.
+// comparing pairs. Duplicates need about 26 bytes per data item while they
+// run (the result included); unique files about 60 per data item of the
+// category.
 
 #include "Category.h"
 
