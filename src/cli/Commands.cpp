@@ -463,6 +463,8 @@ const std::vector<Command>& Commands()
             Stats },
         RefreshCommand(),
         VolumesCommand(),
+        DupesCommand(),
+        UniqueCommand(),
     };
     return commands;
 }

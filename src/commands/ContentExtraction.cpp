@@ -10,6 +10,7 @@
 #include "UserPrompts.h"
 #include "Volume.h"
 #include "VolumeCommands.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -176,7 +177,12 @@ public:
         quiet.setSingleShot(true);
         connect(&quiet, &QTimer::timeout, &m_loop, &QEventLoop::quit);
         quiet.start(quietMs);
-        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        {
+            // Until the progress window shows, the cursor says that the
+            // program is busy.
+            CWaitCursor wait;
+            m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
         quiet.stop();
 
         // A quit that came before the loop ran would be lost: look first.

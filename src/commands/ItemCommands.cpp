@@ -4,8 +4,8 @@
 #include "CommandDialogs.h"
 #include "Datum.h"
 #include "DatumDlg.h"
-#include "DisplayText.h"
 #include "Document.h"
+#include "EntryDialogs.h"
 #include "EntryListModel.h"
 #include "ErrorReport.h"
 #include "FileSystem.h"
@@ -110,9 +110,7 @@ void CViewRemarkCmd::Execute()
     const CItem* entry = m_list.FirstSelectedEntry();
     if (!entry)
         return;
-    CViewTextRemarkDlg dlg(m_list.window(), ViewerProfile());
-    dlg.SetText(FromLibraryText(entry->m_strRemark.view()));
-    RunDialog(dlg);
+    ShowRemarkViewer(*entry, DialogHost { m_list.window(), ViewerProfile() });
 }
 
 void CPropertiesCmd::Execute()

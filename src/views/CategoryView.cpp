@@ -11,6 +11,8 @@
 #include <QContextMenuEvent>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace tessary {
 namespace {
 
@@ -22,6 +24,12 @@ public:
         : QStyledItemDelegate(view)
         , m_view(view)
     {
+    }
+
+    // `option` completed for the row of `index`, as it is painted.
+    void CompleteOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+    {
+        initStyleOption(option, index);
     }
 
 protected:
@@ -64,7 +72,8 @@ CCategoryView::CCategoryView(CTessaryDoc& doc, QWidget* parent)
     : QTreeView(parent)
     , m_doc(doc)
     , m_model(new CCategoryTreeModel(this))
-    , m_clickRename(new CClickRename(this, 0))
+    , m_clickRename(new CClickRename(this,
+          [this](const QModelIndex& row, const QPoint& point) { return LabelRect(row).contains(point); }))
 {
     setObjectName(QStringLiteral("CategoryView"));
     setAccessibleName(QString::fromUtf8("类别"));
@@ -79,7 +88,7 @@ CCategoryView::CCategoryView(CTessaryDoc& doc, QWidget* parent)
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setAutoExpandDelay(700);
+    setAutoExpandDelay(-1); // a drag never opens or closes rows by itself
     setItemDelegate(new CCategoryRowDelegate(this));
 
     m_model->SetRenameHandler([this](CCategory& category, const QString& text) { Rename(category, text); });
@@ -344,6 +353,34 @@ void CCategoryView::BeginRename(const QModelIndex& row)
     edit(row);
 }
 
+QRect CCategoryView::LabelRect(const QModelIndex& row) const
+{
+    return PartRect(row, QStyle::SE_ItemViewItemText);
+}
+
+QRect CCategoryView::IconRect(const QModelIndex& row) const
+{
+    return PartRect(row, QStyle::SE_ItemViewItemDecoration);
+}
+
+QRect CCategoryView::PartRect(const QModelIndex& row, QStyle::SubElement part) const
+{
+    if (!row.isValid())
+        return {};
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(row); // the indentation and expand button lie left of it
+    static_cast<const CCategoryRowDelegate*>(itemDelegate())->CompleteOption(&option, row);
+    QRect r = style()->subElementRect(part, &option, this);
+    if (part == QStyle::SE_ItemViewItemText) {
+        // The text's own width: the blank space right of a short name is
+        // not the label.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
+        r.setWidth(std::min(r.width(), option.fontMetrics.horizontalAdvance(option.text) + 2 * margin));
+    }
+    return r;
+}
+
 void CCategoryView::GiveFocus()
 {
     setFocus(Qt::OtherFocusReason);
@@ -389,9 +426,12 @@ bool CCategoryView::ExecuteCommand(int id)
 
 void CCategoryView::contextMenuEvent(QContextMenuEvent* event)
 {
+    // Only a point on a row's icon or label picks the row; the indentation,
+    // the expand button and the blank space beside a row keep the selection.
     if (event->reason() == QContextMenuEvent::Mouse) {
         const QModelIndex at = indexAt(event->pos());
-        if (at.isValid() && at != currentIndex())
+        if (at.isValid() && at != currentIndex()
+            && (LabelRect(at).contains(event->pos()) || IconRect(at).contains(event->pos())))
             setCurrentIndex(at);
     }
     if (m_contextMenu)
@@ -414,6 +454,12 @@ void CCategoryView::focusInEvent(QFocusEvent* event)
 void CCategoryView::mousePressEvent(QMouseEvent* event)
 {
     m_clickRename->Pressed(event);
+    // A right button press is only hit-tested (by the context menu that
+    // follows); it neither selects nor moves the caret.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
     QTreeView::mousePressEvent(event);
 }
 

@@ -5,6 +5,7 @@
 #include "PaneView.h"
 
 #include <QPersistentModelIndex>
+#include <QStyle>
 #include <QTreeView>
 
 namespace tessary {
@@ -80,6 +81,10 @@ public:
     bool SelectedRowHasParent() const;
     CCategory* SelectedParentCategory() const;
     bool IsRowExpanded(const CCategory* entry) const;
+    // Where the row shows its label (the text itself) and its icon, in
+    // viewport coordinates; empty for an invalid row.
+    QRect LabelRect(const QModelIndex& row) const;
+    QRect IconRect(const QModelIndex& row) const;
     // Opens the in-place editor of the row's name; confirming renames.
     void BeginRename(const QModelIndex& row);
     void GiveFocus();
@@ -136,6 +141,7 @@ private:
     class QuietScope;
 
     void OnCurrentChanged(const QModelIndex& current);
+    QRect PartRect(const QModelIndex& row, QStyle::SubElement part) const;
     void RemoveRowMovingSelection(const QModelIndex& row);
     void ExpandRow(const QModelIndex& row);
     void Rename(CCategory& category, const QString& text);

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace tessary {
 namespace {
 
@@ -16,9 +18,14 @@ QColor Active(const QStyleOptionViewItem& option, QPalette::ColorRole role)
 }
 
 // Twice the width of a blank: the text's distance from the cell edges.
+int TextOffset(const QFontMetrics& metrics)
+{
+    return 2 * metrics.horizontalAdvance(QLatin1Char(' '));
+}
+
 int TextOffset(const QStyleOptionViewItem& option)
 {
-    return 2 * option.fontMetrics.horizontalAdvance(QLatin1Char(' '));
+    return TextOffset(option.fontMetrics);
 }
 
 } // namespace
@@ -39,6 +46,16 @@ int CItemRowPainter::LabelLeft(const QRect& cell)
     return cell.left() + kIconMargin + kIconSize + kIconMargin;
 }
 
+QRect CItemRowPainter::LabelRect(const QRect& cell, const QFontMetrics& metrics, const QString& text)
+{
+    // As the row is painted: the text starts half an offset into the label
+    // and the label keeps an offset of room after it.
+    const int offset = TextOffset(metrics);
+    QRect r(QPoint(LabelLeft(cell), cell.top()), cell.bottomRight());
+    r.setRight(std::min(cell.right(), r.left() + offset / 2 + metrics.horizontalAdvance(text) + offset));
+    return r;
+}
+
 QRect CItemRowPainter::HighlightRect(const RowState& row)
 {
     const int left = row.cells.isEmpty() ? row.bounds.left() : LabelLeft(row.cells.first());
@@ -52,7 +69,14 @@ void CItemRowPainter::PaintRow(QPainter* painter, const QStyleOptionViewItem& op
 {
     painter->save();
     const QRect highlight = HighlightRect(row);
-    painter->fillRect(highlight, Active(option, row.highlighted ? QPalette::Highlight : QPalette::Base));
+    // A row may have a background of its own (the shading that sets groups
+    // of rows apart), across the whole row.
+    const QVariant background = index.data(Qt::BackgroundRole);
+    const bool ownBackground = background.canConvert<QBrush>();
+    if (ownBackground)
+        painter->fillRect(row.bounds, qvariant_cast<QBrush>(background));
+    if (row.highlighted || !ownBackground)
+        painter->fillRect(highlight, Active(option, row.highlighted ? QPalette::Highlight : QPalette::Base));
 
     QStyleOptionViewItem cell = option;
     cell.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);

@@ -11,7 +11,9 @@ namespace tessary {
 // edge of the viewport, also while the list has no focus; it cuts long
 // texts with an ellipsis inside their column; and it writes every column of
 // a data item that holds extracted content in blue (the model's
-// ForegroundRole), except on a highlighted row. The focus frame goes around
+// ForegroundRole), except on a highlighted row. A row whose model gives a
+// BackgroundRole brush has that background across the whole row, except
+// where it is highlighted. The focus frame goes around
 // the highlight of the focused row, only while the list has the keyboard
 // focus.
 //
@@ -42,6 +44,9 @@ public:
     // The icon's place in a column-0 cell, and where the label begins.
     static QRect IconRect(const QRect& cell);
     static int LabelLeft(const QRect& cell);
+    // Where a column-0 cell shows its text: from the label's left edge to
+    // the end of the text (not beyond the cell), in the cell's coordinates.
+    static QRect LabelRect(const QRect& cell, const QFontMetrics& metrics, const QString& text);
     // What the highlight covers: from the label of column 0 to the right
     // edge of the row.
     static QRect HighlightRect(const RowState& row);

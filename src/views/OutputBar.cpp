@@ -1,6 +1,7 @@
 #include "OutputBar.h"
 
 #include "CategoryView.h"
+#include "Copies.h"
 #include "Datum.h"
 #include "EntryColumns.h"
 #include "EntryListModel.h"
@@ -9,6 +10,7 @@
 #include "Strings.h"
 #include "TessaryView.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMenu>
@@ -29,6 +31,25 @@ public:
     using CEntryListView::CEntryListView;
     QSize sizeHint() const override { return QSize(200, 100); }
 };
+
+// The string-table text `id` with its "%d" and "%s" replaced by `values`,
+// in order.
+QString Filled(int id, std::initializer_list<QString> values)
+{
+    QString text = LoadString(id);
+    qsizetype at = 0;
+    for (const QString& value : values) {
+        while (at + 1 < text.size()
+            && !(text[at] == QLatin1Char('%')
+                && (text[at + 1] == QLatin1Char('d') || text[at + 1] == QLatin1Char('s'))))
+            ++at;
+        if (at + 1 >= text.size())
+            break;
+        text.replace(at, 2, value);
+        at += value.size();
+    }
+    return text;
+}
 
 } // namespace
 
@@ -77,11 +98,31 @@ COutputBar::COutputBar(QWidget* parent)
         &COutputBar::OnSelectionChanged);
     setWidget(m_list);
 
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (m_contextMenu)
-            m_contextMenu->popup(m_list->viewport()->mapToGlobal(pos));
-    });
+    // The menu opens over the rows only (or from the keyboard), not from
+    // the column header or the list's frame.
+    m_list->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_list->header()->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);
+}
+
+bool COutputBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ContextMenu || (watched != m_list && watched != m_list->viewport()))
+        return QDockWidget::eventFilter(watched, event);
+    const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    QPoint at;
+    if (watched == m_list->viewport()) {
+        at = menuEvent->globalPos();
+    } else if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
+        const QRect row = m_list->visualRect(m_list->currentIndex());
+        at = m_list->viewport()->mapToGlobal(row.isValid() ? row.center() : QPoint(0, 0));
+    } else {
+        return true; // the frame
+    }
+    if (m_contextMenu)
+        m_contextMenu->popup(at);
+    return true;
 }
 
 COutputBar::~COutputBar()
@@ -133,10 +174,41 @@ void COutputBar::SetResults(std::vector<CDatum*> results)
     std::vector<CItem*> rows(results.begin(), results.end());
     results = {};
     m_model->SetRows(std::move(rows));
-    // The rows are in the order of the search again; the sorter keeps its
-    // state, so the next click on its last column sorts the other way.
-    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ResetSortIndicator();
     ShowCount();
+}
+
+void COutputBar::SetDuplicates(const DuplicateGroups& found)
+{
+    UpdatingScope updating(*this);
+    std::vector<CItem*> rows(found.items.begin(), found.items.end());
+    std::vector<std::uint32_t> groups(rows.size());
+    for (std::size_t g = 0; g < found.GroupCount(); ++g) {
+        const std::size_t end = g + 1 < found.GroupCount() ? found.starts[g + 1] : rows.size();
+        std::fill(groups.begin() + found.starts[g], groups.begin() + static_cast<std::ptrdiff_t>(end),
+            static_cast<std::uint32_t>(g + 1));
+    }
+    m_model->SetGroupedRows(std::move(rows), std::move(groups));
+    ResetSortIndicator();
+    ShowStatus(Filled(IDS_DUPLICATES_STATUS,
+        { QString::number(found.GroupCount()), QString::number(found.items.size()),
+            QString::fromStdString(FormatByteAmount(found.TotalWasted())) }));
+}
+
+void COutputBar::SetUniqueFiles(const UniqueFiles& unique)
+{
+    UpdatingScope updating(*this);
+    m_model->SetRows(std::vector<CItem*>(unique.items.begin(), unique.items.end()));
+    ResetSortIndicator();
+    ShowStatus(Filled(IDS_UNIQUE_STATUS,
+        { QString::number(unique.items.size()), QString::fromStdString(FormatByteAmount(unique.bytes)) }));
+}
+
+void COutputBar::ResetSortIndicator()
+{
+    // The sorter keeps its state, so the next click on its last column
+    // sorts the other way.
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void COutputBar::Clear()
@@ -155,6 +227,11 @@ void COutputBar::ShowCount()
 {
     QString text = LoadString(IDS_SEARCH_RESULT_COUNT);
     text.replace(QStringLiteral("%d"), QString::number(m_model->RowCount()));
+    ShowStatus(text);
+}
+
+void COutputBar::ShowStatus(const QString& text)
+{
     if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()))
         frame->statusBar()->showMessage(text);
 }
@@ -194,12 +271,16 @@ void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemS
 {
     if (m_updating || SelectedCount() > 1)
         return;
-    // The row whose state changed: the one just selected, or else the one
-    // just deselected (a Ctrl+click that leaves one of two rows selected
-    // reveals the row it deselected).
+    // The row whose state the user changed: the one just selected; else,
+    // when rows were only deselected, the current row, which the click or
+    // key acted on (a Ctrl+click that leaves one of two rows selected
+    // deselected it; a click on one row of many selected keeps it and
+    // deselects the others).
     int row = -1;
     if (!selected.isEmpty())
         row = selected.first().top();
+    else if (m_list->currentIndex().isValid())
+        row = m_list->currentIndex().row();
     else if (!deselected.isEmpty())
         row = deselected.first().top();
     if (CDatum* item = ItemAt(row))
