@@ -62,8 +62,9 @@ Ranges Intersect(const Ranges& a, const Ranges& b)
 
 // ---- Reading the library -------------------------------------------------
 
-CIndexHarvest::CIndexHarvest(std::span<CCategory* const> roots)
+CIndexHarvest::CIndexHarvest(std::span<CCategory* const> roots, std::size_t batchItems)
     : m_roots(roots.begin(), roots.end())
+    , m_batchItems(std::max<std::size_t>(batchItems, 1))
 {
     StartWalk();
 }
@@ -127,7 +128,7 @@ bool CIndexHarvest::Step(std::size_t budget)
                 m_batch.items.push_back({ &d, d.m_dwSize, at, static_cast<std::uint32_t>(name.size()),
                     static_cast<std::uint32_t>(ext.size()), static_cast<std::uint32_t>(remark.size()) });
                 ++m_copied;
-                if (m_batch.items.size() >= kBatchItems || m_batch.texts.size() >= kBatchBytes)
+                if (m_batch.items.size() >= m_batchItems || m_batch.texts.size() >= kBatchBytes)
                     CloseBatch();
             }
             m_current = nullptr;
@@ -186,23 +187,31 @@ void CNameIndexBuilder::Add(const CIndexBatch& batch)
         m_open.emplace_back(ToU32(x.m_categoryEnd.size()), c.depth);
         x.m_categoryEnd.push_back(CTextSet::npos);
     }
+    // First the keys of all items (folded display name, extension number)
+    // with their hashes; then the lookups, each one's slot and text fetched
+    // from memory a few items ahead, so that the cache misses of a big set
+    // overlap instead of coming one after the other.
+    m_keys.clear();
+    m_keyEnds.clear();
+    m_keyTags.clear();
+    m_keyHashes.clear();
     for (const CIndexBatch::Item& it : batch.items) {
         const std::string_view name = texts.substr(it.text, it.nameLength);
         const std::string_view ext = texts.substr(it.text + it.nameLength, it.extensionLength);
         const std::string_view remark
             = texts.substr(std::size_t(it.text) + it.nameLength + it.extensionLength, it.remarkLength);
-        m_folded.clear();
-        AppendFolded(m_folded, ext);
-        const std::uint32_t extension = x.m_extensions.Add(m_folded);
+        const std::uint32_t extension = ExtensionNumber(ext);
         // The display name, folded: the folded name, then "." and the folded
         // extension, all ending at the first zero byte.
-        m_folded.clear();
-        AppendFolded(m_folded, name);
-        if (!ext.empty() && m_folded.size() == name.size()) {
-            m_folded += '.';
-            AppendFolded(m_folded, ext);
+        const std::size_t start = m_keys.size();
+        AppendFolded(m_keys, name);
+        if (!ext.empty() && m_keys.size() - start == name.size()) {
+            m_keys += '.';
+            AppendFolded(m_keys, ext);
         }
-        m_itemName.push_back(x.m_names.Add(m_folded, extension));
+        m_keyEnds.push_back(m_keys.size());
+        m_keyTags.push_back(extension);
+        m_keyHashes.push_back(HashBytes(std::string_view(m_keys).substr(start), extension));
         if (!remark.empty()) {
             const std::size_t before = x.m_remarks.size();
             AppendFolded(x.m_remarks, remark);
@@ -214,6 +223,38 @@ void CNameIndexBuilder::Add(const CIndexBatch& batch)
         x.m_items.push_back(it.item);
         x.m_sizes.push_back(it.size);
     }
+    constexpr std::size_t kAhead = 16;
+    const std::size_t n = batch.items.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n)
+            x.m_names.PrefetchSlot(m_keyHashes[i + kAhead]);
+        if (i + kAhead / 2 < n)
+            x.m_names.PrefetchText(m_keyHashes[i + kAhead / 2]);
+        const std::size_t start = i ? m_keyEnds[i - 1] : 0;
+        const std::string_view key = std::string_view(m_keys).substr(start, m_keyEnds[i] - start);
+        m_itemName.push_back(x.m_names.AddHashed(key, m_keyTags[i], m_keyHashes[i]));
+    }
+}
+
+std::uint32_t CNameIndexBuilder::ExtensionNumber(std::string_view ext)
+{
+    // Most extensions are short and few: a small cache keyed by their bytes
+    // spares folding and hashing them item after item.
+    std::uint64_t key = 0;
+    const bool cached = ext.size() < 8;
+    if (cached) {
+        std::memcpy(&key, ext.data(), ext.size());
+        key |= std::uint64_t(ext.size() + 1) << 56;
+        const auto& [k, number] = m_extensionCache[(key * 0x9E3779B97F4A7C15ull) >> 56];
+        if (k == key)
+            return number;
+    }
+    m_folded.clear();
+    AppendFolded(m_folded, ext);
+    const std::uint32_t number = m_index->m_extensions.Add(m_folded);
+    if (cached)
+        m_extensionCache[(key * 0x9E3779B97F4A7C15ull) >> 56] = { key, number };
+    return number;
 }
 
 std::unique_ptr<CNameIndex> CNameIndexBuilder::Finish(bool remarksComplete)
@@ -261,13 +302,20 @@ std::unique_ptr<CNameIndex> CNameIndexBuilder::Finish(bool remarksComplete)
 
 std::unique_ptr<CNameIndex> BuildNameIndex(std::span<CCategory* const> roots)
 {
+    // Batch by batch, so that the copies never pile up.
     CIndexHarvest harvest(roots);
-    while (!harvest.Step(std::numeric_limits<std::size_t>::max())) {
+    std::unique_ptr<CNameIndexBuilder> builder;
+    for (bool done = false; !done;) {
+        done = harvest.Step(CIndexHarvest::kBatchItems);
+        for (const CIndexBatch& batch : harvest.TakeBatches()) {
+            if (!builder) // the count is known once batches come
+                builder = std::make_unique<CNameIndexBuilder>(harvest.ItemCount());
+            builder->Add(batch);
+        }
     }
-    CNameIndexBuilder builder(harvest.ItemCount());
-    for (const CIndexBatch& batch : harvest.TakeBatches())
-        builder.Add(batch);
-    return builder.Finish(harvest.RemarksComplete());
+    if (!builder)
+        builder = std::make_unique<CNameIndexBuilder>(0);
+    return builder->Finish(harvest.RemarksComplete());
 }
 
 // ---- Asking --------------------------------------------------------------
@@ -283,8 +331,8 @@ std::size_t CNameIndex::MemoryBytes() const noexcept
 
 bool CNameIndex::RemarkMatches(std::size_t remark, const std::vector<CKeywordPattern>& words) const
 {
-    const std::string_view text(m_remarks.data() + m_remarkStart[remark],
-        m_remarkStart[remark + 1] - m_remarkStart[remark]);
+    const std::string_view text(
+        m_remarks.data() + m_remarkStart[remark], m_remarkStart[remark + 1] - m_remarkStart[remark]);
     for (const CKeywordPattern& w : words)
         if (!w.Find(text))
             return false;
@@ -295,8 +343,7 @@ bool CNameIndex::MatchingNames(const CQuickQuery& query, const std::vector<bool>
     std::vector<std::uint32_t>& names, const std::atomic<bool>* cancel) const
 {
     const auto count = static_cast<std::uint32_t>(m_names.size());
-    auto extensionAllowed
-        = [&](std::uint32_t n) { return extensions.empty() || extensions[m_names.Tag(n)]; };
+    auto extensionAllowed = [&](std::uint32_t n) { return extensions.empty() || extensions[m_names.Tag(n)]; };
     if (query.words.empty()) {
         for (std::uint32_t n = 0; n < count; ++n)
             if (extensionAllowed(n))
@@ -355,7 +402,8 @@ bool CNameIndex::MatchingNames(const CQuickQuery& query, const std::vector<bool>
             // Reads up to 15 bytes past `to`: the set's padding.
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i + len - 1));
-            auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, f), _mm_cmpeq_epi8(b, l))));
+            auto bits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, f), _mm_cmpeq_epi8(b, l))));
             if (last - i < 15)
                 bits &= (2u << (last - i)) - 1;
             while (bits) {
@@ -393,7 +441,9 @@ bool CNameIndex::MatchingNames(const CQuickQuery& query, const std::vector<bool>
             // A run of adjacent groups is scanned in one go.
             const auto first = static_cast<unsigned>(__builtin_ctzll(bits));
             const std::uint64_t shifted = bits >> first;
-            const unsigned run = shifted == ~std::uint64_t(0) ? 64 - first : static_cast<unsigned>(__builtin_ctzll(~shifted));
+            const unsigned run = shifted == ~std::uint64_t(0)
+                ? 64 - first
+                : static_cast<unsigned>(__builtin_ctzll(~shifted));
             bits = run + first >= 64 ? 0 : bits & ~(((std::uint64_t(1) << run) - 1) << first);
             const std::size_t g = w * 64 + first;
             const auto from = static_cast<std::uint32_t>(g * kGroupNames);
@@ -504,7 +554,8 @@ CNameIndex::Outcome CNameIndex::Find(
             }
             for (std::size_t w = 0; w < bitmap.size(); ++w) {
                 for (std::uint64_t bits = bitmap[w]; bits; bits &= bits - 1) {
-                    const auto item = static_cast<std::uint32_t>(w * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
+                    const auto item
+                        = static_cast<std::uint32_t>(w * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
                     if (keep(item))
                         found.push_back(item);
                 }

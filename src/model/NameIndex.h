@@ -4,6 +4,7 @@
 #include "QuickQuery.h"
 #include "TextSet.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -49,7 +50,9 @@ struct CIndexBatch {
 // changed starts over).
 class CIndexHarvest {
 public:
-    explicit CIndexHarvest(std::span<CCategory* const> roots);
+    // `batchItems`: a batch is handed on when it holds this many items (or
+    // kBatchBytes of text).
+    explicit CIndexHarvest(std::span<CCategory* const> roots, std::size_t batchItems = kBatchItems);
     CIndexHarvest(const CIndexHarvest&) = delete;
     CIndexHarvest& operator=(const CIndexHarvest&) = delete;
 
@@ -66,7 +69,6 @@ public:
     // Remarks are copied up to this many bytes in all; an index built from
     // more says that it cannot answer remark questions.
     static constexpr std::size_t kRemarkBudget = std::size_t(64) << 20;
-    // A batch is handed on when it holds this many items or text bytes.
     static constexpr std::size_t kBatchItems = 1 << 16;
     static constexpr std::size_t kBatchBytes = std::size_t(4) << 20;
 
@@ -75,6 +77,7 @@ private:
     void CloseBatch();
 
     std::vector<CCategory*> m_roots;
+    std::size_t m_batchItems;
     std::unique_ptr<CategoryWalk> m_walk;
     bool m_counted = false;
     bool m_done = false;
@@ -174,10 +177,18 @@ public:
     std::unique_ptr<CNameIndex> Finish(bool remarksComplete);
 
 private:
+    std::uint32_t ExtensionNumber(std::string_view ext);
+
     std::unique_ptr<CNameIndex> m_index;
-    std::vector<std::uint32_t> m_itemName; // distinct name of each item
+    std::vector<std::uint32_t> m_itemName;
+    std::array<std::pair<std::uint64_t, std::uint32_t>, 256>
+        m_extensionCache {}; // key 0: empty // distinct name of each item
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_open; // categories still open: number, depth
-    std::string m_folded; // reused buffer
+    // Reused buffers: one batch's keys and their hashes.
+    std::string m_folded, m_keys;
+    std::vector<std::size_t> m_keyEnds;
+    std::vector<std::uint32_t> m_keyTags;
+    std::vector<std::uint64_t> m_keyHashes;
 };
 
 // Reads the whole library at once and builds its index (for tests and

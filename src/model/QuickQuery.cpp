@@ -133,7 +133,11 @@ void AppendFolded(std::string& out, std::string_view text)
     const std::size_t at = out.size();
     out.append(text);
     char* p = out.data() + at;
-    for (std::size_t i = 0; i < text.size();) {
+    // Single-byte characters up to the first byte above 0x7F: no walk.
+    std::size_t i = 0;
+    for (; i < text.size() && static_cast<unsigned char>(p[i]) < 0x80; ++i)
+        p[i] = LowerAscii(p[i]);
+    while (i < text.size()) {
         std::size_t n = GbCharLength(text.substr(i));
         if (n == 1)
             p[i] = LowerAscii(p[i]);
@@ -334,8 +338,7 @@ bool CQuickScan::Step(std::size_t budget)
 std::vector<CDatum*> QuickScan(const CQuickQuery& query, std::span<CCategory* const> roots)
 {
     CQuickScan scan(query, roots);
-    while (!scan.Step(std::numeric_limits<std::size_t>::max())) {
-    }
+    while (!scan.Step(std::numeric_limits<std::size_t>::max())) { }
     return std::move(scan.Results());
 }
 

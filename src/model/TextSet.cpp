@@ -56,11 +56,10 @@ std::uint32_t CTextSet::Find(std::string_view text, std::uint32_t tag) const noe
     }
 }
 
-std::uint32_t CTextSet::Add(std::string_view text, std::uint32_t tag)
+std::uint32_t CTextSet::AddHashed(std::string_view text, std::uint32_t tag, std::uint64_t h)
 {
     if ((size() + 1) * 2 > m_slots.size())
         Grow();
-    const std::uint64_t h = HashBytes(text, tag);
     const std::uint64_t upper = h & 0xFFFFFFFF00000000ull;
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = static_cast<std::size_t>(h) & mask;
@@ -82,20 +81,24 @@ std::uint32_t CTextSet::Add(std::string_view text, std::uint32_t tag)
     m_starts.push_back(static_cast<std::uint32_t>(m_block.size()));
     if (m_tagged)
         m_tags.push_back(tag);
+    m_lowHashes.push_back(static_cast<std::uint32_t>(h));
     m_slots[i] = upper | (std::uint64_t(id) + 1);
     return id;
 }
 
 void CTextSet::Grow()
 {
+    // The slots keep the upper half of each hash and the lower half is kept
+    // aside, so the texts themselves are not read again.
     std::vector<std::uint64_t> slots(m_slots.empty() ? 64 : m_slots.size() * 2, 0);
     const std::size_t mask = slots.size() - 1;
-    for (std::uint32_t id = 0; id < size(); ++id) {
-        const std::uint64_t h = HashBytes(Text(id), Tag(id));
-        std::size_t i = static_cast<std::size_t>(h) & mask;
+    for (const std::uint64_t slot : m_slots) {
+        if (slot == 0)
+            continue;
+        std::size_t i = m_lowHashes[static_cast<std::uint32_t>(slot) - 1] & mask;
         while (slots[i] != 0)
             i = (i + 1) & mask;
-        slots[i] = (h & 0xFFFFFFFF00000000ull) | (std::uint64_t(id) + 1);
+        slots[i] = slot;
     }
     m_slots.swap(slots);
 }
@@ -106,6 +109,7 @@ void CTextSet::Seal(bool keepLookup)
     m_block.shrink_to_fit();
     m_starts.shrink_to_fit();
     m_tags.shrink_to_fit();
+    std::vector<std::uint32_t>().swap(m_lowHashes); // only adding needs them
     if (!keepLookup)
         std::vector<std::uint64_t>().swap(m_slots);
 }
@@ -113,7 +117,8 @@ void CTextSet::Seal(bool keepLookup)
 std::size_t CTextSet::MemoryBytes() const noexcept
 {
     return m_block.capacity() + m_starts.capacity() * sizeof(std::uint32_t)
-        + m_tags.capacity() * sizeof(std::uint32_t) + m_slots.capacity() * sizeof(std::uint64_t);
+        + (m_tags.capacity() + m_lowHashes.capacity()) * sizeof(std::uint32_t)
+        + m_slots.capacity() * sizeof(std::uint64_t);
 }
 
 } // namespace tessary

@@ -8,6 +8,9 @@
 
 namespace tessary {
 
+// A 64-bit hash of `bytes`.
+std::uint64_t HashBytes(std::string_view bytes, std::uint64_t seed = 0) noexcept;
+
 // A set of distinct texts (each with an optional number, its tag, that is
 // part of what makes it distinct), numbered in the order they were first
 // added. The texts lie end to end in one block, each followed by a zero
@@ -28,7 +31,27 @@ public:
     }
 
     // The number of (text, tag), added when new.
-    std::uint32_t Add(std::string_view text, std::uint32_t tag = 0);
+    std::uint32_t Add(std::string_view text, std::uint32_t tag = 0)
+    {
+        return AddHashed(text, tag, HashBytes(text, tag));
+    }
+    // The same with the hash made ahead: HashBytes(text, tag).
+    std::uint32_t AddHashed(std::string_view text, std::uint32_t tag, std::uint64_t hash);
+    // Hints for callers that add many texts, a few places ahead of the
+    // AddHashed with `hash`: fetch its slot; later, fetch the text in it.
+    void PrefetchSlot(std::uint64_t hash) const noexcept
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+    }
+    void PrefetchText(std::uint64_t hash) const noexcept
+    {
+        if (m_slots.empty())
+            return;
+        const std::uint64_t slot = m_slots[hash & (m_slots.size() - 1)];
+        if (slot != 0)
+            __builtin_prefetch(m_block.data() + m_starts[static_cast<std::uint32_t>(slot) - 1]);
+    }
     // The number of (text, tag), or npos. Not after DropLookup.
     std::uint32_t Find(std::string_view text, std::uint32_t tag = 0) const noexcept;
 
@@ -44,6 +67,7 @@ public:
 
     // Done adding: pads the block and gives back spare room. With
     // `keepLookup` false the lookup table goes too (Find is then unusable).
+    // Nothing may be added afterwards.
     void Seal(bool keepLookup);
     std::size_t MemoryBytes() const noexcept;
 
@@ -54,12 +78,10 @@ private:
     std::string m_block;
     std::vector<std::uint32_t> m_starts { 0 };
     std::vector<std::uint32_t> m_tags;
+    std::vector<std::uint32_t> m_lowHashes; // the lower half of each text's hash, for growing
     // Open addressing: the upper half of a slot is the hash's upper half,
     // the lower half the text's number + 1 (0: empty).
     std::vector<std::uint64_t> m_slots;
 };
-
-// A 64-bit hash of `bytes`.
-std::uint64_t HashBytes(std::string_view bytes, std::uint64_t seed = 0) noexcept;
 
 } // namespace tessary

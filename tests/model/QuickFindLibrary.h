@@ -6,6 +6,7 @@
 
 #include "Category.h"
 #include "Datum.h"
+#include "Document.h"
 #include "EntryWalk.h"
 #include "QuickQuery.h"
 #include "SearchCriteria.h"
@@ -53,6 +54,15 @@ public:
     }
 
     std::span<CCategory* const> Roots() const { return m_rootView; }
+    // Gives the roots to `doc` (ByTheRule and Roots are then unusable).
+    void MoveInto(CTessaryDoc& doc)
+    {
+        for (auto& r : m_roots)
+            doc.AddRoot(r.release());
+        m_roots.clear();
+        m_rootView.clear();
+        doc.SetModifiedFlag(false);
+    }
 
     // A query of one to four tokens: pieces of names (case changed at
     // random), extensions, in:, rem: and size bounds, sometimes quoted.
@@ -77,7 +87,9 @@ public:
                 break;
             case 3:
                 text += (rng() % 2 ? ">" : "<") + std::to_string(rng() % 3000)
-                    + (rng() % 3 == 0 ? "K" : rng() % 2 ? "m" : "");
+                    + (rng() % 3 == 0   ? "K"
+                            : rng() % 2 ? "m"
+                                        : "");
                 break;
             case 4:
                 text += "\"" + Piece(Name() + "." + Extension(), rng) + " " + Piece(Name(), rng) + "\"";

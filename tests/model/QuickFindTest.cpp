@@ -1,8 +1,8 @@
 #include "Category.h"
 #include "Datum.h"
 #include "NameIndex.h"
-#include "QuickQuery.h"
 #include "QuickFindLibrary.h"
+#include "QuickQuery.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,7 @@ std::vector<CDatum*> IndexFind(const CNameIndex& index, const CQuickQuery& query
 TEST(QuickQuery, ParsesWordsPrefixesQuotesAndSizes)
 {
     const ParseCase cases[] = {
-        { "", "|||||" },
-        { "  Report  DOC ", "report,doc|||||" },
+        { "", "|||||" }, { "  Report  DOC ", "report,doc|||||" },
         { "ext:PDF ext:.jpg,png,", "|pdf,jpg,png||||" },
         { "EXT:txt In:Work rem:Urgent", "|txt|work|urgent||" },
         { "in:\"My Docs\" \"two words\"", "two words||my docs|||" },
@@ -62,7 +61,9 @@ TEST(QuickQuery, ParsesWordsPrefixesQuotesAndSizes)
         { ">1.5kb >2 <3G <4", "||||1536|4" }, // the strictest bound of each side
         { ">10X <abc", ">10x,<abc|||||" }, // not sizes: words
         { ">99999999999999999999999T", "||||18446744073709551615|" },
-        { "a\xA1\xA1" "b\tc", "a,b,c|||||" }, // ideographic space and tab are blanks
+        { "a\xA1\xA1"
+          "b\tc",
+            "a,b,c|||||" }, // ideographic space and tab are blanks
         { "A A a", "a|||||" }, // repeats count once
         { "\xB1\x41 \xC1", "\xB1\x41,\xC1|||||" }, // a letter that is a trail byte stays as it is
     };
