@@ -47,8 +47,8 @@ class CQuickFinder {
 public:
     // `batchItems`: the size of the batches the library is copied in (see
     // CIndexHarvest).
-    CQuickFinder(CTessaryDoc& doc, std::function<void()> wake,
-        std::size_t batchItems = CIndexHarvest::kBatchItems);
+    CQuickFinder(
+        CTessaryDoc& doc, std::function<void()> wake, std::size_t batchItems = CIndexHarvest::kBatchItems);
     ~CQuickFinder();
     CQuickFinder(const CQuickFinder&) = delete;
     CQuickFinder& operator=(const CQuickFinder&) = delete;

@@ -1,7 +1,7 @@
+#include "QuickFinder.h"
 #include "Datum.h"
 #include "Document.h"
 #include "QuickFindLibrary.h"
-#include "QuickFinder.h"
 #include "Refresh.h"
 #include "TempTree.h"
 
@@ -62,7 +62,10 @@ protected:
         CategoryList& roots = doc.GetRootList();
         return QuickScan(CQuickQuery::Parse(text), { roots.begin(), roots.size() });
     }
-    void WaitForIndex() { ASSERT_TRUE(StepUntil([&] { return finder.IndexReady(); })); }
+    void WaitForIndex()
+    {
+        ASSERT_TRUE(StepUntil([&] { return finder.IndexReady(); }));
+    }
     CCategory* Root(std::size_t i) { return doc.GetRootList()[i]; }
 
     CTessaryDoc doc;
