@@ -30,6 +30,7 @@
 #include "EntryListView.h"
 #include "GuiBenchSupport.h"
 #include "ItemRowPainter.h"
+#include "PaneCommandRunner.h"
 #include "ResourceIds.h"
 #include "SyntheticLibrary.h"
 #include "TessaryView.h"
@@ -110,11 +111,13 @@ struct Panes {
     CCategory* files = nullptr;
     CCategory* wide = nullptr;
     CCategory* small = nullptr;
+    CPaneCommandRunner commands { *tree, *list, doc };
 
     Panes()
     {
         doc.OnNewDocument();
         list->SetTreeView(tree);
+        list->SetPaneCommands(&commands);
         tree->setGeometry(0, 0, 250, 700);
         list->setGeometry(250, 0, 900, 700);
         window->resize(1150, 700);

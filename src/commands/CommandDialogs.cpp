@@ -1,7 +1,7 @@
 #include "CommandDialogs.h"
 
 #include "ImportDialogs.h"
-#include "TessaryApp.h"
+#include "Profile.h"
 
 namespace tessary {
 namespace {
@@ -32,8 +32,7 @@ DialogRunner SetDialogRunner(DialogRunner runner)
 
 QSettings* ViewerProfile()
 {
-    CTessaryApp* app = CTessaryApp::Instance();
-    return app ? app->Profile() : nullptr;
+    return ApplicationProfile();
 }
 
 } // namespace tessary

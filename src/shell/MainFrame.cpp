@@ -6,9 +6,11 @@
 #include "DialogHooks.h"
 #include "Document.h"
 #include "DocumentController.h"
+#include "EntryServices.h"
 #include "ErrorReport.h"
 #include "Menus.h"
 #include "OutputBar.h"
+#include "PaneCommandRunner.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "TessaryView.h"
@@ -172,6 +174,9 @@ void CMainFrame::CreateClient()
     auto* tree = new CCategoryView(m_doc, m_splitter);
     auto* list = new CTessaryView(m_doc, m_splitter);
     list->SetTreeView(tree);
+    m_paneCommands = std::make_unique<CPaneCommandRunner>(*tree, *list, m_doc);
+    tree->SetPaneCommands(m_paneCommands.get());
+    list->SetPaneCommands(m_paneCommands.get());
     m_treeView = tree;
     m_listView = list;
     m_activePane = m_treeView;

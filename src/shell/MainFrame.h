@@ -2,6 +2,7 @@
 
 #include "CommandTarget.h"
 #include "IconList.h"
+#include "PaneCommands.h"
 
 #include <QMainWindow>
 
@@ -23,6 +24,7 @@ class CDocumentController;
 class COutputBar;
 class CTessaryDoc;
 class ICategoryPane;
+class IEntryServices;
 class IItemListPane;
 class IPaneView;
 class CTessaryView;
@@ -116,6 +118,8 @@ private:
 
     CIconList m_icons;
     std::unique_ptr<IEntryServices> m_entryServices;
+    // The panes' rename, delete and edit commands, lent to both panes.
+    std::unique_ptr<IPaneCommands> m_paneCommands;
     CCommandRouter* m_router = nullptr;
     QSplitter* m_splitter = nullptr;
     CCategoryView* m_treeView = nullptr;

@@ -54,6 +54,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
         m_profilePath = ProfilePathFor(
             applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     m_profile = std::make_unique<QSettings>(m_profilePath, QSettings::IniFormat);
+    SetApplicationProfile(m_profile.get());
     m_helpPath = HelpPathFor(applicationFilePath());
 
     if (options.registerFileType) {
@@ -105,6 +106,7 @@ bool CTessaryApp::ExitInstance()
     m_doc.reset();
     if (m_profile)
         m_profile->sync();
+    SetApplicationProfile(nullptr);
     m_profile.reset();
     return true;
 }

@@ -1,15 +1,16 @@
 #include "CategoryView.h"
 
-#include "CategoryCommands.h"
 #include "CategoryTreeModel.h"
 #include "ClickRename.h"
 #include "Menus.h"
-#include "RenameCmd.h"
+#include "PaneCommands.h"
 #include "ResourceIds.h"
 #include "TextCodec.h"
 
 #include <QContextMenuEvent>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace tessary {
 namespace {
@@ -22,6 +23,12 @@ public:
         : QStyledItemDelegate(view)
         , m_view(view)
     {
+    }
+
+    // `option` completed for the row of `index`, as it is painted.
+    void CompleteOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+    {
+        initStyleOption(option, index);
     }
 
 protected:
@@ -64,7 +71,8 @@ CCategoryView::CCategoryView(CTessaryDoc& doc, QWidget* parent)
     : QTreeView(parent)
     , m_doc(doc)
     , m_model(new CCategoryTreeModel(this))
-    , m_clickRename(new CClickRename(this, 0))
+    , m_clickRename(new CClickRename(this,
+          [this](const QModelIndex& row, const QPoint& point) { return LabelRect(row).contains(point); }))
 {
     setObjectName(QStringLiteral("CategoryView"));
     setAccessibleName(QString::fromUtf8("类别"));
@@ -79,7 +87,7 @@ CCategoryView::CCategoryView(CTessaryDoc& doc, QWidget* parent)
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setAutoExpandDelay(700);
+    setAutoExpandDelay(-1); // a drag never opens or closes rows by itself
     setItemDelegate(new CCategoryRowDelegate(this));
 
     m_model->SetRenameHandler([this](CCategory& category, const QString& text) { Rename(category, text); });
@@ -318,6 +326,34 @@ void CCategoryView::BeginRename(const QModelIndex& row)
     edit(row);
 }
 
+QRect CCategoryView::LabelRect(const QModelIndex& row) const
+{
+    return PartRect(row, QStyle::SE_ItemViewItemText);
+}
+
+QRect CCategoryView::IconRect(const QModelIndex& row) const
+{
+    return PartRect(row, QStyle::SE_ItemViewItemDecoration);
+}
+
+QRect CCategoryView::PartRect(const QModelIndex& row, QStyle::SubElement part) const
+{
+    if (!row.isValid())
+        return {};
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(row); // the indentation and expand button lie left of it
+    static_cast<const CCategoryRowDelegate*>(itemDelegate())->CompleteOption(&option, row);
+    QRect r = style()->subElementRect(part, &option, this);
+    if (part == QStyle::SE_ItemViewItemText) {
+        // The text's own width: the blank space right of a short name is
+        // not the label.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
+        r.setWidth(std::min(r.width(), option.fontMetrics.horizontalAdvance(option.text) + 2 * margin));
+    }
+    return r;
+}
+
 void CCategoryView::GiveFocus()
 {
     setFocus(Qt::OtherFocusReason);
@@ -325,7 +361,8 @@ void CCategoryView::GiveFocus()
 
 void CCategoryView::Rename(CCategory& category, const QString& text)
 {
-    CRenameCmd(category, m_doc, Utf8ToGb(text.toStdString())).Execute();
+    if (m_commands)
+        m_commands->Rename(category, Utf8ToGb(text.toStdString()));
 }
 
 bool CCategoryView::QueryCommand(int id, CommandState& state)
@@ -348,10 +385,12 @@ bool CCategoryView::ExecuteCommand(int id)
         BeginRename(SelectedRow());
         return true;
     case ID_ITEM_DELETE:
-        DeleteSelectedCategory(*this, m_doc);
+        if (m_commands)
+            m_commands->DeleteSelectedCategory();
         return true;
     case ID_ITEM_EDIT:
-        CEditCategoryCmd(*this, m_doc).Execute();
+        if (m_commands)
+            m_commands->EditSelectedCategory();
         return true;
     default:
         return false;
@@ -360,9 +399,12 @@ bool CCategoryView::ExecuteCommand(int id)
 
 void CCategoryView::contextMenuEvent(QContextMenuEvent* event)
 {
+    // Only a point on a row's icon or label picks the row; the indentation,
+    // the expand button and the blank space beside a row keep the selection.
     if (event->reason() == QContextMenuEvent::Mouse) {
         const QModelIndex at = indexAt(event->pos());
-        if (at.isValid() && at != currentIndex())
+        if (at.isValid() && at != currentIndex()
+            && (LabelRect(at).contains(event->pos()) || IconRect(at).contains(event->pos())))
             setCurrentIndex(at);
     }
     if (m_contextMenu)
@@ -385,6 +427,12 @@ void CCategoryView::focusInEvent(QFocusEvent* event)
 void CCategoryView::mousePressEvent(QMouseEvent* event)
 {
     m_clickRename->Pressed(event);
+    // A right button press is only hit-tested (by the context menu that
+    // follows); it neither selects nor moves the caret.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
     QTreeView::mousePressEvent(event);
 }
 

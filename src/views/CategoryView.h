@@ -4,6 +4,7 @@
 #include "PaneView.h"
 
 #include <QPersistentModelIndex>
+#include <QStyle>
 #include <QTreeView>
 
 namespace tessary {
@@ -73,6 +74,10 @@ public:
     bool SelectedRowHasParent() const;
     CCategory* SelectedParentCategory() const;
     bool IsRowExpanded(const CCategory* entry) const;
+    // Where the row shows its label (the text itself) and its icon, in
+    // viewport coordinates; empty for an invalid row.
+    QRect LabelRect(const QModelIndex& row) const;
+    QRect IconRect(const QModelIndex& row) const;
     // Opens the in-place editor of the row's name; confirming renames.
     void BeginRename(const QModelIndex& row);
     void GiveFocus();
@@ -100,6 +105,7 @@ public:
     {
         m_contextMenu = std::move(show);
     }
+    void SetPaneCommands(IPaneCommands* commands) override { m_commands = commands; }
     void OnUpdate(IDocumentView* sender) override;
     bool QueryCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
@@ -127,6 +133,7 @@ private:
     class QuietScope;
 
     void OnCurrentChanged(const QModelIndex& current);
+    QRect PartRect(const QModelIndex& row, QStyle::SubElement part) const;
     void RemoveRowMovingSelection(const QModelIndex& row);
     void ExpandRow(const QModelIndex& row);
     void Rename(CCategory& category, const QString& text);
@@ -139,6 +146,7 @@ private:
     QPersistentModelIndex m_dragRow;
     QPersistentModelIndex m_dropHighlight;
     std::function<void(int, const QPoint&)> m_contextMenu;
+    IPaneCommands* m_commands = nullptr;
 };
 
 } // namespace tessary

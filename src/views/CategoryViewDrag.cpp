@@ -126,12 +126,16 @@ void CCategoryView::dragMoveEvent(QDragMoveEvent* event)
         event->ignore();
         return;
     }
-    // Scrolling near the edges and opening a row the cursor rests on.
+    // Scrolling near the edges (rows never open or close by themselves).
     QTreeView::dragMoveEvent(event);
     const QModelIndex target = indexAt(event->position().toPoint());
-    const DropMove move = DropMoveFor(m_dragRow, target);
-    SetDropHighlight(move != DropMove::None ? target : QModelIndex());
-    if (move == DropMove::None) {
+    // Every row that takes drops shows it, the dragged row's own parent
+    // included, although a drop there changes nothing.
+    const CCategory* into = EntryOf(target);
+    const bool ownParent = target.isValid() && target == m_dragRow.parent() && into && into->CanAcceptDrop();
+    const bool takes = ownParent || DropMoveFor(m_dragRow, target) != DropMove::None;
+    SetDropHighlight(takes ? target : QModelIndex());
+    if (!takes) {
         event->ignore(); // the cursor shows that the drop is not allowed
     } else {
         event->setDropAction(Qt::MoveAction);

@@ -6,10 +6,10 @@
 
 namespace tessary {
 
-CClickRename::CClickRename(QAbstractItemView* view, int column)
+CClickRename::CClickRename(QAbstractItemView* view, LabelTest onLabel)
     : QObject(view)
     , m_view(view)
-    , m_column(column)
+    , m_onLabel(std::move(onLabel))
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CClickRename::Fire);
@@ -20,8 +20,9 @@ void CClickRename::Pressed(const QMouseEvent* event)
     Cancel();
     if (event->button() != Qt::LeftButton || event->modifiers() != Qt::NoModifier)
         return;
-    const QModelIndex at = m_view->indexAt(event->position().toPoint());
-    if (!at.isValid() || at.column() != m_column)
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex at = m_view->indexAt(pos);
+    if (!at.isValid() || !m_onLabel(at, pos))
         return;
     const QModelIndex current = m_view->currentIndex();
     if (!current.isValid() || current.row() != at.row() || current.parent() != at.parent())
@@ -29,7 +30,7 @@ void CClickRename::Pressed(const QMouseEvent* event)
     if (!m_view->selectionModel() || !m_view->selectionModel()->isSelected(at))
         return;
     m_candidate = at;
-    m_pressPos = event->position().toPoint();
+    m_pressPos = pos;
 }
 
 void CClickRename::Released(const QMouseEvent* event)

@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <QTimer>
 
+#include <functional>
+
 class QAbstractItemView;
 class QMouseEvent;
 
@@ -14,10 +16,13 @@ namespace tessary {
 // and current, as file managers do. The editor opens only once the
 // double-click interval has passed without a second click, so a double click
 // never renames; a drag, another press or a double click cancels it. Only
-// clicks in column `column` count. The view passes its mouse events on.
+// clicks on the row's label count (the text itself: not its icon, the tree's
+// expand button or indentation, nor the blank space right of a short name),
+// as `onLabel(row, viewportPoint)` tells. The view passes its mouse events on.
 class CClickRename : public QObject {
 public:
-    CClickRename(QAbstractItemView* view, int column);
+    using LabelTest = std::function<bool(const QModelIndex& row, const QPoint& point)>;
+    CClickRename(QAbstractItemView* view, LabelTest onLabel);
 
     // Call before the view handles the press.
     void Pressed(const QMouseEvent* event);
@@ -28,7 +33,7 @@ private:
     void Fire();
 
     QAbstractItemView* m_view;
-    int m_column;
+    LabelTest m_onLabel;
     QPersistentModelIndex m_candidate;
     QPoint m_pressPos;
     QTimer m_timer;

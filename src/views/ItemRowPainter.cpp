@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace tessary {
 namespace {
 
@@ -16,9 +18,14 @@ QColor Active(const QStyleOptionViewItem& option, QPalette::ColorRole role)
 }
 
 // Twice the width of a blank: the text's distance from the cell edges.
+int TextOffset(const QFontMetrics& metrics)
+{
+    return 2 * metrics.horizontalAdvance(QLatin1Char(' '));
+}
+
 int TextOffset(const QStyleOptionViewItem& option)
 {
-    return 2 * option.fontMetrics.horizontalAdvance(QLatin1Char(' '));
+    return TextOffset(option.fontMetrics);
 }
 
 } // namespace
@@ -37,6 +44,16 @@ QRect CItemRowPainter::IconRect(const QRect& cell)
 int CItemRowPainter::LabelLeft(const QRect& cell)
 {
     return cell.left() + kIconMargin + kIconSize + kIconMargin;
+}
+
+QRect CItemRowPainter::LabelRect(const QRect& cell, const QFontMetrics& metrics, const QString& text)
+{
+    // As the row is painted: the text starts half an offset into the label
+    // and the label keeps an offset of room after it.
+    const int offset = TextOffset(metrics);
+    QRect r(QPoint(LabelLeft(cell), cell.top()), cell.bottomRight());
+    r.setRight(std::min(cell.right(), r.left() + offset / 2 + metrics.horizontalAdvance(text) + offset));
+    return r;
 }
 
 QRect CItemRowPainter::HighlightRect(const RowState& row)

@@ -42,6 +42,9 @@ public:
     // The icon's place in a column-0 cell, and where the label begins.
     static QRect IconRect(const QRect& cell);
     static int LabelLeft(const QRect& cell);
+    // Where a column-0 cell shows its text: from the label's left edge to
+    // the end of the text (not beyond the cell), in the cell's coordinates.
+    static QRect LabelRect(const QRect& cell, const QFontMetrics& metrics, const QString& text);
     // What the highlight covers: from the label of column 0 to the right
     // edge of the row.
     static QRect HighlightRect(const RowState& row);

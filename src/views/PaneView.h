@@ -12,6 +12,8 @@ class QWidget;
 
 namespace tessary {
 
+class IPaneCommands;
+
 // What the main frame needs from the two panes of its splitter. A pane is a
 // view of the document (it gets OnUpdate after changes made elsewhere) and a
 // command target: while it is the active view it is asked about commands
@@ -28,6 +30,10 @@ public:
     // with its entries' enable states brought up to date, routed like the
     // main menu. Without it no context menu opens.
     virtual void SetContextMenuHandler(std::function<void(int popupIndex, const QPoint& globalPos)> show) = 0;
+    // Lends the pane the commands it runs for its own rows (not owned; it
+    // outlives the pane). Without them the pane renames, deletes and edits
+    // nothing.
+    virtual void SetPaneCommands(IPaneCommands* commands) = 0;
 };
 
 // The left pane: the category tree.

@@ -3,11 +3,10 @@
 #include "CategoryView.h"
 #include "ClickRename.h"
 #include "Datum.h"
-#include "EntryCommands.h"
 #include "EntryListModel.h"
 #include "ItemRowPainter.h"
 #include "Menus.h"
-#include "RenameCmd.h"
+#include "PaneCommands.h"
 #include "ResourceIds.h"
 #include "SearchCriteria.h"
 #include "TextCodec.h"
@@ -30,7 +29,11 @@ CTessaryView::CTessaryView(CTessaryDoc& doc, QWidget* parent)
     , m_doc(doc)
     , m_model(new CEntryListModel(this))
     , m_painter(new CItemRowPainter(this))
-    , m_clickRename(new CClickRename(this, kColumnName))
+    , m_clickRename(new CClickRename(this, [this](const QModelIndex& row, const QPoint& point) {
+        return row.column() == kColumnName
+            && CItemRowPainter::LabelRect(visualRect(row), fontMetrics(), row.data().toString())
+                   .contains(point);
+    }))
 {
     setObjectName(QStringLiteral("TessaryView"));
     setAccessibleName(QString::fromUtf8("资料"));
@@ -298,13 +301,21 @@ void CTessaryView::Rename(int row, const QString& text)
     std::string name = Utf8ToGb(text.toStdString());
     // The editor starts with the display name, extension included; the
     // extension stays the item's own and must not become part of its name.
+    // The typed suffix counts as the extension in any letter case ("a.TXT"
+    // for "txt"), as extensions compare everywhere else.
     if (entry->IsDatum()) {
         const std::string_view ext = static_cast<const CDatum*>(entry)->m_strExtension.view();
-        if (!ext.empty() && name.size() > ext.size() && std::string_view(name).ends_with(ext)
-            && name[name.size() - ext.size() - 1] == '.')
+        const auto sameLetter = [](char a, char b) {
+            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+            return lower(a) == lower(b);
+        };
+        if (!ext.empty() && name.size() > ext.size() && name[name.size() - ext.size() - 1] == '.'
+            && std::equal(ext.begin(), ext.end(), name.end() - std::ptrdiff_t(ext.size()), sameLetter))
             name.resize(name.size() - ext.size() - 1);
     }
-    CRenameCmd(*entry, m_doc, name).Execute();
+    if (!m_commands)
+        return;
+    m_commands->Rename(*entry, name);
     if (!entry->IsDatum() && m_tree)
         m_tree->RefreshEntryRow(static_cast<CCategory*>(entry));
 }
@@ -362,12 +373,12 @@ bool CTessaryView::ExecuteCommand(int id)
 {
     switch (id) {
     case ID_ITEM_DELETE:
-        if (m_tree)
-            CDeleteEntriesCmd(*m_tree, *this, m_doc).Execute();
+        if (m_tree && m_commands)
+            m_commands->DeleteSelectedEntries();
         return true;
     case ID_ITEM_EDIT:
-        if (m_tree)
-            CEditEntryCmd(*m_tree, *this, m_doc).Execute();
+        if (m_tree && m_commands)
+            m_commands->EditSelectedEntry();
         return true;
     case ID_MOVE_UP:
     case ID_MOVE_DOWN:

@@ -100,6 +100,7 @@ public:
     {
         m_contextMenu = std::move(show);
     }
+    void SetPaneCommands(IPaneCommands* commands) override { m_commands = commands; }
     void OnUpdate(IDocumentView* sender) override;
     void OnInitialUpdate() override;
     bool QueryCommand(int id, CommandState& state) override;
@@ -134,6 +135,7 @@ private:
     bool m_showsRoots = false;
     mutable SelectionSummary m_summary;
     std::function<void(int, const QPoint&)> m_contextMenu;
+    IPaneCommands* m_commands = nullptr;
 };
 
 } // namespace tessary

@@ -7,8 +7,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPixmap>
 
 using namespace tessary;
 using namespace tessary::test;
@@ -43,6 +45,27 @@ struct Library : Panes {
 QModelIndex Row(const Library& lib, const CCategory* c)
 {
     return lib.tree->RowOf(c);
+}
+
+// Sends a drag event of a dragged category row to the tree at `at`
+// (viewport coordinates); true when the tree accepted it.
+bool SendDrag(CCategoryView* tree, QEvent::Type type, const QPoint& at)
+{
+    QMimeData mime;
+    mime.setData(QStringLiteral("application/x-tessary-category-row"), QByteArray());
+    if (type == QEvent::DragEnter) {
+        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree->viewport(), &enter);
+        return enter.isAccepted();
+    }
+    if (type == QEvent::Drop) {
+        QDropEvent drop(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree->viewport(), &drop);
+        return drop.isAccepted();
+    }
+    QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree->viewport(), &move);
+    return move.isAccepted();
 }
 
 } // namespace
@@ -338,9 +361,14 @@ private Q_SLOTS:
         lib.tree->expand(Row(lib, lib.novels));
         QCOMPARE(ColumnTexts(lib.TreeModel(), 0, Row(lib, lib.novels)), Strings({ "old", "new" }));
 
-        // A sub-category on empty space: the last root, without a parent.
+        // A sub-category released on the empty area below the last row: the
+        // last root, without a parent.
         QVERIFY(lib.tree->BeginCategoryDrag(Row(lib, lib.oldNovels)));
-        QVERIFY(lib.tree->DropDraggedCategory(QModelIndex()));
+        const QPoint below(20, lib.tree->viewport()->height() - 5);
+        QVERIFY(!lib.tree->indexAt(below).isValid());
+        QVERIFY(SendDrag(lib.tree, QEvent::DragEnter, below));
+        QVERIFY(SendDrag(lib.tree, QEvent::DragMove, below));
+        QVERIFY(SendDrag(lib.tree, QEvent::Drop, below));
         lib.tree->EndCategoryDrag();
         QCOMPARE(lib.oldNovels->GetParent(), nullptr);
         QCOMPARE(ColumnTexts(lib.TreeModel()), Strings({ "books", "disc", "empty", "old" }));
@@ -376,30 +404,28 @@ private Q_SLOTS:
         QVERIFY(!lib.tree->BeginCategoryDrag(Row(lib, lib.folder)));
 
         // Through the drag events: the cursor shows a refusal over the
-        // dragged row's own subtree and an acceptance over a custom category.
+        // dragged row's own subtree and an acceptance over a custom category,
+        // the dragged row's own parent included, where a drop changes
+        // nothing. Resting on a row never opens it.
         lib.doc.SetModifiedFlag(false);
         QVERIFY(lib.tree->BeginCategoryDrag(novels));
-        QMimeData mime;
-        mime.setData(QStringLiteral("application/x-tessary-category-row"), QByteArray());
-        auto dragTo = [&](const CCategory* target, QEvent::Type type) {
-            const QPoint at = lib.tree->visualRect(Row(lib, target)).center();
-            if (type == QEvent::Drop) {
-                QDropEvent drop(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(lib.tree->viewport(), &drop);
-                return drop.isAccepted();
-            }
-            QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(lib.tree->viewport(), &move);
-            return move.isAccepted();
-        };
-        QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(lib.tree->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QVERIFY(!dragTo(lib.newNovels, QEvent::DragMove));
+        const auto at = [&](const CCategory* c) { return lib.tree->visualRect(Row(lib, c)).center(); };
+        QVERIFY(SendDrag(lib.tree, QEvent::DragEnter, QPoint(1, 1)));
+        QVERIFY(!SendDrag(lib.tree, QEvent::DragMove, at(lib.newNovels)));
         QVERIFY(!lib.tree->DropHighlightRow().isValid());
-        QVERIFY(dragTo(lib.empty, QEvent::DragMove));
+        QVERIFY(SendDrag(lib.tree, QEvent::DragMove, at(lib.empty)));
         QCOMPARE(lib.tree->DropHighlightRow(), Row(lib, lib.empty));
-        QVERIFY(!dragTo(lib.newNovels, QEvent::Drop));
+        QVERIFY(SendDrag(lib.tree, QEvent::DragMove, at(lib.books)));
+        QCOMPARE(lib.tree->DropHighlightRow(), Row(lib, lib.books));
+        QVERIFY(!SendDrag(lib.tree, QEvent::Drop, at(lib.books)));
+        lib.tree->collapse(Row(lib, lib.disc));
+        QVERIFY(SendDrag(lib.tree, QEvent::DragEnter, QPoint(1, 1)));
+        QVERIFY(!SendDrag(lib.tree, QEvent::DragMove, at(lib.disc))); // takes no drops
+        QVERIFY(!lib.tree->DropHighlightRow().isValid());
+        QCursor::setPos(lib.tree->viewport()->mapToGlobal(at(lib.disc)));
+        QTest::qWait(1000);
+        QVERIFY(!lib.tree->IsRowExpanded(lib.disc));
+        QVERIFY(!SendDrag(lib.tree, QEvent::Drop, at(lib.newNovels)));
         lib.tree->EndCategoryDrag();
         QCOMPARE(lib.novels->GetParent(), lib.books);
         QVERIFY(!lib.doc.IsModified());
@@ -409,9 +435,9 @@ private Q_SLOTS:
     {
         Library lib;
         lib.Select(lib.books);
-        const QRect r = lib.tree->visualRect(Row(lib, lib.disc));
+        const QPoint onLabel = lib.tree->LabelRect(Row(lib, lib.disc)).center();
         QContextMenuEvent onRow(
-            QContextMenuEvent::Mouse, r.center(), lib.tree->viewport()->mapToGlobal(r.center()));
+            QContextMenuEvent::Mouse, onLabel, lib.tree->viewport()->mapToGlobal(onLabel));
         QCoreApplication::sendEvent(lib.tree->viewport(), &onRow);
         QCOMPARE(lib.contextMenus, QList<int>({ 2 }));
         QCOMPARE(lib.doc.GetCurrentCategory(), lib.disc);
@@ -421,6 +447,66 @@ private Q_SLOTS:
         QCoreApplication::sendEvent(lib.tree->viewport(), &onEmpty);
         QCOMPARE(lib.contextMenus.size(), 2);
         QCOMPARE(lib.doc.GetCurrentCategory(), lib.disc);
+    }
+
+    // Where on a row a click lands decides what it does: only the label
+    // starts a rename of the selected row, and only the icon or the label
+    // lets a right click pick a row; the expand button, the indentation and
+    // the blank space beside a short name do neither.
+    void ClicksActOnTheLabelOrIconOnly()
+    {
+        Library lib;
+        lib.tree->resize(300, 400);
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::darkYellow);
+        lib.tree->SetIconSource([icon = QIcon(pixmap)](int) { return icon; });
+        lib.Select(lib.novels); // a sub-category with sub-categories: indented, with an expand button
+        const QModelIndex row = Row(lib, lib.novels);
+        const QRect cell = lib.tree->visualRect(row);
+        const QRect label = lib.tree->LabelRect(row);
+        const int y = cell.center().y();
+        const int indent = lib.tree->indentation();
+        struct Place {
+            const char* what;
+            QPoint at;
+            bool renames;
+            bool picks;
+        };
+        const Place places[] = {
+            { "expand button", QPoint(cell.left() - indent / 2, y), false, false },
+            { "indentation", QPoint(cell.left() - indent - indent / 2, y), false, false },
+            { "beside the label", QPoint(label.right() + 8, y), false, false },
+            { "icon", lib.tree->IconRect(row).center(), false, true },
+            { "label", label.center(), true, true },
+        };
+        QVERIFY(label.right() + 8 < cell.right());
+        QVERIFY(lib.tree->IconRect(row).right() < label.left());
+        QWidget* viewport = lib.tree->viewport();
+        for (const Place& p : places) {
+            lib.Select(lib.novels);
+            lib.tree->setFocus();
+            lib.doc.SetModifiedFlag(false);
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, p.at);
+            QTest::qWait(QApplication::doubleClickInterval() + 100);
+            auto* editor = lib.tree->findChild<QLineEdit*>();
+            QVERIFY2(bool(editor) == p.renames, p.what);
+            if (editor) {
+                QTest::keyClick(editor, Qt::Key_Escape);
+                QTRY_VERIFY(!lib.tree->findChild<QLineEdit*>());
+            }
+            QVERIFY2(!lib.doc.IsModified(), p.what);
+
+            // A right click from another selected row: the press selects
+            // nothing, the menu picks the row only on its icon or label.
+            lib.Select(lib.poems);
+            const QPoint at = lib.tree->visualRect(Row(lib, lib.novels)).topLeft() - cell.topLeft() + p.at;
+            QTest::mousePress(viewport, Qt::RightButton, Qt::NoModifier, at);
+            QCOMPARE(lib.doc.GetCurrentCategory(), lib.poems);
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+            QCoreApplication::sendEvent(viewport, &menu);
+            QTest::mouseRelease(viewport, Qt::RightButton, Qt::NoModifier, at);
+            QVERIFY2(lib.doc.GetCurrentCategory() == (p.picks ? lib.novels : lib.poems), p.what);
+        }
     }
 };
 

@@ -5,6 +5,7 @@
 #include "ViewsTestSupport.h"
 
 #include "ColumnSorter.h"
+#include "ItemRowPainter.h"
 #include "ResourceIds.h"
 
 #include <QAbstractItemModelTester>
@@ -343,6 +344,9 @@ private Q_SLOTS:
         rename(QStringLiteral("notes.txt")); // another extension is part of the name
         QCOMPARE(Name(report), QStringLiteral("notes.txt"));
         QCOMPARE(lib.Names(), Strings({ "notes.txt.doc" }));
+        rename(QStringLiteral("final.DOC")); // the item's own extension in another letter case
+        QCOMPARE(Name(report), QStringLiteral("final"));
+        QCOMPARE(lib.Names(), Strings({ "final.doc" }));
     }
 
     void RenamingACategoryInTheListRefreshesItsTreeRow()
@@ -411,11 +415,21 @@ private Q_SLOTS:
         QCOMPARE(lib.doc.GetCurrentCategory(), lib.s2);
         QCOMPARE(lib.Names(), Strings({ "deep" }));
 
-        // A single click on the selected row renames, once the double-click
-        // time has passed.
+        // A single click on the selected row's label renames, once the
+        // double-click time has passed; on its icon or beside a short name
+        // it does not.
         lib.SelectListRows({ 0 });
         lib.list->setCurrentIndex(lib.ListModel()->index(0, 0));
-        QTest::mouseClick(lib.list->viewport(), Qt::LeftButton, Qt::NoModifier, lib.RowRect(0).center());
+        const QModelIndex first = lib.ListModel()->index(0, 0);
+        const QRect label = CItemRowPainter::LabelRect(
+            lib.list->visualRect(first), lib.list->fontMetrics(), first.data().toString());
+        for (const QPoint at : { CItemRowPainter::IconRect(lib.list->visualRect(first)).center(),
+                 QPoint(label.right() + 4, label.center().y()) }) {
+            QTest::mouseClick(lib.list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            QTest::qWait(QApplication::doubleClickInterval() + 100);
+            QVERIFY(!lib.list->findChild<QLineEdit*>());
+        }
+        QTest::mouseClick(lib.list->viewport(), Qt::LeftButton, Qt::NoModifier, label.center());
         QTRY_VERIFY(lib.list->findChild<QLineEdit*>());
     }
 

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMainWindow>
+#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolTip>
@@ -234,9 +235,14 @@ private Q_SLOTS:
         QCOMPARE(lib.bar->SelectedCount(), 4);
         QCOMPARE(lib.tree->SelectedCategory(), lib.b);
 
+        // A click on one row of many keeps that row and reveals its item.
+        lib.ClickRow(0);
+        QCOMPARE(lib.bar->SelectedItems(), std::vector<CDatum*>({ lib.y }));
+        QCOMPARE(lib.tree->SelectedCategory(), lib.a);
+        QCOMPARE(lib.ListSelection(), static_cast<CItem*>(lib.y));
+
         // Three selected rows go, nothing else: the count in the status bar,
         // the items and the modified flag stay.
-        lib.ClickRow(0);
         lib.ClickRow(2, Qt::ControlModifier);
         lib.ClickRow(3, Qt::ControlModifier);
         QCOMPARE(lib.bar->SelectedItems(), std::vector<CDatum*>({ lib.y, lib.q, lib.p }));
@@ -252,6 +258,36 @@ private Q_SLOTS:
         CommandState state;
         QVERIFY(!lib.bar->QueryCommand(ID_RESULT_EXTRACT, state));
         QVERIFY(!lib.bar->QueryCommand(ID_RESULT_CLEAR, state));
+    }
+
+    void TheMenuOpensOverTheRowsOrFromTheKeyboardOnly()
+    {
+        Library lib;
+        lib.Search(lib.a);
+        QMenu menu;
+        menu.addAction(QStringLiteral("entry"));
+        lib.bar->SetContextMenu(&menu);
+        QSignalSpy shown(&menu, &QMenu::aboutToShow);
+        CEntryListView* view = lib.bar->ResultList();
+        struct Place {
+            QWidget* widget;
+            QPoint at;
+            QContextMenuEvent::Reason reason;
+            bool opens;
+        };
+        const Place places[] = {
+            { view->viewport(), QPoint(10, 5), QContextMenuEvent::Mouse, true },
+            { view->header(), QPoint(10, 5), QContextMenuEvent::Mouse, false },
+            { view, QPoint(0, 0), QContextMenuEvent::Mouse, false }, // the frame
+            { view, QPoint(0, 0), QContextMenuEvent::Keyboard, true },
+        };
+        for (const Place& p : places) {
+            shown.clear();
+            QContextMenuEvent event(p.reason, p.at, p.widget->mapToGlobal(p.at));
+            QCoreApplication::sendEvent(p.widget, &event);
+            QCOMPARE(shown.size(), p.opens ? 1 : 0);
+            menu.hide();
+        }
     }
 
     void RowsLeaveWithTheirItems()

@@ -9,6 +9,7 @@
 #include "CategoryView.h"
 #include "Datum.h"
 #include "EntryListModel.h"
+#include "PaneCommandRunner.h"
 #include "TessaryView.h"
 
 #include <QTreeView>
@@ -104,11 +105,14 @@ struct Panes {
     CTessaryView* list = new CTessaryView(doc, window.get());
     CFakePrompts prompts;
     QList<int> contextMenus;
+    CPaneCommandRunner commands { *tree, *list, doc };
 
     Panes()
     {
         doc.OnNewDocument();
         list->SetTreeView(tree);
+        tree->SetPaneCommands(&commands);
+        list->SetPaneCommands(&commands);
         tree->setGeometry(0, 0, 200, 400);
         list->setGeometry(200, 0, 600, 400);
         window->resize(800, 400);

@@ -9,6 +9,7 @@
 #include "Strings.h"
 #include "TessaryView.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMenu>
@@ -77,11 +78,31 @@ COutputBar::COutputBar(QWidget* parent)
         &COutputBar::OnSelectionChanged);
     setWidget(m_list);
 
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (m_contextMenu)
-            m_contextMenu->popup(m_list->viewport()->mapToGlobal(pos));
-    });
+    // The menu opens over the rows only (or from the keyboard), not from
+    // the column header or the list's frame.
+    m_list->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_list->header()->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);
+}
+
+bool COutputBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ContextMenu || (watched != m_list && watched != m_list->viewport()))
+        return QDockWidget::eventFilter(watched, event);
+    const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    QPoint at;
+    if (watched == m_list->viewport()) {
+        at = menuEvent->globalPos();
+    } else if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
+        const QRect row = m_list->visualRect(m_list->currentIndex());
+        at = m_list->viewport()->mapToGlobal(row.isValid() ? row.center() : QPoint(0, 0));
+    } else {
+        return true; // the frame
+    }
+    if (m_contextMenu)
+        m_contextMenu->popup(at);
+    return true;
 }
 
 COutputBar::~COutputBar()
@@ -194,12 +215,16 @@ void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemS
 {
     if (m_updating || SelectedCount() > 1)
         return;
-    // The row whose state changed: the one just selected, or else the one
-    // just deselected (a Ctrl+click that leaves one of two rows selected
-    // reveals the row it deselected).
+    // The row whose state the user changed: the one just selected; else,
+    // when rows were only deselected, the current row, which the click or
+    // key acted on (a Ctrl+click that leaves one of two rows selected
+    // deselected it; a click on one row of many selected keeps it and
+    // deselects the others).
     int row = -1;
     if (!selected.isEmpty())
         row = selected.first().top();
+    else if (m_list->currentIndex().isValid())
+        row = m_list->currentIndex().row();
     else if (!deselected.isEmpty())
         row = deselected.first().top();
     if (CDatum* item = ItemAt(row))

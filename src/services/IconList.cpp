@@ -1,7 +1,5 @@
 #include "IconList.h"
 
-#include "TextCodec.h"
-
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QMimeDatabase>
@@ -84,11 +82,6 @@ int CIconList::IndexOf(const QString& pseudoName, bool directory, bool openIcon)
 QIcon CIconList::Icon(int index) const
 {
     return index >= 0 && index < m_icons.size() ? m_icons.at(index) : QIcon();
-}
-
-int CShellEntryServices::IconIndex(std::string_view pseudoName, bool directory, bool openIcon)
-{
-    return m_icons.IndexOf(QString::fromStdString(GbToUtf8(pseudoName)), directory, openIcon);
 }
 
 } // namespace tessary

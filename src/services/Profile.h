@@ -7,6 +7,12 @@ class QSettings;
 
 namespace tessary {
 
+// The running program's profile, as the application installs it at start-up
+// (not owned); null while none is installed, as in tests that build windows
+// on their own. Dialogs that keep their places there read it.
+QSettings* ApplicationProfile();
+void SetApplicationProfile(QSettings* profile);
+
 // Where the settings file "Oakbrim.ini" lives: beside the executable in
 // `exeDir` when the file can be written there, otherwise in `configDir` (the
 // user's configuration folder, used when the program is installed in a

@@ -91,6 +91,9 @@ public:
     void OnLibraryClearing() override;
     void OnUpdate(IDocumentView* sender) override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Changes of the rows or their selection made by the bar itself, during
     // which selection changes reveal nothing.

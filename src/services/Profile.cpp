@@ -8,6 +8,7 @@
 namespace tessary {
 namespace {
 
+QSettings* g_applicationProfile = nullptr;
 const char* const kProfileName = "Oakbrim.ini";
 const char* const kRecentSection = "Recent File List";
 
@@ -21,6 +22,16 @@ bool CanWriteProfile(const QString& dir)
 }
 
 } // namespace
+
+QSettings* ApplicationProfile()
+{
+    return g_applicationProfile;
+}
+
+void SetApplicationProfile(QSettings* profile)
+{
+    g_applicationProfile = profile;
+}
 
 QString ProfilePathFor(const QString& exeDir, const QString& configDir)
 {
