@@ -21,6 +21,7 @@ constexpr MenuEntry kFileMenu[] = {
 
 constexpr MenuEntry kSearchMenu[] = {
     { ID_SEARCH, "搜索(&S)...", nullptr },
+    { ID_QUICK_FIND, "快速查找(&Q)", "Ctrl+E" },
 };
 
 constexpr MenuEntry kCategoryMenu[] = {
@@ -85,6 +86,7 @@ constexpr MenuPopup kOutputMenu[] = {
 
 constexpr Accelerator kAccelerators[] = {
     { "Ctrl+F", ID_SEARCH },
+    { "Ctrl+E", ID_QUICK_FIND },
     { "Ctrl+N", ID_FILE_NEW },
     { "Ctrl+O", ID_FILE_OPEN },
     { "Ctrl+S", ID_FILE_SAVE },

@@ -34,6 +34,12 @@ inline constexpr int IDS_CONFIRM_DELETE = 61507;
 inline constexpr int IDS_COL_MODIFIED = 61508;
 inline constexpr int IDS_COL_LOCATION = 61510;
 inline constexpr int IDS_SEARCH_RESULT_COUNT = 61511;
+// The quick find field of the output bar: its placeholder, accessible name,
+// tooltip (the query syntax), and the status text while a lookup runs.
+inline constexpr int IDS_QUICK_FIND_PLACEHOLDER = 61630;
+inline constexpr int IDS_QUICK_FIND_NAME = 61631;
+inline constexpr int IDS_QUICK_FIND_TIP = 61632;
+inline constexpr int IDS_QUICK_FIND_BUSY = 61633;
 inline constexpr int IDS_INDICATOR_CAPS = 59137;
 inline constexpr int IDS_INDICATOR_NUM = 59138;
 inline constexpr int IDS_INDICATOR_SCRL = 59139;
@@ -90,6 +96,8 @@ inline constexpr int ID_MOVE_UP = 40021;
 inline constexpr int ID_MOVE_DOWN = 40022;
 // Brings an imported category up to date with its disk.
 inline constexpr int ID_CATEGORY_REFRESH = 32797;
+// Shows the output bar with the focus in its quick find field.
+inline constexpr int ID_QUICK_FIND = 32810;
 
 // Number of entries the recent-file list keeps.
 inline constexpr int kRecentFileCount = 4;

@@ -20,6 +20,7 @@ class CCategoryView;
 class CDatum;
 class CEntryListModel;
 class CEntryListView;
+class CQuickFindField;
 class CTessaryView;
 
 // The docking bar "Output" that lists the results of the last search: one
@@ -39,6 +40,14 @@ class CTessaryView;
 // the rows of entries about to be destroyed (a category with its subtree,
 // data items, entries a refresh removes), and empties when the library is
 // replaced.
+//
+// Above the rows sits the quick find field (CQuickFindField): each change of
+// its text lists the data items of the whole library whose names hold it,
+// in the same rows. The quick find command (32810, Ctrl+E) shows the bar
+// with the focus in the field. From the keyboard: Down in the field moves
+// to the rows, Up on the first row back to the field, and Enter on a row
+// reveals its item as a click does (moving through the rows by keyboard
+// reveals nothing, so that the focus stays in the rows).
 class COutputBar : public QDockWidget,
                    public ICommandTarget,
                    public IEntryRemovalListener,
@@ -81,7 +90,11 @@ public:
 
     int RowCount() const;
     CDatum* ItemAt(int row) const;
-    CEntryListView* ResultList() const { return m_list; }
+    CEntryListView* ResultList() const;
+    CQuickFindField* FindField() const { return m_findField; }
+    // Shows the bar and puts the focus in the quick find field, its text
+    // selected (the quick find command).
+    void StartQuickFind();
     CEntryListModel* ResultModel() const { return m_model; }
     CColumnSorter& Sorter() { return m_sorter; }
 
@@ -99,8 +112,15 @@ private:
     // which selection changes reveal nothing.
     class UpdatingScope;
 
+    class CResultRows;
+
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void Reveal(CDatum* item);
+    // Lists `results` in their order, with the count in the status bar.
+    void ShowRows(std::vector<CDatum*> results);
+    void ShowStatus(const QString& text);
+    // From the quick find field to the first row (or the current one).
+    void MoveIntoRows();
     void SelectAll();
     void RemoveSelectedRows();
     void ShowCount();
@@ -108,8 +128,9 @@ private:
     CTessaryDoc* m_doc = nullptr;
     CCategoryView* m_tree = nullptr;
     CTessaryView* m_listView = nullptr;
-    CEntryListView* m_list;
+    CResultRows* m_list;
     CEntryListModel* m_model;
+    CQuickFindField* m_findField;
     CColumnSorter m_sorter;
     QMenu* m_contextMenu = nullptr;
     bool m_updating = false;
