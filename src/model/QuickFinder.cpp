@@ -1,5 +1,6 @@
 #include "QuickFinder.h"
 
+#include "Datum.h"
 #include "Document.h"
 
 #include <new>
@@ -29,7 +30,7 @@ struct CQuickFinder::Lookup {
     bool sent = false; // given to the worker
     bool scanOnly = false; // the index cannot answer it
     std::unique_ptr<CQuickScan> scan; // while there is no index
-    std::optional<std::vector<CDatum*>> result;
+    std::optional<std::vector<CItem*>> result;
 };
 
 struct CQuickFinder::Task {
@@ -59,7 +60,7 @@ public:
     };
     struct Answer {
         std::uint64_t lookupId = 0;
-        std::vector<const CDatum*> rows;
+        std::vector<CItem*> rows; // the handles, made rows here (never followed)
         bool unanswerable = false;
     };
 
@@ -203,9 +204,11 @@ private:
                 answer.unanswerable = true;
                 break;
             case CNameIndex::Outcome::Found:
-                answer.rows.reserve(found.size());
-                for (std::uint32_t n : found)
-                    answer.rows.push_back(task.index->Item(n));
+                // Made what the window lists here, off its thread: a million
+                // rows are then only moved there.
+                answer.rows.resize(found.size());
+                for (std::size_t i = 0; i < found.size(); ++i)
+                    answer.rows[i] = static_cast<CItem*>(const_cast<CDatum*>(task.index->Item(found[i])));
                 break;
             }
         } catch (const std::bad_alloc&) {
@@ -309,10 +312,7 @@ void CQuickFinder::Collect()
                 // Handles of the library as it is: the serial has not moved
                 // since the index was copied out of it (else the lookup
                 // would have been started again under a new number).
-                std::vector<CDatum*>& rows = m_lookup->result.emplace();
-                rows.reserve(answer->rows.size());
-                for (const CDatum* d : answer->rows)
-                    rows.push_back(const_cast<CDatum*>(d));
+                m_lookup->result = std::move(answer->rows);
             }
         }
     }
@@ -340,7 +340,8 @@ bool CQuickFinder::StepLookup(Clock::time_point deadline)
     while (!l.scan->Step(kStepItems))
         if (Clock::now() >= deadline)
             return true;
-    l.result = std::move(l.scan->Results());
+    const std::vector<CDatum*>& found = l.scan->Results();
+    l.result.emplace(found.begin(), found.end());
     l.scan.reset();
     return false;
 }
@@ -396,12 +397,12 @@ bool CQuickFinder::Step(std::chrono::microseconds budget)
     return more;
 }
 
-std::optional<std::vector<CDatum*>> CQuickFinder::TakeResult()
+std::optional<std::vector<CItem*>> CQuickFinder::TakeResult()
 {
     CheckLibrary();
     if (!m_lookup || !m_lookup->result)
         return std::nullopt;
-    std::optional<std::vector<CDatum*>> result = std::move(m_lookup->result);
+    std::optional<std::vector<CItem*>> result = std::move(m_lookup->result);
     m_lookup.reset();
     return result;
 }

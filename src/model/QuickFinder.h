@@ -17,7 +17,7 @@
 
 namespace tessary {
 
-class CDatum;
+class CItem;
 class CTessaryDoc;
 
 // Find as you type over a whole library: keeps a name index of the
@@ -66,9 +66,10 @@ public:
     // work waits (call again soon); false when the finder is idle or waits
     // for the worker (which calls `wake`).
     bool Step(std::chrono::microseconds budget);
-    // The rows of the newest lookup once it is complete (library order), at
-    // most once per lookup. They are live entries of the library as it is.
-    std::optional<std::vector<CDatum*>> TakeResult();
+    // The rows of the newest lookup once it is complete, at most once per
+    // lookup: its data items (as entries, ready to be listed) in library
+    // order. They are live entries of the library as it is.
+    std::optional<std::vector<CItem*>> TakeResult();
 
     // A lookup has been started and its result not yet taken.
     bool Busy() const noexcept { return m_lookup != nullptr; }

@@ -112,7 +112,7 @@ COutputBar::COutputBar(QWidget* parent)
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &COutputBar::OnSelectionChanged);
 
-    m_findField->SetHandlers([this](std::vector<CDatum*> rows) { ShowRows(std::move(rows)); },
+    m_findField->SetHandlers([this](std::vector<CItem*> rows) { ShowRows(std::move(rows)); },
         [this] {
             UpdatingScope updating(*this);
             m_model->Clear();
@@ -203,14 +203,14 @@ void COutputBar::SaveColumnWidths(QSettings& profile) const
 void COutputBar::SetResults(std::vector<CDatum*> results)
 {
     m_findField->Reset(); // the rows are the search's now
-    ShowRows(std::move(results));
-}
-
-void COutputBar::ShowRows(std::vector<CDatum*> results)
-{
-    UpdatingScope updating(*this);
     std::vector<CItem*> rows(results.begin(), results.end());
     results = {};
+    ShowRows(std::move(rows));
+}
+
+void COutputBar::ShowRows(std::vector<CItem*> rows)
+{
+    UpdatingScope updating(*this);
     m_model->SetRows(std::move(rows));
     // The rows are in the order of the search again; the sorter keeps its
     // state, so the next click on its last column sorts the other way.

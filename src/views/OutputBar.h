@@ -116,8 +116,9 @@ private:
 
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void Reveal(CDatum* item);
-    // Lists `results` in their order, with the count in the status bar.
-    void ShowRows(std::vector<CDatum*> results);
+    // Lists `rows` (data items) in their order, with the count in the
+    // status bar.
+    void ShowRows(std::vector<CItem*> rows);
     void ShowStatus(const QString& text);
     // From the quick find field to the first row (or the current one).
     void MoveIntoRows();

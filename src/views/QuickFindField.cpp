@@ -49,8 +49,8 @@ void CQuickFindField::SetDocument(CTessaryDoc* doc)
     m_check->start();
 }
 
-void CQuickFindField::SetHandlers(std::function<void(std::vector<CDatum*>)> found,
-    std::function<void()> emptied, std::function<void()> busy)
+void CQuickFindField::SetHandlers(
+    std::function<void(std::vector<CItem*>)> found, std::function<void()> emptied, std::function<void()> busy)
 {
     m_found = std::move(found);
     m_emptied = std::move(emptied);
@@ -94,7 +94,7 @@ void CQuickFindField::Pump()
     if (!m_finder)
         return;
     const bool more = m_finder->Step(std::chrono::milliseconds(kSliceMs));
-    if (std::optional<std::vector<CDatum*>> rows = m_finder->TakeResult(); rows && m_found)
+    if (std::optional<std::vector<CItem*>> rows = m_finder->TakeResult(); rows && m_found)
         m_found(std::move(*rows));
     if (more && !m_pump->isActive())
         m_pump->start();

@@ -10,7 +10,7 @@ class QTimer;
 
 namespace tessary {
 
-class CDatum;
+class CItem;
 class CQuickFinder;
 class CTessaryDoc;
 
@@ -35,10 +35,10 @@ public:
 
     // The library to look in (not owned; null: none).
     void SetDocument(CTessaryDoc* doc);
-    // `found(rows)` receives the rows of each lookup (live entries, library
-    // order); `emptied()` is called when the field holds nothing to look for
+    // `found(rows)` receives the rows of each lookup (live data items,
+    // library order); `emptied()` is called when the field holds nothing to look for
     // any more; `busy()` when a lookup did not finish at once.
-    void SetHandlers(std::function<void(std::vector<CDatum*>)> found, std::function<void()> emptied,
+    void SetHandlers(std::function<void(std::vector<CItem*>)> found, std::function<void()> emptied,
         std::function<void()> busy);
     // Down was pressed: the rows take the focus.
     void SetMoveDown(std::function<void()> moveDown) { m_moveDown = std::move(moveDown); }
@@ -52,7 +52,7 @@ public:
     CQuickFinder* Finder() const { return m_finder.get(); }
 
     // How long one slice of the finder's work on the window's thread lasts.
-    static constexpr int kSliceMs = 8;
+    static constexpr int kSliceMs = 5;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -65,7 +65,7 @@ private:
     std::unique_ptr<CQuickFinder> m_finder;
     QTimer* m_pump; // another slice at once, after the events waiting
     QTimer* m_check; // a look at the library while the index is not ready
-    std::function<void(std::vector<CDatum*>)> m_found;
+    std::function<void(std::vector<CItem*>)> m_found;
     std::function<void()> m_emptied, m_busy, m_moveDown;
     bool m_resetting = false;
 };

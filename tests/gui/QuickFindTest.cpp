@@ -51,17 +51,17 @@ private Q_SLOTS:
         {
             CTessaryDoc doc;
             doc.OnNewDocument();
-        auto* docs = new CCustomCategory("docs");
-        auto* old = new CCustomCategory("old");
-        docs->AddSubCategory(old);
-        AddFile(old, "Report-1999.PDF");
-        AddFile(docs, "notes.txt");
-        AddFile(docs, "report.pdf");
-        auto* photos = new CCustomCategory("photos");
-        AddFile(photos, "beach.jpg");
-        doc.AddRoot(docs);
-        doc.AddRoot(photos);
-        doc.OnSaveDocument(QFile::encodeName(Path("lib.dli")).toStdString());
+            auto* docs = new CCustomCategory("docs");
+            auto* old = new CCustomCategory("old");
+            docs->AddSubCategory(old);
+            AddFile(old, "Report-1999.PDF");
+            AddFile(docs, "notes.txt");
+            AddFile(docs, "report.pdf");
+            auto* photos = new CCustomCategory("photos");
+            AddFile(photos, "beach.jpg");
+            doc.AddRoot(docs);
+            doc.AddRoot(photos);
+            doc.OnSaveDocument(QFile::encodeName(Path("lib.dli")).toStdString());
         }
         StartOn("lib.dli");
     }

@@ -46,21 +46,23 @@ protected:
         }
         return true;
     }
-    std::vector<CDatum*> Result()
+    std::vector<CItem*> Result()
     {
-        std::optional<std::vector<CDatum*>> rows;
+        std::optional<std::vector<CItem*>> rows;
         EXPECT_TRUE(StepUntil([&] { return (rows = finder.TakeResult()).has_value(); }));
-        return rows.value_or(std::vector<CDatum*> {});
+        return rows.value_or(std::vector<CItem*> {});
     }
-    std::vector<CDatum*> Lookup(const std::string& text)
+    std::vector<CItem*> Lookup(const std::string& text)
     {
         finder.Find(CQuickQuery::Parse(text));
         return Result();
     }
-    std::vector<CDatum*> Scan(const std::string& text)
+    std::vector<CItem*> Scan(const std::string& text)
     {
         CategoryList& roots = doc.GetRootList();
-        return QuickScan(CQuickQuery::Parse(text), { roots.begin(), roots.size() });
+        const std::vector<CDatum*> found
+            = QuickScan(CQuickQuery::Parse(text), { roots.begin(), roots.size() });
+        return { found.begin(), found.end() };
     }
     void WaitForIndex()
     {
@@ -202,18 +204,18 @@ TEST_F(FinderTest, AnswersFromBeforeARemovalAreNotHandedOut)
         finder.Find(CQuickQuery::Parse("a"));
         finder.Step(1ms); // sent to the worker, or a first slice of the scan
         std::this_thread::sleep_for(50ms);
-        const std::vector<CDatum*> before = Scan("a");
+        const std::vector<CItem*> before = Scan("a");
         ASSERT_FALSE(before.empty());
         CCategory* category = before.front()->GetParent();
         std::vector<CItem*> going;
-        for (CDatum* d : before)
+        for (CItem* d : before)
             if (d->GetParent() == category)
                 going.push_back(d);
         const std::set<CItem*> gone(going.begin(), going.end());
         doc.DeleteEntries(category, going); // destroyed now
-        const std::vector<CDatum*> rows = Result();
+        const std::vector<CItem*> rows = Result();
         EXPECT_EQ(rows, Scan("a"));
-        for (CDatum* d : rows)
+        for (CItem* d : rows)
             EXPECT_EQ(gone.count(d), 0u);
     }
 }
