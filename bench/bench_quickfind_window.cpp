@@ -80,7 +80,8 @@ double CliStatsSeconds(const std::string& path)
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/cli/tessary-cli");
     if (!QFile::exists(cli))
         return 0;
-    const QString command = QStringLiteral("'%1' stats '%2' >/dev/null").arg(cli, QString::fromStdString(path));
+    const QString command
+        = QStringLiteral("'%1' stats '%2' >/dev/null").arg(cli, QString::fromStdString(path));
     const auto start = Clock::now();
     if (std::system(QFile::encodeName(command).constData()) != 0)
         return 0;

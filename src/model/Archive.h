@@ -77,8 +77,10 @@ public:
 // Reads a library from `source` as the form above reads it from memory,
 // with the same results, faults and offsets; it holds a window of about
 // kReadWindow bytes at a time, and long texts go from the source straight
-// into their entries.
-RootList ReadLibrary(IByteSource& source);
+// into their entries. With `after`, that receives the bytes the reader had
+// already taken from the source beyond the last root (what follows them is
+// still in the source).
+RootList ReadLibrary(IByteSource& source, std::string* after = nullptr);
 inline constexpr std::size_t kReadWindow = std::size_t(1) << 20;
 
 } // namespace tessary

@@ -55,6 +55,9 @@ public:
         return roots;
     }
 
+    // The bytes at hand past where reading stopped.
+    void Rest(std::string& out) const { out.assign(reinterpret_cast<const char*>(m_p), Remaining()); }
+
 private:
     [[noreturn]] void Fail(ArchiveFault fault, std::uint64_t offset, const std::string& detail = {})
     {
@@ -369,9 +372,13 @@ RootList ReadLibrary(std::string_view data)
     return Reader(data).Library();
 }
 
-RootList ReadLibrary(IByteSource& source)
+RootList ReadLibrary(IByteSource& source, std::string* after)
 {
-    return Reader(source).Library();
+    Reader reader(source);
+    RootList roots = reader.Library();
+    if (after)
+        reader.Rest(*after);
+    return roots;
 }
 
 } // namespace tessary

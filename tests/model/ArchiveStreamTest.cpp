@@ -102,6 +102,17 @@ TEST(ArchiveStream, PieceByPieceReadsAsFromMemory)
         damaged[rng() % damaged.size()] = static_cast<char>(rng());
         ASSERT_EQ(FromSource(damaged, round), FromMemory(damaged)) << "round " << round;
     }
+    // What follows the last root: partly taken by the reader (`after`), the
+    // rest still in the source.
+    const std::string tail(5000, 't'), withTail = bytes + tail;
+    PieceSource source(withTail, 9);
+    std::string after;
+    ReadLibrary(source, &after);
+    std::string rest(source.Remaining(), '\0');
+    for (std::size_t done = 0; done < rest.size();)
+        done += source.Read(rest.data() + done, rest.size() - done);
+    EXPECT_EQ(after + rest, tail);
+
     // The wide text form, cut at every byte.
     const std::string wide = std::string("\x01\x00\xFF\xFF\x01\x00\x0F\x00", 8) + "CCustomCategory"
         + std::string("\xFF\xFE\xFF\x02\x06\x52\x7B\x7C\x00\x00\x00\x00\x00", 13);
