@@ -60,8 +60,6 @@ Ranges Intersect(const Ranges& a, const Ranges& b)
 
 } // namespace
 
-// ---- Reading the library -------------------------------------------------
-
 CIndexHarvest::CIndexHarvest(std::span<CCategory* const> roots, std::size_t batchItems)
     : m_roots(roots.begin(), roots.end())
     , m_batchItems(std::max<std::size_t>(batchItems, 1))
@@ -157,8 +155,6 @@ bool CIndexHarvest::Step(std::size_t budget)
     }
     return true;
 }
-
-// ---- Building ------------------------------------------------------------
 
 CNameIndexBuilder::CNameIndexBuilder(std::size_t itemCount)
     : m_index(new CNameIndex)
@@ -296,6 +292,13 @@ std::unique_ptr<CNameIndex> CNameIndexBuilder::Finish(bool remarksComplete)
     x.m_names.Seal(false);
     x.m_extensions.Seal(true);
     x.m_categoryNames.Seal(true);
+    x.m_items.shrink_to_fit();
+    x.m_sizes.shrink_to_fit();
+    x.m_categoryName.shrink_to_fit();
+    x.m_categoryBegin.shrink_to_fit();
+    x.m_categoryEnd.shrink_to_fit();
+    x.m_remarkItems.shrink_to_fit();
+    x.m_remarkStart.shrink_to_fit();
     x.m_remarks.shrink_to_fit();
     return std::move(m_index);
 }
@@ -317,8 +320,6 @@ std::unique_ptr<CNameIndex> BuildNameIndex(std::span<CCategory* const> roots)
         builder = std::make_unique<CNameIndexBuilder>(0);
     return builder->Finish(harvest.RemarksComplete());
 }
-
-// ---- Asking --------------------------------------------------------------
 
 std::size_t CNameIndex::MemoryBytes() const noexcept
 {

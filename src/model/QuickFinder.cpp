@@ -34,7 +34,7 @@ struct CQuickFinder::Lookup {
 };
 
 struct CQuickFinder::Task {
-    enum class Kind { Batch, Finish, Query };
+    enum class Kind { Batch, Finish, Query, Release };
     Kind kind = Kind::Batch;
     // Building: the build it belongs to, the item count, the batch.
     std::uint64_t generation = 0;
@@ -137,6 +137,8 @@ private:
                 break;
             case Task::Kind::Query:
                 Ask(task);
+                break;
+            case Task::Kind::Release: // the index goes with the task, here
                 break;
             }
         }
@@ -259,7 +261,13 @@ void CQuickFinder::CheckLibrary()
     if (serial == m_serial)
         return;
     m_serial = serial;
-    m_index.reset();
+    if (m_index) {
+        // Hundreds of megabytes for a big library: given back on the worker.
+        Task task;
+        task.kind = Task::Kind::Release;
+        task.index = std::move(m_index);
+        m_worker->Post(std::move(task));
+    }
     m_harvest.reset();
     m_finishSent = false;
     m_buildFailed = false;
