@@ -16,9 +16,15 @@
 //   BM_ExportVsSave          exporting a 1,000,000-entry category with the
 //                            export command against saving the library
 //                            (counters save_ms, export_ms, ratio)
+//   BM_DuplicatesToBar       two copies of one 500,000-entry drive: finding
+//                            the duplicates of the whole library and listing
+//                            the 950,000 copies in the bar, groups kept
+//   BM_SortDuplicates/<col>  the first click on a column title of the bar
+//                            over those grouped rows
 
 #include "BenchSupport.h"
 #include "CategoryView.h"
+#include "Copies.h"
 #include "Datum.h"
 #include "ExchangeCommands.h"
 #include "GuiBenchSupport.h"
@@ -230,11 +236,66 @@ void BM_ExportVsSave(benchmark::State& state)
     std::remove(kExportPath);
 }
 
+// Two copies of one drive below one root: every file has one copy.
+struct CopiesWorld {
+    Window w;
+    std::vector<const CCategory*> roots;
+
+    CopiesWorld()
+    {
+        auto* all = new CCustomCategory("all");
+        for (int copy = 0; copy < 2; ++copy)
+            all->AddSubCategory(bench::MakeSyntheticLibrary({ 25000, 475000, 1 }).front().release());
+        w.doc.AddRoot(all);
+        w.doc.InitialUpdateAllViews();
+        roots.push_back(all);
+    }
+};
+
+CopiesWorld& SharedCopies()
+{
+    static CopiesWorld* world = new CopiesWorld;
+    return *world;
+}
+
+void BM_DuplicatesToBar(benchmark::State& state)
+{
+    CopiesWorld& s = SharedCopies();
+    for (auto _ : state) {
+        s.w.bar->Clear();
+        s.w.PaintBar();
+        const auto start = Clock::now();
+        const DuplicateGroups found = FindDuplicates(s.roots);
+        s.w.bar->SetDuplicates(found);
+        s.w.PaintBar();
+        state.SetIterationTime(Since(start));
+    }
+    state.counters["rows"] = s.w.bar->RowCount();
+}
+
+void BM_SortDuplicates(benchmark::State& state)
+{
+    CopiesWorld& s = SharedCopies();
+    const int column = static_cast<int>(state.range(0));
+    const DuplicateGroups found = FindDuplicates(s.roots);
+    for (auto _ : state) {
+        s.w.bar->SetDuplicates(found);
+        s.w.bar->Sorter().SortByColumn(-1);
+        s.w.PaintBar();
+        const auto start = Clock::now();
+        s.w.bar->Sorter().SortByColumn(column);
+        s.w.PaintBar();
+        state.SetIterationTime(Since(start));
+    }
+}
+
 BENCHMARK(BM_SearchAllToBar)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortResults)->DenseRange(0, 4)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemoveDeletedRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportVsOpen)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportVsSave)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DuplicatesToBar)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortDuplicates)->DenseRange(0, 4)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -454,6 +454,8 @@ const std::vector<Command>& Commands()
             "bytes of content.\n",
             Stats },
         RefreshCommand(),
+        DupesCommand(),
+        UniqueCommand(),
     };
     return commands;
 }

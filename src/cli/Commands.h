@@ -20,5 +20,7 @@ const std::vector<Command>& Commands();
 
 // Subcommands kept in files of their own.
 Command RefreshCommand();
+Command DupesCommand();
+Command UniqueCommand();
 
 } // namespace tessary::cli

@@ -29,6 +29,7 @@ CCmdManager::CCmdManager(CCategoryView& tree, CTessaryView& list, COutputBar& ou
     RegisterCategoryCommands(*this);
     RegisterItemCommands(*this);
     RegisterExchangeCommands(*this);
+    RegisterCopiesCommands(*this);
 }
 
 CCmdManager::~CCmdManager() = default;
@@ -96,7 +97,11 @@ std::optional<bool> CCmdManager::Rule(int id) const
     }
     case ID_CATEGORY_DELETE:
     case ID_SEARCH:
+    case ID_FIND_UNIQUE:
         return SelectedTreeCategory() != nullptr;
+    case ID_FIND_DUPLICATES:
+        // Also without a selected row: then in the whole library.
+        return SelectedTreeCategory() != nullptr || m_doc.GetRootCount() > 0;
     case ID_CATEGORY_REFRESH: {
         const CCategory* selected = SelectedTreeCategory();
         return selected && CanRefresh(*selected);

@@ -93,5 +93,7 @@ void RegisterCategoryCommands(CCmdManager& manager);
 void RegisterItemCommands(CCmdManager& manager);
 // Library exchange, search and refresh: 32795, 32796, 32792, 32797.
 void RegisterExchangeCommands(CCmdManager& manager);
+// Copies across the library: 32820, 32821.
+void RegisterCopiesCommands(CCmdManager& manager);
 
 } // namespace tessary

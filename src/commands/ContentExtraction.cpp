@@ -8,6 +8,7 @@
 #include "ProgressDlg.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -164,7 +165,12 @@ public:
         quiet.setSingleShot(true);
         connect(&quiet, &QTimer::timeout, &m_loop, &QEventLoop::quit);
         quiet.start(quietMs);
-        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        {
+            // Until the progress window shows, the cursor says that the
+            // program is busy.
+            CWaitCursor wait;
+            m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
         quiet.stop();
 
         // A quit that came before the loop ran would be lost: look first.

@@ -50,6 +50,19 @@ void CExportCmd::Execute()
     const QString path = Prompts().GetExportFileName(m_parent, QString::fromStdString(m_doc.GetPlainTitle()));
     if (path.isEmpty())
         return;
+    // The open library's own file is never replaced behind the document's
+    // back; another running copy's library is replaced only when the user
+    // agrees, as opening it asks first.
+    if (m_doc.IsOwnFile(ToDisk(path))) {
+        Prompts().ShowMessage(m_parent,
+            QString::fromUtf8("不能导出到“%1”：它就是当前打开的文档。\n请换一个文件名。").arg(path),
+            IUserPrompts::Icon::Warning);
+        return;
+    }
+    if (m_doc.IsHeldElsewhere(ToDisk(path))
+        && !Prompts().AskYesNo(m_parent,
+            QString::fromUtf8("文档“%1”已在另一个运行中的橡檐里打开。\n仍要导出并替换它吗？").arg(path)))
+        return;
     CWaitCursor wait;
     CTessaryDoc::ExportCategory(*category, ToDisk(path));
 }

@@ -4,6 +4,7 @@
 #include "CategoryView.h"
 #include "CommandDialogs.h"
 #include "Document.h"
+#include "EntryWatch.h"
 #include "ImportDialogs.h"
 #include "UserPrompts.h"
 #include "WaitCursor.h"
@@ -27,14 +28,14 @@ void CImportCategoryCmd::Execute()
 {
     QWidget* window = m_tree.window();
     CCategory* selected = m_tree.SelectedCategory();
-    CCategory* target = selected && selected->CanImportInto() ? selected : nullptr;
+    // The target is watched across the dialog and the scan, which both run
+    // event loops: should it go meanwhile, the new category becomes a root.
+    const CEntryWatch target(m_doc, selected && selected->CanImportInto() ? selected : nullptr);
 
     std::unique_ptr<CImportDlgBase> dialog = NewImportDialog(m_kind, window);
-    dialog->m_pParentCandidate = target;
+    dialog->m_pParentCandidate = static_cast<CCategory*>(target.Get());
     if (RunDialog(*dialog) != 1)
         return;
-    // Without a target the dialog forces a root; it cannot be otherwise.
-    const bool asRoot = dialog->m_bMakeRoot || !target;
 
     // The long step, off this thread: the library is not touched until the
     // scan has ended, so a cancel leaves it exactly as it was.
@@ -42,6 +43,9 @@ void CImportCategoryCmd::Execute()
         = ScanNewCategory(window, dialog->windowTitle(), m_kind, dialog->m_strName, dialog->m_strSource);
     if (!scanned.category)
         return;
+    // Without a target the dialog forces a root; it cannot be otherwise.
+    auto* into = static_cast<CCategory*>(target.Get());
+    const bool asRoot = dialog->m_bMakeRoot || !into;
 
     {
         CWaitCursor wait;
@@ -60,10 +64,10 @@ void CImportCategoryCmd::Execute()
             scanned.category.release();
             m_tree.InsertEntryRow(category, QModelIndex());
         } else {
-            target->AddSubCategory(category);
+            into->AddSubCategory(category);
             scanned.category.release();
-            m_tree.InsertEntryRow(category, m_tree.RowOf(target));
-            m_tree.RefreshEntryRow(target);
+            m_tree.InsertEntryRow(category, m_tree.RowOf(into));
+            m_tree.RefreshEntryRow(into);
         }
         m_tree.RevealEntry(category);
         m_doc.SetModifiedFlag(true);

@@ -4,8 +4,8 @@
 #include "CommandDialogs.h"
 #include "Datum.h"
 #include "DatumDlg.h"
-#include "DisplayText.h"
 #include "Document.h"
+#include "EntryDialogs.h"
 #include "EntryListModel.h"
 #include "ErrorReport.h"
 #include "FileSystem.h"
@@ -15,7 +15,6 @@
 #include "TessaryView.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
-#include "ViewerDialogs.h"
 
 #include <QUrl>
 
@@ -96,9 +95,7 @@ void CViewRemarkCmd::Execute()
     const CItem* entry = m_list.FirstSelectedEntry();
     if (!entry)
         return;
-    CViewTextRemarkDlg dlg(m_list.window(), ViewerProfile());
-    dlg.SetText(FromLibraryText(entry->m_strRemark.view()));
-    RunDialog(dlg);
+    ShowRemarkViewer(*entry, DialogHost { m_list.window(), ViewerProfile() });
 }
 
 void CPropertiesCmd::Execute()

@@ -196,6 +196,7 @@ void CImportVolumeDlg::DoDataExchange(bool save)
         VolumeInfo absent;
         absent.rootPath = stored;
         absent.emptyOpticalDrive = m_opticalOnly;
+        absent.readable = false;
         m_picker->setCurrentIndex(m_picker->AddDrive(absent));
     }
 }

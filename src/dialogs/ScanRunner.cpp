@@ -29,7 +29,6 @@ constexpr auto kQuietStart = std::chrono::milliseconds(30);
 
 // What the worker and the user-interface thread share while a job runs.
 struct JobState {
-    ScanProgress progress;
     std::mutex mutex;
     std::condition_variable ended;
     bool finished = false; // guarded by mutex
@@ -44,21 +43,21 @@ struct JobState {
 
 // The progress window of a running job. It only reads the job's figures,
 // and closes once the job has ended.
-class CScanProgressDlg : public CProgressDlg {
+class CJobProgressDlg : public CProgressDlg {
 public:
-    CScanProgressDlg(QWidget* parent, const QString& title, JobState& state)
-        : CProgressDlg(parent, title, QStringLiteral("scanProgress"), QStringLiteral("entries"),
-            QStringLiteral("folder"), 0,
+    CJobProgressDlg(QWidget* parent, const QString& title, const WorkerJobWindow& window, JobState& state)
+        : CProgressDlg(parent, title, window.objectName, window.countName, window.itemName, window.maximum,
             [this] {
                 // Cancel, Escape and the close button: the job stops while
                 // the dialog stays up, so the window keeps repainting.
-                m_state.progress.Cancel();
+                m_window.cancel();
                 Refresh();
             })
+        , m_window(window)
         , m_state(state)
     {
         m_timer.setInterval(kRefreshMs);
-        connect(&m_timer, &QTimer::timeout, this, &CScanProgressDlg::Refresh);
+        connect(&m_timer, &QTimer::timeout, this, &CJobProgressDlg::Refresh);
         m_timer.start();
         Refresh();
     }
@@ -71,31 +70,28 @@ public:
             QDialog::done(QDialog::Accepted);
             return;
         }
-        const ScanProgress& progress = m_state.progress;
-        SetCount(QString::fromUtf8("已找到 %1 个文件和文件夹")
-                     .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
-        if (!progress.Cancelled())
-            SetItem(DiskPathToText(progress.CurrentFolder()));
+        m_window.show(*this);
     }
 
 private:
+    const WorkerJobWindow& m_window;
     JobState& m_state;
     QTimer m_timer;
 };
 
-// Ends the worker however RunScanJob is left: a thread still joinable at
+// Ends the worker however RunWorkerJob is left: a thread still joinable at
 // destruction would end the program.
 class CWorkerGuard {
 public:
-    CWorkerGuard(std::thread& worker, ScanProgress& progress)
+    CWorkerGuard(std::thread& worker, const WorkerJobWindow& window)
         : m_worker(worker)
-        , m_progress(progress)
+        , m_window(window)
     {
     }
     ~CWorkerGuard()
     {
         if (m_worker.joinable()) {
-            m_progress.Cancel();
+            m_window.cancel();
             m_worker.join();
         }
     }
@@ -104,7 +100,7 @@ public:
 
 private:
     std::thread& m_worker;
-    ScanProgress& m_progress;
+    const WorkerJobWindow& m_window;
 };
 
 CPathCategory* NewCategory(ImportKind kind, std::string_view name, std::string_view path)
@@ -122,13 +118,14 @@ CPathCategory* NewCategory(ImportKind kind, std::string_view name, std::string_v
 
 } // namespace
 
-bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
+bool RunWorkerJob(
+    QWidget* parent, const QString& title, const std::function<void()>& job, const WorkerJobWindow& window)
 {
     JobState state;
-    CScanProgressDlg dialog(parent, title, state);
+    CJobProgressDlg dialog(parent, title, window, state);
     std::thread worker([&state, &job, &dialog] {
         try {
-            job(state.progress);
+            job();
         } catch (...) {
             state.error = std::current_exception();
         }
@@ -142,7 +139,7 @@ bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
         QMetaObject::invokeMethod(
             &dialog, [&dialog] { dialog.Refresh(); }, Qt::QueuedConnection);
     });
-    CWorkerGuard guard(worker, state.progress);
+    CWorkerGuard guard(worker, window);
 
     bool quick = false;
     {
@@ -154,7 +151,26 @@ bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
     worker.join();
     if (state.error)
         std::rethrow_exception(state.error);
-    return !state.progress.Cancelled();
+    return !window.cancelled();
+}
+
+bool RunScanJob(QWidget* parent, const QString& title, const ScanJob& job)
+{
+    ScanProgress progress;
+    WorkerJobWindow window;
+    window.objectName = QStringLiteral("scanProgress");
+    window.countName = QStringLiteral("entries");
+    window.itemName = QStringLiteral("folder");
+    window.cancel = [&progress] { progress.Cancel(); };
+    window.cancelled = [&progress] { return progress.Cancelled(); };
+    window.show = [&progress](CProgressDlg& dialog) {
+        dialog.SetCount(QString::fromUtf8("已找到 %1 个文件和文件夹")
+                            .arg(QLocale().toString(static_cast<qulonglong>(progress.EntriesFound()))));
+        if (!progress.Cancelled())
+            dialog.SetItem(DiskPathToText(progress.CurrentFolder()));
+    };
+    return RunWorkerJob(
+        parent, title, [&progress, &job] { job(progress); }, window);
 }
 
 ScannedCategory ScanNewCategory(

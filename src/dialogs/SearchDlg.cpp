@@ -6,9 +6,11 @@
 #include "DisplayText.h"
 #include "SearchCriteria.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -73,12 +75,34 @@ QCheckBox* AddCheck(QFrame* cell, const char* text, int id, const QString& conte
     return box;
 }
 
+// A date field whose drop-down calendar opens below it aligned to its right
+// edge (Qt aligns it to the left edge).
+class CDateField : public QDateEdit {
+public:
+    explicit CDateField(QWidget* parent)
+        : QDateEdit(parent)
+    {
+        setCalendarPopup(true);
+        calendarWidget()->window()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched == calendarWidget()->window()) {
+            QWidget* popup = calendarWidget()->window();
+            const QPoint below = mapToGlobal(rect().bottomRight());
+            popup->move(below.x() - popup->width() + 1, popup->y());
+        }
+        return QDateEdit::eventFilter(watched, event);
+    }
+};
+
 QDateEdit* AddDate(QFrame* cell, QLabel* label, int id)
 {
-    auto* edit = new QDateEdit(cell);
+    auto* edit = new CDateField(cell);
     edit->setObjectName(QString::number(id));
     edit->setAccessibleName(NameOf(label->text().toUtf8().constData()));
-    edit->setCalendarPopup(true);
     edit->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     edit->setDateRange(kFirstDate, kLastDate);
     label->setBuddy(edit);

@@ -22,6 +22,11 @@ CViewTextRemarkDlg::CViewTextRemarkDlg(QWidget* parent, QSettings* profile)
     : CViewerDlg(QStringLiteral("ViewTextRemarkForm"), profile, parent)
 {
     setObjectName(QStringLiteral("135"));
+    // The window has no caption. An empty title would not do: the window
+    // system would be given the program's name instead; a zero-width space
+    // shows nothing. Assistive technology reads the accessible name.
+    setWindowTitle(QString(QChar(0x200B)));
+    setAccessibleName(QString::fromUtf8("查看"));
     m_pane = new CTextPane(this);
     m_pane->setObjectName(QStringLiteral("1010"));
     m_pane->setAccessibleName(QString::fromUtf8("文本"));

@@ -3,7 +3,9 @@
 #include "ScreenPlace.h"
 
 #include <QSettings>
+#include <QShowEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace tessary {
 QRect ReadViewerRect(QSettings* profile, const QString& section)
@@ -50,7 +52,21 @@ CViewerDlg::CViewerDlg(const QString& section, QSettings* profile, QWidget* pare
     setSizeGripEnabled(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    setGeometry(ReadViewerRect(m_profile, m_section));
+    // The stored rectangle is the outer one; the frame is only known once
+    // the window is shown, until then the client area takes it all.
+    m_outer = ReadViewerRect(m_profile, m_section);
+    setGeometry(m_outer);
+}
+
+void CViewerDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (!frame.isNull())
+        setGeometry(m_outer.marginsRemoved(frame));
 }
 
 void CViewerDlg::SetControl(QWidget* control)
@@ -60,7 +76,9 @@ void CViewerDlg::SetControl(QWidget* control)
 
 void CViewerDlg::done(int result)
 {
-    const QRect rect = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect rect
+        = (isMinimized() || isMaximized()) ? normalGeometry().marginsAdded(frame) : frameGeometry();
     WriteViewerRect(m_profile, m_section, rect);
     QDialog::done(result);
 }

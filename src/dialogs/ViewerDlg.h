@@ -9,8 +9,8 @@ class QSettings;
 namespace tessary {
 
 // Where a viewer window stands: keys "Left", "Top", "right", "bottom" of its
-// profile section, holding the edges of the window rectangle in screen
-// coordinates (not a width and height).
+// profile section, holding the edges of the outer window rectangle (frame
+// included) in screen coordinates (not a width and height).
 inline constexpr QRect kDefaultViewerRect(QPoint(120, 60), QPoint(599, 419)); // 480 x 360
 
 // Reads the rectangle of `section`; the default when the profile is null,
@@ -32,12 +32,15 @@ public:
     void done(int result) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // Puts `control` over the whole client area (the dialog owns it).
     void SetControl(QWidget* control);
 
 private:
     QString m_section;
     QSettings* m_profile;
+    QRect m_outer; // where the window, frame included, opens
+    bool m_placed = false;
 };
 
 } // namespace tessary

@@ -36,7 +36,8 @@ public:
             if (IsPseudoMount(fileSystem, root) || roots.contains(root) || !QFileInfo(root).isDir())
                 continue;
             roots.insert(root);
-            volumes.append({ root, storage.isReady() ? storage.name() : QString(), fileSystem, false });
+            volumes.append({ root, storage.isReady() ? storage.name() : QString(), fileSystem, false,
+                storage.isReady() });
         }
         // Optical drives: one with a disc in it is among the mounted volumes
         // (by its device); one without shows as its device.
@@ -45,7 +46,7 @@ public:
         for (const QString& name : drives) {
             const QString device = dev.filePath(name);
             if (!devices.contains(QFile::encodeName(device)))
-                volumes.append({ device, QString(), QString(), true });
+                volumes.append({ device, QString(), QString(), true, false });
         }
         return volumes;
     }
@@ -90,7 +91,7 @@ bool IsPseudoMount(const QString& fileSystem, const QString& rootPath)
 
 QString VolumeText(const VolumeInfo& volume)
 {
-    if (volume.label.isEmpty())
+    if (!volume.readable || volume.emptyOpticalDrive)
         return volume.rootPath;
     return volume.rootPath + QLatin1Char('{') + volume.label + QLatin1Char('}');
 }

@@ -18,6 +18,10 @@ struct VolumeInfo {
     QString fileSystem;
     // An optical drive with no medium in it (so nothing is mounted from it).
     bool emptyOpticalDrive = false;
+    // Whether the volume could be asked for its label (a volume without
+    // one still could); false for a drive without a medium, a volume that
+    // is not ready, or a stored drive that is not mounted now.
+    bool readable = true;
 };
 
 // Where the drive pickers learn which volumes exist. The system's source is
@@ -47,8 +51,9 @@ bool IsOpticalVolume(const VolumeInfo& volume);
 // /proc, /sys, /dev or /run (but /run/media, where removable media may go).
 bool IsPseudoMount(const QString& fileSystem, const QString& rootPath);
 
-// The entry text of a volume: its root path, followed by "{label}" when it
-// has a label.
+// The entry text of a volume: its root path, followed by "{label}" when its
+// label could be read ("{}" for a volume without a label); the root path
+// alone when it could not.
 QString VolumeText(const VolumeInfo& volume);
 
 } // namespace tessary

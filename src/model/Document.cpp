@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unordered_set>
 
 namespace tessary {
@@ -108,6 +109,19 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     m_modified = false;
     m_pathName = path;
     m_title = TitleFromPath(path);
+}
+
+bool CTessaryDoc::IsOwnFile(const std::string& path) const
+{
+    if (m_pathName.empty())
+        return false;
+    if (path == m_pathName)
+        return true;
+    struct stat st { };
+    if (!m_hold.Holds() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    const FileIdentity& held = m_hold.Identity();
+    return st.st_dev == held.device && st.st_ino == held.inode;
 }
 
 void CTessaryDoc::OnSaveDocument(const std::string& path)

@@ -69,6 +69,11 @@ public:
     {
         return path == m_pathName && m_hold.ChangedOnDisk(path);
     }
+    // True when `path` names this document's own file: its path, or the file
+    // the document holds under another name (a link, another spelling).
+    // Writing anything else there would replace the open library behind the
+    // document's back.
+    bool IsOwnFile(const std::string& path) const;
 
     // Keeps the " *" mark of the title in step with the flag.
     void SetModifiedFlag(bool modified = true) override;

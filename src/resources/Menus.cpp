@@ -22,6 +22,9 @@ constexpr MenuEntry kFileMenu[] = {
 constexpr MenuEntry kSearchMenu[] = {
     { ID_SEARCH, "搜索(&S)...", nullptr },
     { ID_QUICK_FIND, "快速查找(&Q)", "Ctrl+E" },
+    { 0, nullptr, nullptr },
+    { ID_FIND_DUPLICATES, "查找重复文件(&D)...", nullptr },
+    { ID_FIND_UNIQUE, "查找唯一文件(&U)...", nullptr },
 };
 
 constexpr MenuEntry kCategoryMenu[] = {

@@ -40,6 +40,14 @@ inline constexpr int IDS_QUICK_FIND_PLACEHOLDER = 61630;
 inline constexpr int IDS_QUICK_FIND_NAME = 61631;
 inline constexpr int IDS_QUICK_FIND_TIP = 61632;
 inline constexpr int IDS_QUICK_FIND_BUSY = 61633;
+// Copies of one file across the library.
+inline constexpr int IDS_DUPLICATES_STATUS = 61660; // "重复文件 %d 组，共 %d 个文件，多占 %s"
+inline constexpr int IDS_UNIQUE_STATUS = 61661; // "只有一份的文件共 %d 个，共 %s"
+inline constexpr int IDS_FIND_DUPLICATES_TITLE = 61662;
+inline constexpr int IDS_FIND_UNIQUE_TITLE = 61663;
+inline constexpr int IDS_COPIES_COMPARING = 61664; // the progress window's line
+inline constexpr int IDS_DUPLICATE_GROUP = 61665; // a row's group, for assistive technology
+inline constexpr int IDS_BAD_LEAST_SIZE = 61666;
 inline constexpr int IDS_INDICATOR_CAPS = 59137;
 inline constexpr int IDS_INDICATOR_NUM = 59138;
 inline constexpr int IDS_INDICATOR_SCRL = 59139;
@@ -98,6 +106,11 @@ inline constexpr int ID_MOVE_DOWN = 40022;
 inline constexpr int ID_CATEGORY_REFRESH = 32797;
 // Shows the output bar with the focus in its quick find field.
 inline constexpr int ID_QUICK_FIND = 32810;
+// Copies of one file across the library: the groups of duplicates, and the
+// files of a category that exist nowhere else; the dialog both ask with.
+inline constexpr int ID_FIND_DUPLICATES = 32820;
+inline constexpr int ID_FIND_UNIQUE = 32821;
+inline constexpr int IDD_COPIES = 32822;
 
 // Number of entries the recent-file list keeps.
 inline constexpr int kRecentFileCount = 4;

@@ -26,7 +26,9 @@ QString RunAnyFileDialog(QWidget* parent)
 {
     QFileDialog dialog(parent, QString::fromUtf8("打开"), QString(), QString::fromUtf8("所有文件 (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A data item may name a file that is not there (yet): the name is taken
+    // as typed.
+    dialog.setFileMode(QFileDialog::AnyFile);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 

@@ -33,10 +33,17 @@ void SetApplicationProfile(QSettings* profile)
     g_applicationProfile = profile;
 }
 
+bool IsInstalledCopy(const QString& exeDir)
+{
+    const QString dir = QDir::cleanPath(QDir(exeDir).absolutePath());
+    return dir == QStringLiteral("/usr") || dir.startsWith(QStringLiteral("/usr/"))
+        || QFileInfo(QDir(dir).filePath(QStringLiteral("../share/tessary"))).isDir();
+}
+
 QString ProfilePathFor(const QString& exeDir, const QString& configDir)
 {
     const QString name = QString::fromLatin1(kProfileName);
-    if (CanWriteProfile(exeDir))
+    if (!IsInstalledCopy(exeDir) && CanWriteProfile(exeDir))
         return QDir(exeDir).filePath(name);
     return QDir(configDir).filePath(name);
 }

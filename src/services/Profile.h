@@ -13,10 +13,17 @@ namespace tessary {
 QSettings* ApplicationProfile();
 void SetApplicationProfile(QSettings* profile);
 
-// Where the settings file "Oakbrim.ini" lives: beside the executable in
-// `exeDir` when the file can be written there, otherwise in `configDir` (the
-// user's configuration folder, used when the program is installed in a
-// read-only place).
+// Whether the program in `exeDir` is an installed copy: its install prefix
+// holds the program's shared files (`exeDir`/../share/tessary), or it lies
+// in the system's own folders (below /usr). A copy started from its build
+// folder is not.
+bool IsInstalledCopy(const QString& exeDir);
+
+// Where the settings file "Oakbrim.ini" lives: for an installed copy always
+// in `configDir` (the user's configuration folder, also when the program
+// could write its own folder, as root can); for a copy run from its build
+// folder beside the executable in `exeDir` when the file can be written
+// there, otherwise in `configDir`.
 QString ProfilePathFor(const QString& exeDir, const QString& configDir);
 
 // The help file of the executable `exePath`: its path with the extension of

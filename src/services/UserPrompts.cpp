@@ -6,6 +6,7 @@
 #include "Strings.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -17,6 +18,34 @@ QString FileFilters()
 {
     return DocTemplateField(DocField::FilterName) + QStringLiteral(";;") + QString::fromUtf8("所有文件 (*)");
 }
+
+} // namespace
+
+CLibrarySaveDialog::CLibrarySaveDialog(QWidget* parent, const QString& title, const QString& proposed)
+    : QFileDialog(parent, title, proposed, FileFilters())
+{
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setDefaultSuffix(QStringLiteral("dli"));
+    // The overwrite question is on by default for save dialogs.
+}
+
+void CLibrarySaveDialog::accept()
+{
+    // A folder name opens the folder (the base class does that); a file name
+    // must lie in a folder that exists.
+    const QFileInfo target(selectedFiles().value(0));
+    if (!target.filePath().isEmpty() && !target.isDir() && !target.absoluteDir().exists()) {
+        Prompts().ShowMessage(this,
+            QString::fromUtf8("%1\n路径不存在。\n请检查路径是否正确。")
+                .arg(QDir::toNativeSeparators(target.absolutePath())),
+            IUserPrompts::Icon::Warning);
+        return;
+    }
+    QFileDialog::accept();
+}
+
+namespace {
 
 class CDialogPrompts : public IUserPrompts {
 public:
@@ -43,11 +72,7 @@ public:
 
     QString GetSaveFileName(QWidget* parent, const QString& proposed) override
     {
-        QFileDialog dialog(parent, QString::fromUtf8("另存为"), proposed, FileFilters());
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(QStringLiteral("dli"));
-        // The overwrite question is on by default for save dialogs.
+        CLibrarySaveDialog dialog(parent, QString::fromUtf8("另存为"), proposed);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
 
@@ -62,10 +87,7 @@ public:
 
     QString GetExportFileName(QWidget* parent, const QString& proposed) override
     {
-        QFileDialog dialog(parent, LoadString(IDS_EXPORT_TO), proposed, FileFilters());
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(QStringLiteral("dli"));
+        CLibrarySaveDialog dialog(parent, LoadString(IDS_EXPORT_TO), proposed);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
 

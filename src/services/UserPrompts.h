@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
 
 class QUrl;
@@ -41,6 +42,16 @@ public:
     virtual bool OpenUrl(const QUrl& url) = 0;
     // Runs the about box modally.
     virtual void ShowAbout(QWidget* parent) = 0;
+};
+
+// The dialog that asks where to save or export a library: a save dialog for
+// library files ("dli" by default, the overwrite question included) that
+// refuses a name in a folder that does not exist, saying so, and stays open.
+class CLibrarySaveDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    CLibrarySaveDialog(QWidget* parent, const QString& title, const QString& proposed);
+    void accept() override;
 };
 
 // The prompts in use: the installed ones, or the real dialogs.

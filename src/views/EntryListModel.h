@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
@@ -23,6 +24,14 @@ namespace tessary {
 // technology), EditRole of column 0 the display name, DecorationRole of
 // column 0 the entry's icon, ForegroundRole blue for a data item holding
 // content.
+//
+// Rows may come in groups (the copies of one file): each row then carries
+// its group's number, which stays with it through sorting and removal.
+// Sorting keeps the rows of a group together: groups come in the order of
+// their first row in the column's order, and within a group the rows follow
+// that order too. Every other run of a group's rows has a shaded background
+// (BackgroundRole), and column 0 says the group number to assistive
+// technology (AccessibleDescriptionRole, "重复文件第 %d 组").
 class CEntryListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -44,8 +53,13 @@ public:
     // The first row showing `entry`, or -1.
     int RowOf(const CItem* entry) const noexcept;
 
-    // Replaces every row (a model reset).
+    // Replaces every row (a model reset); the rows are not grouped.
     void SetRows(std::vector<CItem*> rows);
+    // Replaces every row by `rows`, row i in group groups[i] (1 and up).
+    // Both vectors have the same length.
+    void SetGroupedRows(std::vector<CItem*> rows, std::vector<std::uint32_t> groups);
+    // The group number of `row`; 0 for rows that are not grouped.
+    std::uint32_t GroupOf(int row) const noexcept;
     void Clear() { SetRows({}); }
     // Inserts a row for `entry` at `index` (0..row count) and returns the
     // index, or -1 when the index is out of range (nothing happens then).
@@ -75,7 +89,13 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
 private:
+    // Marks the rows whose group run is shaded (every other run of rows of
+    // one group, from the top); nothing when the rows are not grouped.
+    void UpdateBands();
+
     std::vector<CItem*> m_rows;
+    std::vector<std::uint32_t> m_groups; // empty, or one per row
+    std::vector<bool> m_shaded; // as m_groups
     std::function<QIcon(int)> m_icon;
     std::function<void(int, const QString&)> m_rename;
 };

@@ -69,7 +69,14 @@ void CItemRowPainter::PaintRow(QPainter* painter, const QStyleOptionViewItem& op
 {
     painter->save();
     const QRect highlight = HighlightRect(row);
-    painter->fillRect(highlight, Active(option, row.highlighted ? QPalette::Highlight : QPalette::Base));
+    // A row may have a background of its own (the shading that sets groups
+    // of rows apart), across the whole row.
+    const QVariant background = index.data(Qt::BackgroundRole);
+    const bool ownBackground = background.canConvert<QBrush>();
+    if (ownBackground)
+        painter->fillRect(row.bounds, qvariant_cast<QBrush>(background));
+    if (row.highlighted || !ownBackground)
+        painter->fillRect(highlight, Active(option, row.highlighted ? QPalette::Highlight : QPalette::Base));
 
     QStyleOptionViewItem cell = option;
     cell.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);

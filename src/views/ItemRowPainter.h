@@ -11,7 +11,9 @@ namespace tessary {
 // edge of the viewport, also while the list has no focus; it cuts long
 // texts with an ellipsis inside their column; and it writes every column of
 // a data item that holds extracted content in blue (the model's
-// ForegroundRole), except on a highlighted row. The focus frame goes around
+// ForegroundRole), except on a highlighted row. A row whose model gives a
+// BackgroundRole brush has that background across the whole row, except
+// where it is highlighted. The focus frame goes around
 // the highlight of the focused row, only while the list has the keyboard
 // focus.
 //

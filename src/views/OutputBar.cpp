@@ -1,6 +1,7 @@
 #include "OutputBar.h"
 
 #include "CategoryView.h"
+#include "Copies.h"
 #include "Datum.h"
 #include "EntryColumns.h"
 #include "EntryListModel.h"
@@ -25,6 +26,25 @@ namespace tessary {
 namespace {
 
 const QString kWidthSection = QStringLiteral("OutPutBarStatus");
+
+// The string-table text `id` with its "%d" and "%s" replaced by `values`,
+// in order.
+QString Filled(int id, std::initializer_list<QString> values)
+{
+    QString text = LoadString(id);
+    qsizetype at = 0;
+    for (const QString& value : values) {
+        while (at + 1 < text.size()
+            && !(text[at] == QLatin1Char('%')
+                && (text[at + 1] == QLatin1Char('d') || text[at + 1] == QLatin1Char('s'))))
+            ++at;
+        if (at + 1 >= text.size())
+            break;
+        text.replace(at, 2, value);
+        at += value.size();
+    }
+    return text;
+}
 
 } // namespace
 
@@ -212,10 +232,43 @@ void COutputBar::ShowRows(std::vector<CItem*> rows)
 {
     UpdatingScope updating(*this);
     m_model->SetRows(std::move(rows));
-    // The rows are in the order of the search again; the sorter keeps its
-    // state, so the next click on its last column sorts the other way.
-    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ResetSortIndicator();
     ShowCount();
+}
+
+void COutputBar::SetDuplicates(const DuplicateGroups& found)
+{
+    m_findField->Reset();
+    UpdatingScope updating(*this);
+    std::vector<CItem*> rows(found.items.begin(), found.items.end());
+    std::vector<std::uint32_t> groups(rows.size());
+    for (std::size_t g = 0; g < found.GroupCount(); ++g) {
+        const std::size_t end = g + 1 < found.GroupCount() ? found.starts[g + 1] : rows.size();
+        std::fill(groups.begin() + found.starts[g], groups.begin() + static_cast<std::ptrdiff_t>(end),
+            static_cast<std::uint32_t>(g + 1));
+    }
+    m_model->SetGroupedRows(std::move(rows), std::move(groups));
+    ResetSortIndicator();
+    ShowStatus(Filled(IDS_DUPLICATES_STATUS,
+        { QString::number(found.GroupCount()), QString::number(found.items.size()),
+            QString::fromStdString(FormatByteAmount(found.TotalWasted())) }));
+}
+
+void COutputBar::SetUniqueFiles(const UniqueFiles& unique)
+{
+    m_findField->Reset();
+    UpdatingScope updating(*this);
+    m_model->SetRows(std::vector<CItem*>(unique.items.begin(), unique.items.end()));
+    ResetSortIndicator();
+    ShowStatus(Filled(IDS_UNIQUE_STATUS,
+        { QString::number(unique.items.size()), QString::fromStdString(FormatByteAmount(unique.bytes)) }));
+}
+
+void COutputBar::ResetSortIndicator()
+{
+    // The sorter keeps its state, so the next click on its last column
+    // sorts the other way.
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void COutputBar::Clear()

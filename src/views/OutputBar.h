@@ -22,6 +22,8 @@ class CEntryListModel;
 class CEntryListView;
 class CQuickFindField;
 class CTessaryView;
+struct DuplicateGroups;
+struct UniqueFiles;
 
 // The docking bar "Output" that lists the results of the last search: one
 // row per data item found, in the five entry columns. The rows point at the
@@ -78,6 +80,13 @@ public:
     // The bar owns the list from now on (not the items). Showing the bar is
     // the caller's.
     void SetResults(std::vector<CDatum*> results);
+    // Replaces the rows by the copies of every group, group after group
+    // (rows grouped: see CEntryListModel; group numbers count from 1 in
+    // the given order), and shows "重复文件 %d 组，共 %d 个文件，多占 %s".
+    void SetDuplicates(const DuplicateGroups& groups);
+    // Replaces the rows by `unique`'s items, in their order, and shows
+    // "只有一份的文件共 %d 个，共 %s".
+    void SetUniqueFiles(const UniqueFiles& unique);
     // Removes every row; the status bar is not touched.
     void Clear();
     // Paints the rows again from their items (after a change of their
@@ -119,12 +128,14 @@ private:
     // Lists `rows` (data items) in their order, with the count in the
     // status bar.
     void ShowRows(std::vector<CItem*> rows);
-    void ShowStatus(const QString& text);
     // From the quick find field to the first row (or the current one).
     void MoveIntoRows();
     void SelectAll();
     void RemoveSelectedRows();
     void ShowCount();
+    void ShowStatus(const QString& text);
+    // The rows are in the order they were given again.
+    void ResetSortIndicator();
 
     CTessaryDoc* m_doc = nullptr;
     CCategoryView* m_tree = nullptr;

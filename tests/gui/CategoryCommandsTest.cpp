@@ -261,6 +261,22 @@ private Q_SLOTS:
         QCOMPARE(c.Doc().GetRootCount(), std::size_t(2));
         QCOMPARE(Name(c.Doc().GetRootList().back()), QStringLiteral("top"));
         QCOMPARE(target->GetSubCategoryList().size(), std::size_t(2));
+
+        // A target that goes while the import runs (the document deletes it
+        // during the dialog) is let go of: the new category becomes a root.
+        c.panes.Select(target);
+        const DialogRunner answerBelow = AnswerImport(asked, "orphan", dir.path(), false);
+        ScopedDialogRunner deleting([&](QDialog& d) {
+            const int answer = answerBelow(d);
+            c.panes.tree->RemoveEntryRow(target);
+            c.Doc().DeleteRoot(target);
+            return answer;
+        });
+        QVERIFY(c.Run(ID_IMPORT_FOLDER));
+        QCOMPARE(c.Doc().GetRootCount(), std::size_t(2));
+        QCOMPARE(Name(c.Doc().GetRootList().back()), QStringLiteral("orphan"));
+        QVERIFY(c.Doc().GetRootList().back()->GetParent() == nullptr);
+        QVERIFY(RowMapIsExact(*c.panes.tree));
     }
 
     void cancelledImportLeavesTheSavedLibraryAsItWas()

@@ -57,10 +57,4 @@ struct Commands {
     CTessaryDoc& Doc() { return panes.doc; }
 };
 
-inline QByteArray ContentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace tessary::test

@@ -281,6 +281,54 @@ private Q_SLOTS:
         QVERIFY(!Doc().IsModified());
     }
 
+    void ExportNeverReplacesTheOpenLibraryAndAsksBeforeAnotherCopysLibrary()
+    {
+        Start();
+        Tree().RevealEntry(Root(1));
+        const QByteArray before = test::ContentsOf(Path("lib.dli"));
+        // The open library itself, by its name or through a link: refused,
+        // nothing written.
+        QVERIFY(QFile::link(Path("lib.dli"), Path("link.dli")));
+        m_prompts.exportFiles = { Path("lib.dli"), Path("link.dli") };
+        QVERIFY(Run(ID_LIBRARY_EXPORT));
+        QVERIFY(Run(ID_LIBRARY_EXPORT));
+        QCOMPARE(m_prompts.messages.size(), 2);
+        QVERIFY(m_prompts.messages[0].contains(Path("lib.dli")));
+        QCOMPARE(test::ContentsOf(Path("lib.dli")), before);
+        QVERIFY(m_prompts.questions.isEmpty());
+
+        // A library another running copy holds: replaced only on Yes.
+        test::WriteLibrary(Path("other.dli"), { QStringLiteral("Other") });
+        CTessaryDoc otherCopy;
+        otherCopy.OnOpenDocument(QFile::encodeName(Path("other.dli")).toStdString());
+        const QByteArray other = test::ContentsOf(Path("other.dli"));
+        m_prompts.exportFiles = { Path("other.dli"), Path("other.dli") };
+        m_prompts.yesNoAnswers = { false, true };
+        QVERIFY(Run(ID_LIBRARY_EXPORT));
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_prompts.questions[0].contains(Path("other.dli")));
+        QCOMPARE(test::ContentsOf(Path("other.dli")), other);
+        QVERIFY(Run(ID_LIBRARY_EXPORT));
+        QVERIFY(test::ContentsOf(Path("other.dli")) != other);
+        QCOMPARE(m_prompts.messages.size(), 2);
+    }
+
+    void TheExportDialogRefusesAFolderThatDoesNotExist()
+    {
+        CLibrarySaveDialog dialog(nullptr, QString::fromUtf8("导出到"), QString());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setDirectory(m_dir->path());
+        dialog.selectFile(Path("missing/alpha.dli"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), 0); // still open
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages[0].contains(Path("missing")));
+        dialog.selectFile(Path("alpha"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.selectedFiles().value(0), Path("alpha.dli"));
+    }
+
     void ImportOfAnUnreadableFileChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes");

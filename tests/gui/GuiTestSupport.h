@@ -167,6 +167,13 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
+// The whole file at `path` (empty when it cannot be read).
+inline QByteArray ContentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline CTessaryApp& App()
 {
     return *CTessaryApp::Instance();

@@ -108,9 +108,13 @@ private Q_SLOTS:
         CDriveComboBox box;
         box.AttachAllDrives();
         QCOMPARE(Texts(box),
-            QStringList({ QStringLiteral("/{root}"), QStringLiteral("/dev/sr1"), QStringLiteral("/home"),
+            QStringList({ QStringLiteral("/{root}"), QStringLiteral("/dev/sr1"), QStringLiteral("/home{}"),
                 QStringLiteral("/media/bob/apple{APPLE}"), QStringLiteral("/media/bob/DISC{MYDISC}"),
-                QStringLiteral("/media/bob/DVD"), QStringLiteral("/media/bob/Zip") }));
+                QStringLiteral("/media/bob/DVD{}"), QStringLiteral("/media/bob/Zip{}") }));
+        // A volume whose label cannot be read shows its root path alone.
+        VolumeInfo unready = Volume("/media/bob/stuck", "");
+        unready.readable = false;
+        QCOMPARE(VolumeText(unready), QStringLiteral("/media/bob/stuck"));
         // The longest root leading to the home folder wins over "/".
         QCOMPARE(box.GetSelectedDrive(), QStringLiteral("/home"));
         QVERIFY(!box.itemIcon(0).isNull());
@@ -134,7 +138,7 @@ private Q_SLOTS:
         box.AttachCDDrives();
         QCOMPARE(Texts(box),
             QStringList({ QStringLiteral("/dev/sr1"), QStringLiteral("/media/bob/DISC{MYDISC}"),
-                QStringLiteral("/media/bob/DVD") }));
+                QStringLiteral("/media/bob/DVD{}") }));
         QCOMPARE(box.currentIndex(), 0);
         QCOMPARE(box.GetSelectedDrive(), QStringLiteral("/dev/sr1"));
 
@@ -157,7 +161,7 @@ private Q_SLOTS:
 
         // Adding an entry before the selected one keeps the same selection.
         box.AddDrive(Volume("/a"));
-        QCOMPARE(box.itemText(1), QStringLiteral("/a"));
+        QCOMPARE(box.itemText(1), QStringLiteral("/a{}"));
         QCOMPARE(box.GetSelectedDrive(), QStringLiteral("/media/bob/DISC"));
     }
 

@@ -308,6 +308,26 @@ private Q_SLOTS:
         QVERIFY(doc.IsModified());
     }
 
+    void aShortExtractionShowsTheWaitCursor()
+    {
+        WriteBytes(Path("a.txt"), "a");
+        CReadGateFs fs;
+        fs.held = "a.txt";
+        ScopedFileSystem installed(fs);
+        CCustomCategory cat("cat");
+        std::vector<CDatum*> items { ItemFor(&cat, Path("a.txt")) };
+        CTessaryDoc doc;
+        Qt::CursorShape during = Qt::ArrowCursor;
+        QTimer::singleShot(50, [&] {
+            if (const QCursor* cursor = QApplication::overrideCursor())
+                during = cursor->shape();
+            fs.OpenGate();
+        });
+        QCOMPARE(ExtractContents(items, doc, nullptr, 5000).extracted, std::size_t(1));
+        QCOMPARE(during, Qt::WaitCursor);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     void cancelKeepsTheItemsDoneAndLeavesTheRest()
     {
         for (const char* name : { "a.txt", "b.txt", "c.txt", "d.txt" })
@@ -438,10 +458,8 @@ private Q_SLOTS:
         QVERIFY(viewers.shown[1].second == ContentViewer::Text);
 
         QString shownRemark;
-        ScopedDialogRunner look([&](QDialog& d) {
-            shownRemark = dynamic_cast<CViewTextRemarkDlg&>(d).Pane()->Text();
-            return 2;
-        });
+        test::WhenModalOpens(
+            [&](QDialog& d) { shownRemark = dynamic_cast<CViewTextRemarkDlg&>(d).Pane()->Text(); });
         QVERIFY(c.Run(ID_VIEW_REMARK));
         QCOMPARE(shownRemark, QStringLiteral("<b>not bold</b>"));
         c.panes.SelectListRows({ 0 });

@@ -7,6 +7,7 @@
 #include "PropertiesDlg.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -107,6 +108,17 @@ private Q_SLOTS:
         QVERIFY(answers.isEmpty());
         dlg.accept();
         QCOMPARE(dlg.m_strLocation, Gb("/home/u/报告.pdf"));
+
+        // The picker itself takes a name that does not exist yet.
+        QTemporaryDir dir;
+        const QString future = dir.filePath(QStringLiteral("later.txt"));
+        test::WhenModal<QFileDialog>(
+            [&future](QFileDialog* picker) {
+                picker->selectFile(future);
+                QMetaObject::invokeMethod(picker, "accept");
+            },
+            true);
+        QCOMPARE(RunAnyFileDialog(nullptr), future);
     }
 
     void PropertiesShowTheEntryAndChangeOnlyTheRemark()

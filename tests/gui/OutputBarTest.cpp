@@ -5,6 +5,8 @@
 
 #include "ViewsTestSupport.h"
 
+#include "Copies.h"
+#include "EntryListModel.h"
 #include "EntryListView.h"
 #include "OutputBar.h"
 #include "ResourceIds.h"
@@ -365,6 +367,52 @@ private Q_SLOTS:
         bar.SaveColumnWidths(profile);
         QCOMPARE(profile.value(QStringLiteral("OutPutBarStatus/Column4")).toInt(), 333);
         QCOMPARE(profile.value(QStringLiteral("OutPutBarStatus/Column1")).toInt(), 120);
+    }
+
+    void GroupsOfCopiesStayTogetherThroughSortsAndRemovals()
+    {
+        Library lib;
+        // Two groups by hand: x with z, then y with q.
+        DuplicateGroups found;
+        found.items = { lib.x, lib.z, lib.y, lib.q };
+        found.starts = { 0, 2 };
+        lib.bar->SetDuplicates(found);
+        QCOMPARE(lib.Status(), QString::fromUtf8("重复文件 2 组，共 4 个文件，多占 400 Byte"));
+        CEntryListModel* model = lib.bar->ResultModel();
+        auto layout = [&] {
+            QString text;
+            for (int r = 0; r < model->RowCount(); ++r)
+                text += QString::fromStdString(model->EntryAt(r)->m_strName.str())
+                    + QString::number(model->GroupOf(r))
+                    + (model->index(r, 2).data(Qt::BackgroundRole).isValid() ? QStringLiteral("* ")
+                                                                             : QStringLiteral(" "));
+            return text.trimmed();
+        };
+        QCOMPARE(layout(), QStringLiteral("x1 z1 y2* q2*"));
+
+        // A group takes the place of its first row in the column's order.
+        lib.ClickTitle(kColumnName);
+        QCOMPARE(layout(), QStringLiteral("q2 y2 x1* z1*"));
+        lib.ClickTitle(kColumnName);
+        QCOMPARE(layout(), QStringLiteral("z1 x1 y2* q2*"));
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(lib.bar->ResultList());
+        QCOMPARE(table->tableInterface()->cellAt(2, kColumnName)->text(QAccessible::Description),
+            QString::fromUtf8("重复文件第 2 组"));
+
+        // Rows of items that go, and rows removed by hand, take their group
+        // along; the shading starts again from the top.
+        CItem* const gone[] = { lib.x };
+        lib.doc.DeleteEntries(lib.a, gone);
+        QCOMPARE(layout(), QStringLiteral("z1 y2* q2*"));
+        lib.ClickRow(0);
+        QVERIFY(lib.bar->ExecuteCommand(ID_RESULT_DELETE));
+        QCOMPARE(layout(), QStringLiteral("y2 q2"));
+        QCOMPARE(lib.Status(), QString::fromUtf8("重复文件 2 组，共 4 个文件，多占 400 Byte"));
+
+        // Search results are not grouped.
+        lib.Search(lib.a);
+        QCOMPARE(model->GroupOf(0), 0u);
+        QVERIFY(!model->index(0, 0).data(Qt::AccessibleDescriptionRole).isValid());
     }
 
     void AssistiveTechnologyReadsTheShownTexts()

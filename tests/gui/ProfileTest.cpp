@@ -55,6 +55,15 @@ private Q_SLOTS:
         const QString missing = exeDir.filePath(QStringLiteral("no/such/dir"));
         QCOMPARE(
             ProfilePathFor(missing, configDir.path()), configDir.filePath(QStringLiteral("Oakbrim.ini")));
+        // An installed copy uses the user's folder even where it could write
+        // its own: a prefix with the program's shared files, or /usr.
+        QVERIFY(QDir(exeDir.path()).mkpath(QStringLiteral("prefix/bin"))
+            && QDir(exeDir.path()).mkpath(QStringLiteral("prefix/share/tessary")));
+        QCOMPARE(ProfilePathFor(exeDir.filePath(QStringLiteral("prefix/bin")), configDir.path()),
+            configDir.filePath(QStringLiteral("Oakbrim.ini")));
+        QVERIFY(IsInstalledCopy(QStringLiteral("/usr/bin")));
+        QVERIFY(IsInstalledCopy(QStringLiteral("/usr/local/bin")));
+        QVERIFY(!IsInstalledCopy(exeDir.path()));
     }
 
     void RecentFilesKeepFourNewestFirstWithoutDuplicates()

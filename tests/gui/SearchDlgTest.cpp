@@ -5,6 +5,7 @@
 #include "SearchDlg.h"
 
 #include <QAbstractButton>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTime>
@@ -131,6 +132,8 @@ private Q_SLOTS:
         QTest::newRow("too large") << 1027 << QStringLiteral("4294967296");
         QTest::newRow("hexadecimal") << 1027 << QStringLiteral("0x10");
         QTest::newRow("wide digits") << 1026 << QString::fromUtf8("１２");
+        // Both bad: the first one exchanged (1026 before 1027) is the one.
+        QTest::newRow("both") << 0 << QStringLiteral("x");
     }
     void SizeThatIsNoNumberKeepsTheDialogOpenAndTheRecordUntouched()
     {
@@ -144,11 +147,13 @@ private Q_SLOTS:
         dlg.show();
         Control<QLineEdit>(dlg, 1003)->setText(QStringLiteral("after"));
         Control<QCheckBox>(dlg, 1033)->setChecked(true);
-        Control<QLineEdit>(dlg, field)->setText(text);
+        for (int id : { 1026, 1027 })
+            if (field == 0 || field == id)
+                Control<QLineEdit>(dlg, id)->setText(text);
         Click(dlg, 1);
         QVERIFY(dlg.isVisible());
         QCOMPARE(m_warnings.size(), 1);
-        QCOMPARE(dlg.focusWidget(), Control<QLineEdit>(dlg, field));
+        QCOMPARE(dlg.focusWidget(), Control<QLineEdit>(dlg, field == 0 ? 1026 : field));
         QCOMPARE(c.m_strName.str(), std::string("before"));
         QVERIFY(!c.m_bOr);
         QCOMPARE(c.m_dwSizeLower, 7u);
@@ -160,6 +165,23 @@ private Q_SLOTS:
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(c.m_bConfirmed, 0);
         QCOMPARE(c.m_strName.str(), std::string("before"));
+    }
+
+    void DateCalendarsOpenAlignedToTheFieldsRightEdge()
+    {
+        CSearchCriteria c;
+        CSearchDlg dlg(c);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        for (int id : { 1028, 1030 }) {
+            auto* field = Control<QDateEdit>(dlg, id);
+            QTest::mouseClick(
+                field, Qt::LeftButton, Qt::NoModifier, QPoint(field->width() - 4, field->height() / 2));
+            QWidget* popup = field->calendarWidget()->window();
+            QTRY_VERIFY(popup->isVisible());
+            QCOMPARE(popup->geometry().right(), field->mapToGlobal(field->rect().bottomRight()).x());
+            popup->hide();
+        }
     }
 
     void SizesAreUnsignedDecimalNumbers()
