@@ -61,4 +61,26 @@ void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink);
 // everything read so far is destroyed.
 RootList ReadLibrary(std::string_view data);
 
+// Where the bytes of a library come from when it is read piece by piece, so
+// that a big file is never in memory whole.
+class IByteSource {
+public:
+    virtual ~IByteSource() = default;
+    // Reads at most `size` bytes into `buffer` and returns how many were
+    // read; 0 only at the end of the data. May throw (a read error).
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // How many bytes are still to come, as far as is known. The reader lets
+    // no count reserve more than these bytes could hold.
+    virtual std::uint64_t Remaining() const noexcept = 0;
+};
+
+// Reads a library from `source` as the form above reads it from memory,
+// with the same results, faults and offsets; it holds a window of about
+// kReadWindow bytes at a time, and long texts go from the source straight
+// into their entries. With `after`, that receives the bytes the reader had
+// already taken from the source beyond the last root (what follows them is
+// still in the source).
+RootList ReadLibrary(IByteSource& source, std::string* after = nullptr);
+inline constexpr std::size_t kReadWindow = std::size_t(1) << 20;
+
 } // namespace tessary

@@ -122,14 +122,51 @@ FileBytes ReadAllAndClose(int rawFd, const std::string& path)
     return bytes;
 }
 
-RootList ReadLibraryFile(const std::string& path)
+FileByteSource::FileByteSource(int fd, std::string path)
+    : m_fd(fd)
+    , m_path(std::move(path))
 {
-    FileBytes bytes = ReadAllAndClose(OpenLibraryForReading(path), path);
+    struct stat st;
+    if (FileSystem().Fstat(fd, &st) == 0 && st.st_size > 0)
+        m_size = static_cast<std::uint64_t>(st.st_size);
+}
+
+std::size_t FileByteSource::Read(char* buffer, std::size_t size)
+{
+    for (;;) {
+        ssize_t n = FileSystem().Read(m_fd, buffer, size);
+        if (n >= 0) {
+            m_consumed += static_cast<std::uint64_t>(n);
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR)
+            FileError::ThrowErrno(errno, m_path);
+    }
+}
+
+std::uint64_t FileByteSource::Remaining() const noexcept
+{
+    // A file that grew since it was opened has more: at least a window's
+    // worth is allowed for, past what the status said.
+    return m_size > m_consumed ? m_size - m_consumed : kReadWindow;
+}
+
+RootList ReadLibraryFrom(int fd, const std::string& path, bool emptyIsLibrary)
+{
+    FileByteSource source(fd, path);
     try {
-        return ReadLibrary(bytes.view());
+        return ReadLibrary(source);
     } catch (const ArchiveError& e) {
+        if (emptyIsLibrary && source.Consumed() == 0)
+            return {};
         throw LibraryReadError(path, e);
     }
+}
+
+RootList ReadLibraryFile(const std::string& path)
+{
+    FdGuard fd(OpenLibraryForReading(path));
+    return ReadLibraryFrom(fd.Get(), path, false);
 }
 
 std::string TitleFromPath(const std::string& path)
