@@ -51,7 +51,8 @@ QString Filled(int id, std::initializer_list<QString> values)
 // The result list. The bar's default size (before the user or the saved
 // layout sizes it) comes from here. Enter reveals the current row's item, Up
 // on the first row goes back to the quick find field, and a key that moves
-// the selection says so (such moves reveal nothing).
+// the selection says so (the item is revealed, but the focus stays in the
+// rows, so that the user can go on moving through them).
 class COutputBar::CResultRows : public CEntryListView {
 public:
     explicit CResultRows(COutputBar& bar)
@@ -359,7 +360,7 @@ std::vector<CDatum*> COutputBar::SelectedItems() const
 
 void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    if (m_updating || m_list->KeyboardMove() || SelectedCount() > 1)
+    if (m_updating || SelectedCount() > 1)
         return;
     // The row whose state the user changed: the one just selected; else,
     // when rows were only deselected, the current row, which the click or
@@ -373,8 +374,12 @@ void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemS
         row = m_list->currentIndex().row();
     else if (!deselected.isEmpty())
         row = deselected.first().top();
-    if (CDatum* item = ItemAt(row))
-        Reveal(item);
+    CDatum* item = ItemAt(row);
+    if (!item)
+        return;
+    Reveal(item);
+    if (m_list->KeyboardMove())
+        m_list->setFocus(Qt::OtherFocusReason);
 }
 
 void COutputBar::Reveal(CDatum* item)

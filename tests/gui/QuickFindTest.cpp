@@ -110,13 +110,14 @@ private Q_SLOTS:
         CEntryListView* rows = Bar().ResultList();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rows));
         QCOMPARE(rows->currentIndex().row(), 0);
-        // Moving through the rows keeps the focus there and reveals nothing.
-        CCategory* before = Tree().SelectedCategory();
+        // Moving through the rows reveals each row's item as it is
+        // selected, and the focus stays in the rows.
         QTest::keyClick(rows, Qt::Key_Down);
         QTest::keyClick(rows, Qt::Key_Down);
         QCOMPARE(rows->currentIndex().row(), 2);
-        QCOMPARE(Tree().SelectedCategory(), before);
+        QCOMPARE(Tree().SelectedCategory()->m_strName.str(), std::string("old"));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rows));
+        Tree().RevealEntry(Doc().GetRootList().front());
         // Enter reveals the row's item as a click does.
         QTest::keyClick(rows, Qt::Key_Return);
         QCOMPARE(Tree().SelectedCategory()->m_strName.str(), std::string("old"));
