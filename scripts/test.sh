@@ -9,7 +9,9 @@
 #   3. the core and the command line under AddressSanitizer and
 #      UndefinedBehaviorSanitizer, configured without Qt (which also proves
 #      that the core needs no Qt);
-#   4. the fuzz targets of the library reader and of the JSON reader, each
+#   4. the quick find's worker thread with the library's thread under
+#      ThreadSanitizer (the core's tests that drive them together);
+#   5. the fuzz targets of the library reader and of the JSON reader, each
 #      over its regression inputs, then from its seed corpus (60 and 30 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +51,17 @@ cmake --build build/asan -j"$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j"$jobs" --output-on-failure --timeout 600) 2>&1 | tee build/asan-ctest.log || status=1
 count_ctest build/asan-ctest.log
+
+echo "== the quick find's threads under ThreadSanitizer"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTESSARY_SANITIZE_THREAD=ON \
+  -DTESSARY_WERROR=ON -DTESSARY_BUILD_GUI=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
+cmake --build build/tsan -j"$jobs" --target tessary_model_tests
+if TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/tessary_model_tests --gtest_filter='FinderTest.*' \
+  >build/tsan-tests.log 2>&1; then
+  passed=$((passed + 1))
+else
+  tail -60 build/tsan-tests.log; failed=$((failed + 1)); status=1
+fi
 
 echo "== fuzzing the library reader and the JSON reader"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARY_BUILD_FUZZERS=ON \

@@ -91,4 +91,29 @@ RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warning
 RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd,
     std::span<const std::uint32_t> wanted = {}, std::vector<CItem*>* found = nullptr);
 
+// Where the bytes of a library come from when it is read piece by piece, so
+// that a big file is never in memory whole.
+class IByteSource {
+public:
+    virtual ~IByteSource() = default;
+    // Reads at most `size` bytes into `buffer` and returns how many were
+    // read; 0 only at the end of the data. May throw (a read error).
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // How many bytes are still to come, as far as is known. The reader lets
+    // no count reserve more than these bytes could hold.
+    virtual std::uint64_t Remaining() const noexcept = 0;
+};
+
+// Reads the roots of a library from `source` as ReadLibraryRoots reads
+// them from memory, with the same results, faults and offsets (an
+// extension block after them is the caller's, see ReadLibraryFrom); it
+// holds a window of about kReadWindow bytes at a time, and long texts go
+// from the source straight into their entries. With `after`, that receives
+// the bytes the reader had already taken from the source beyond the last
+// root (what follows them is still in the source). `wanted` and `found` as
+// for ReadLibraryRoots.
+RootList ReadLibrary(IByteSource& source, std::string* after = nullptr,
+    std::span<const std::uint32_t> wanted = {}, std::vector<CItem*>* found = nullptr);
+inline constexpr std::size_t kReadWindow = std::size_t(1) << 20;
+
 } // namespace tessary

@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -23,6 +24,10 @@ namespace {
 // Entries are linked into their parent (or the result list) as soon as they
 // are created, so when a fault throws, destroying the result list destroys
 // everything read so far.
+//
+// The bytes are either all in memory, or come from a source through a
+// window that is refilled when a read runs past its end (the only place
+// that knows about sources is the slow path of Need, and Bytes for texts).
 class Reader {
 public:
     explicit Reader(std::string_view data)
@@ -31,12 +36,18 @@ public:
         , m_end(m_p + data.size())
     {
     }
+    explicit Reader(IByteSource& source)
+        : m_source(&source)
+        , m_window(kReadWindow)
+    {
+        m_begin = m_p = m_end = m_window.data();
+    }
 
     RootList Library()
     {
         RootList roots;
         std::uint32_t count = Count();
-        roots.reserve(std::min<std::size_t>(count, Remaining() / kMinCategoryBytes));
+        roots.reserve(std::min<std::size_t>(count, Available() / kMinCategoryBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
             auto* c = static_cast<CCategory*>(NewEntry(TagOfKind(IsCategoryClass, "the root list")));
             roots.emplace_back(c);
@@ -46,7 +57,7 @@ public:
     }
 
     // Where reading stopped: after the last root once Library has returned.
-    std::size_t End() const noexcept { return static_cast<std::size_t>(m_p - m_begin); }
+    std::uint64_t End() const noexcept { return Offset(); }
 
     // Entries to hand out as they are made: `found[i]` becomes the entry
     // numbered `wanted[i]` (numbers in file order, ascending).
@@ -57,17 +68,69 @@ public:
         found.assign(wanted.size(), nullptr);
     }
 
+    // The bytes at hand past where reading stopped.
+    void Rest(std::string& out) const { out.assign(reinterpret_cast<const char*>(m_p), Remaining()); }
+
 private:
     [[noreturn]] void Fail(ArchiveFault fault, std::uint64_t offset, const std::string& detail = {})
     {
         throw ArchiveError(fault, offset, detail);
     }
-    std::uint64_t Offset() const noexcept { return static_cast<std::uint64_t>(m_p - m_begin); }
+    std::uint64_t Offset() const noexcept { return m_base + static_cast<std::uint64_t>(m_p - m_begin); }
+    // Bytes at hand in memory.
     std::size_t Remaining() const noexcept { return static_cast<std::size_t>(m_end - m_p); }
+    // Bytes still to come in all, as far as known: bounds what counts reserve.
+    std::size_t Available() const noexcept
+    {
+        const std::uint64_t more = m_source ? m_source->Remaining() : 0;
+        return static_cast<std::size_t>(std::min<std::uint64_t>(Remaining() + more, SIZE_MAX));
+    }
     void Need(std::size_t n)
     {
         if (Remaining() < n)
+            Refill(n);
+    }
+    // Makes `n` bytes (at most a window) available from the source, keeping
+    // those not read yet.
+    void Refill(std::size_t n)
+    {
+        if (!m_source || n > m_window.size())
             Fail(ArchiveFault::EndOfFile, Offset());
+        const std::size_t kept = Remaining();
+        std::memmove(m_window.data(), m_p, kept);
+        m_base = Offset();
+        m_begin = m_p = m_window.data();
+        m_end = m_p + kept;
+        while (Remaining() < n) {
+            const std::size_t got = m_source->Read(
+                reinterpret_cast<char*>(const_cast<unsigned char*>(m_end)), m_window.size() - Remaining());
+            if (got == 0)
+                Fail(ArchiveFault::EndOfFile, Offset());
+            m_end += got;
+        }
+    }
+    // Copies the next `n` bytes to `dst`: those at hand, then (when there
+    // are more) straight from the source. The caller has checked that `n`
+    // is no more than Available().
+    void Bytes(void* dst, std::size_t n)
+    {
+        auto* out = static_cast<unsigned char*>(dst);
+        const std::size_t here = std::min(n, Remaining());
+        std::memcpy(out, m_p, here);
+        m_p += here;
+        for (std::size_t done = here; done < n;) {
+            if (n - done < m_window.size() / 2) { // the last piece of a long text: through the window
+                Need(n - done);
+                std::memcpy(out + done, m_p, n - done);
+                m_p += n - done;
+                break;
+            }
+            const std::size_t got = m_source->Read(reinterpret_cast<char*>(out + done), n - done);
+            if (got == 0)
+                Fail(ArchiveFault::EndOfFile, Offset());
+            done += got;
+            m_base += got;
+        }
     }
 
     std::uint8_t Byte()
@@ -133,23 +196,29 @@ private:
         bool wide;
         std::uint64_t n = TextLength(wide);
         if (!wide) {
-            if (n > Remaining())
+            if (n > Available())
                 Fail(ArchiveFault::EndOfFile, at, "text of " + std::to_string(n) + " bytes");
             if (n == 0) {
                 t.Clear();
                 return;
             }
-            const unsigned char* src = m_p;
-            t.AssignWith(static_cast<std::size_t>(n), [&](char* dst) { std::memcpy(dst, src, n); });
-            m_p += n;
+            if (n <= Remaining()) {
+                const unsigned char* src = m_p;
+                t.AssignWith(static_cast<std::size_t>(n), [&](char* dst) { std::memcpy(dst, src, n); });
+                m_p += n;
+            } else {
+                t.AssignWith(static_cast<std::size_t>(n), [&](char* dst) { Bytes(dst, n); });
+            }
             return;
         }
-        if (n > Remaining() / 2)
+        if (n > Available() / 2)
             Fail(ArchiveFault::EndOfFile, at, "wide text of " + std::to_string(n) + " characters");
+        std::string bytes(static_cast<std::size_t>(2 * n), '\0');
+        Bytes(bytes.data(), bytes.size());
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         std::u16string units(static_cast<std::size_t>(n), u'\0');
         for (std::size_t i = 0; i < n; ++i)
-            units[i] = char16_t(m_p[2 * i] | (m_p[2 * i + 1] << 8));
-        m_p += 2 * n;
+            units[i] = char16_t(b[2 * i] | (b[2 * i + 1] << 8));
         std::string gb = Utf16ToGb(units);
         if (gb.size() > CText::kMaxLength)
             Fail(ArchiveFault::TooLarge, at);
@@ -279,7 +348,7 @@ private:
     {
         ItemFields(*c);
         std::uint32_t subs = Count();
-        c->GetSubCategoryList().ReserveBack(std::min<std::size_t>(subs, Remaining() / kMinCategoryBytes));
+        c->GetSubCategoryList().ReserveBack(std::min<std::size_t>(subs, Available() / kMinCategoryBytes));
         m_stack.push_back({ c, subs });
     }
 
@@ -287,7 +356,7 @@ private:
     {
         std::uint32_t count = Count();
         DatumList& data = c->GetDatumList();
-        data.ReserveBack(std::min<std::size_t>(count, Remaining() / kMinDatumBytes));
+        data.ReserveBack(std::min<std::size_t>(count, Available() / kMinDatumBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
             ClassId id = TagOfKind(IsDatumClass, "a data-item list");
             auto* d = static_cast<CDatum*>(NewEntry(id));
@@ -308,6 +377,9 @@ private:
         std::uint32_t subsLeft;
     };
 
+    IByteSource* m_source = nullptr;
+    std::vector<unsigned char> m_window;
+    std::uint64_t m_base = 0; // the offset of m_begin
     const unsigned char* m_begin;
     const unsigned char* m_p;
     const unsigned char* m_end;
@@ -329,7 +401,19 @@ RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd, std::spa
     if (found)
         reader.Collect(wanted, *found);
     RootList roots = reader.Library();
-    rootsEnd = reader.End();
+    rootsEnd = static_cast<std::size_t>(reader.End());
+    return roots;
+}
+
+RootList ReadLibrary(IByteSource& source, std::string* after, std::span<const std::uint32_t> wanted,
+    std::vector<CItem*>* found)
+{
+    Reader reader(source);
+    if (found)
+        reader.Collect(wanted, *found);
+    RootList roots = reader.Library();
+    if (after)
+        reader.Rest(*after);
     return roots;
 }
 

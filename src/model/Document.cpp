@@ -2,6 +2,7 @@
 
 #include "Content.h"
 #include "Datum.h"
+#include "FileSystem.h"
 #include "MountSource.h"
 #include "SmallPool.h"
 
@@ -41,6 +42,7 @@ CTessaryDoc::~CTessaryDoc()
 
 bool CTessaryDoc::OnNewDocument()
 {
+    ++m_changeSerial;
     DeleteContents();
     m_hold.Release();
     SetModifiedFlag(false);
@@ -60,6 +62,7 @@ void CTessaryDoc::DeleteContents()
 
 bool CTessaryDoc::DestroyRoots()
 {
+    ++m_changeSerial;
     m_pCurrentCategory = nullptr;
     m_chosenVolumes.clear();
     if (m_rootList.empty())
@@ -85,21 +88,15 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     // up as a change on disk.
     m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     try {
-        FileBytes bytes = ReadAllAndClose(fd, path);
-        // A zero-byte file is an empty library, not a damaged one.
-        if (!bytes.empty()) {
-            RootList roots;
-            try {
-                roots = ReadLibrary(bytes.view(), &m_readWarnings);
-            } catch (const ArchiveError& e) {
-                throw LibraryReadError(path, e);
-            }
-            bytes.Release(); // the tree and the bytes need not coexist any longer
-            m_rootList.ReserveBack(roots.size());
-            for (auto& root : roots) {
-                root->SetParent(nullptr);
-                m_rootList.PushBack(root.release());
-            }
+        FdGuard file(fd);
+        // Read piece by piece: the file's bytes and the tree they make are
+        // never in memory together. A zero-byte file is an empty library,
+        // not a damaged one.
+        RootList roots = ReadLibraryFrom(file.Get(), path, true, &m_readWarnings);
+        m_rootList.ReserveBack(roots.size());
+        for (auto& root : roots) {
+            root->SetParent(nullptr);
+            m_rootList.PushBack(root.release());
         }
     } catch (...) {
         DestroyRoots();
@@ -112,6 +109,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         throw;
     }
     ReleaseFreeMemory(kReleaseAfterFreeing);
+    ++m_changeSerial;
     m_modified = false;
     m_pathName = path;
     m_title = TitleFromPath(path);
@@ -140,6 +138,8 @@ void CTessaryDoc::OnSaveDocument(const std::string& path)
 
 void CTessaryDoc::SetModifiedFlag(bool modified)
 {
+    if (modified)
+        ++m_changeSerial;
     if (!m_modified && modified)
         m_title += kModifiedMark;
     else if (m_modified && !modified && EndsWithMark(m_title))
@@ -370,6 +370,7 @@ void CTessaryDoc::NotifyRemoving(std::span<const CItem* const> entries)
         return;
     // Choices among cloned disks are kept by category: none may outlive it.
     m_chosenVolumes.clear();
+    ++m_changeSerial;
     // A copy: a listener may unregister itself while it is told.
     for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
         listener->OnEntriesRemoving(entries);

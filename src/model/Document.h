@@ -5,6 +5,7 @@
 #include "DocumentFile.h"
 #include "LibraryHold.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -81,6 +82,12 @@ public:
 
     // Keeps the " *" mark of the title in step with the flag.
     void SetModifiedFlag(bool modified = true) override;
+    // A number that grows with every change of the library the document
+    // hears of: every SetModifiedFlag(true) (which every change ends with),
+    // every announced removal (before the entries go), new and open. Those
+    // who keep copies of the library's contents compare it to know that
+    // their copies are stale.
+    std::uint64_t GetChangeSerial() const noexcept { return m_changeSerial; }
     // The title without the modified mark.
     std::string GetPlainTitle() const;
 
@@ -176,6 +183,7 @@ private:
     CVolumeTable m_volumes;
     bool m_volumesRead = false;
     std::unordered_map<const CPathCategory*, int> m_chosenVolumes; // mount id by category
+    std::uint64_t m_changeSerial = 0;
     CLibraryHold m_hold;
     CategoryList m_rootList;
     CCategory* m_pCurrentCategory = nullptr;

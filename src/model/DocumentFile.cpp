@@ -1,5 +1,8 @@
 #include "DocumentFile.h"
 
+#include "Checksum.h"
+#include "ExtensionBlock.h"
+#include "ExtensionRecords.h"
 #include "FileSystem.h"
 #include "PathName.h"
 #include "TextCodec.h"
@@ -122,14 +125,137 @@ FileBytes ReadAllAndClose(int rawFd, const std::string& path)
     return bytes;
 }
 
-RootList ReadLibraryFile(const std::string& path, std::vector<LibraryWarning>* warnings)
+FileByteSource::FileByteSource(int fd, std::string path)
+    : m_fd(fd)
+    , m_path(std::move(path))
 {
-    FileBytes bytes = ReadAllAndClose(OpenLibraryForReading(path), path);
+    struct stat st;
+    if (FileSystem().Fstat(fd, &st) == 0 && st.st_size > 0)
+        m_size = static_cast<std::uint64_t>(st.st_size);
+}
+
+std::size_t FileByteSource::Read(char* buffer, std::size_t size)
+{
+    for (;;) {
+        ssize_t n = FileSystem().Read(m_fd, buffer, size);
+        if (n >= 0) {
+            m_consumed += static_cast<std::uint64_t>(n);
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR)
+            FileError::ThrowErrno(errno, m_path);
+    }
+}
+
+std::uint64_t FileByteSource::Remaining() const noexcept
+{
+    // A file that grew since it was opened has more: at least a window's
+    // worth is allowed for, past what the status said.
+    return m_size > m_consumed ? m_size - m_consumed : kReadWindow;
+}
+
+namespace {
+
+// Passes the bytes of `next` on, and takes the checksum of the first
+// `length` of them as they go by (cache-warm, in the reader's pieces).
+class ChecksumSource : public IByteSource {
+public:
+    ChecksumSource(IByteSource& next, std::uint64_t length)
+        : m_next(next)
+        , m_left(length)
+    {
+    }
+    std::size_t Read(char* buffer, std::size_t size) override
+    {
+        const std::size_t got = m_next.Read(buffer, size);
+        const auto summed = static_cast<std::size_t>(std::min<std::uint64_t>(got, m_left));
+        m_sum.Update(buffer, summed);
+        m_left -= summed;
+        return got;
+    }
+    std::uint64_t Remaining() const noexcept override { return m_next.Remaining(); }
+    std::uint64_t Digest() const noexcept { return m_sum.Digest(); }
+
+private:
+    IByteSource& m_next;
+    std::uint64_t m_left;
+    Checksum64 m_sum;
+};
+
+// Bytes of the file at `offset`, as many as there are up to `size`.
+std::string ReadAt(int fd, std::uint64_t offset, std::size_t size, const std::string& path)
+{
+    std::string bytes(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n
+            = FileSystem().Pread(fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0)
+            FileError::ThrowErrno(errno, path);
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+// The most of the bytes after the roots that is read: a block, or bytes
+// that are read only to tell the user what is wrong with them.
+constexpr std::size_t kMaxTailRead = std::size_t(256) << 20;
+
+} // namespace
+
+RootList ReadLibraryFrom(
+    int fd, const std::string& path, bool emptyIsLibrary, std::vector<LibraryWarning>* warnings)
+{
+    FileByteSource file(fd, path);
+    // The block at the end of the file is read first, out of the way of the
+    // reader's position, so that its records meet their entries as the
+    // roots are read.
+    CBlockReading block;
+    const std::uint64_t size = file.Size();
+    if (size >= format::kExtensionTrailerBytes) {
+        const std::optional<ExtensionTrailer> trailer = ReadExtensionTrailer(
+            ReadAt(fd, size - format::kExtensionTrailerBytes, format::kExtensionTrailerBytes, path), size);
+        // A block too big to hold is not taken up (and is then reported).
+        if (trailer && trailer->blockLength <= kMaxTailRead)
+            block.Announce(trailer, ReadAt(fd, trailer->archiveLength, trailer->blockLength, path));
+    }
+    ChecksumSource source(file, block.ChecksumLength());
+    std::string after;
+    RootList roots;
     try {
-        return ReadLibrary(bytes.view(), warnings);
+        roots = ReadLibrary(source, &after, block.Wanted(), &block.Found());
     } catch (const ArchiveError& e) {
+        if (emptyIsLibrary && file.Consumed() == 0)
+            return {};
         throw LibraryReadError(path, e);
     }
+    const std::uint64_t end = file.Consumed() - after.size();
+    block.Settle(
+        end,
+        [&] {
+            // What follows the roots: the bytes the reader took beyond them,
+            // then the rest of the file.
+            std::string tail = std::move(after);
+            char buffer[64 * 1024];
+            while (tail.size() < kMaxTailRead) {
+                const std::size_t got = file.Read(buffer, sizeof buffer);
+                if (got == 0)
+                    break;
+                tail.append(buffer, got);
+            }
+            return tail;
+        },
+        [&] { return source.Digest(); }, warnings);
+    return roots;
+}
+
+RootList ReadLibraryFile(const std::string& path, std::vector<LibraryWarning>* warnings)
+{
+    FdGuard fd(OpenLibraryForReading(path));
+    return ReadLibraryFrom(fd.Get(), path, false, warnings);
 }
 
 std::string DescribeLibraryWarning(const std::string& path, const LibraryWarning& warning)

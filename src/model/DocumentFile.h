@@ -94,6 +94,36 @@ int OpenLibraryForReading(const std::string& path);
 // Reads everything from `fd` (which it closes); throws FileError naming `path`.
 FileBytes ReadAllAndClose(int fd, const std::string& path);
 
+// The bytes of an open file as a source for ReadLibrary, read in pieces as
+// the reader asks for them (so that opening a big library needs no room for
+// the whole file beside the library). Read errors throw FileError naming
+// `path`. Does not close the descriptor.
+class FileByteSource : public IByteSource {
+public:
+    FileByteSource(int fd, std::string path);
+    std::size_t Read(char* buffer, std::size_t size) override;
+    std::uint64_t Remaining() const noexcept override;
+    // Bytes read so far.
+    std::uint64_t Consumed() const noexcept { return m_consumed; }
+    // The file's size from its status when opened (0 when unknown).
+    std::uint64_t Size() const noexcept { return m_size; }
+
+private:
+    int m_fd;
+    std::string m_path;
+    std::uint64_t m_size = 0; // from the file's status when opened
+    std::uint64_t m_consumed = 0;
+};
+
+// Reads the library in the open file `fd` (which it does not close) piece
+// by piece, with the extension block after its roots as ReadLibrary reads
+// it from memory (what it left out goes to `warnings`). Throws FileError
+// when the file cannot be read and LibraryReadError naming `path` when its
+// bytes are not a library; a zero-byte file is an empty library only with
+// `emptyIsLibrary` (else it ends before the root count).
+RootList ReadLibraryFrom(
+    int fd, const std::string& path, bool emptyIsLibrary, std::vector<LibraryWarning>* warnings = nullptr);
+
 // Reads the library at `path` completely. Throws FileError when the file
 // cannot be read and LibraryReadError when its bytes are not a library (a
 // zero-byte file included: it ends before the root count). What was left

@@ -87,12 +87,18 @@ void AppendExtensionBlock(std::string& out, std::uint64_t archiveLength, std::ui
 
 std::optional<ExtensionTrailer> FindExtensionTrailer(std::string_view file) noexcept
 {
-    if (file.size() < kExtensionHeaderBytes + kExtensionTrailerBytes
-        || !HasMagicAt(file, file.size() - sizeof kExtensionMagic))
+    if (file.size() < kExtensionTrailerBytes)
         return std::nullopt;
-    const ExtensionTrailer t = ReadTrailer(file).trailer;
-    if (t.blockLength < kExtensionHeaderBytes + kExtensionTrailerBytes || t.archiveLength > file.size()
-        || file.size() - t.archiveLength != t.blockLength)
+    return ReadExtensionTrailer(file.substr(file.size() - kExtensionTrailerBytes), file.size());
+}
+
+std::optional<ExtensionTrailer> ReadExtensionTrailer(std::string_view last, std::uint64_t fileSize) noexcept
+{
+    if (last.size() != kExtensionTrailerBytes || !HasMagicAt(last, last.size() - sizeof kExtensionMagic))
+        return std::nullopt;
+    const ExtensionTrailer t = ReadTrailer(last).trailer;
+    if (t.blockLength < kExtensionHeaderBytes + kExtensionTrailerBytes || t.archiveLength > fileSize
+        || fileSize - t.archiveLength != t.blockLength)
         return std::nullopt;
     return t;
 }

@@ -67,6 +67,9 @@ void AppendExtensionBlock(std::string& out, std::uint64_t archiveLength, std::ui
 // checked. Lets a reader know where the archive ends (and start computing
 // its checksum) before it has read the roots.
 std::optional<ExtensionTrailer> FindExtensionTrailer(std::string_view file) noexcept;
+// The same from the last kExtensionTrailerBytes bytes of a file of
+// `fileSize` bytes, for a file read in pieces.
+std::optional<ExtensionTrailer> ReadExtensionTrailer(std::string_view last, std::uint64_t fileSize) noexcept;
 
 // Why a block was not used.
 enum class ExtensionProblem {

@@ -175,56 +175,74 @@ RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CI
     return result;
 }
 
-RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warnings)
+void CBlockReading::Announce(const std::optional<ExtensionTrailer>& trailer, std::string_view block)
 {
-    // A block announces itself at the end of the file: its records are read
-    // first, so that the reader hands out the entries they name as it makes
-    // them (no walk of the tree afterwards), and the archive's checksum is
-    // computed meanwhile.
-    const std::optional<ExtensionTrailer> trailer = FindExtensionTrailer(data);
-    ExtensionParse block;
-    std::vector<std::uint32_t> wanted;
-    if (trailer) {
-        block = ParseExtensionBlock(data.substr(trailer->archiveLength), trailer->archiveLength);
-        if (block.problem == ExtensionProblem::None)
-            wanted = WantedEntries(block.records);
-    }
-    ArchiveChecksum checksum(
-        data, trailer && block.problem == ExtensionProblem::None ? trailer->archiveLength : 0);
-    std::vector<CItem*> found;
-    std::size_t end = 0;
-    RootList roots = ReadLibraryRoots(data, end, wanted, &found);
-    if (end == data.size())
-        return roots;
+    m_trailer = trailer;
+    if (!trailer)
+        return;
+    m_block = ParseExtensionBlock(block, trailer->archiveLength);
+    if (m_block.problem == ExtensionProblem::None)
+        m_wanted = WantedEntries(m_block.records);
+}
 
-    if (!trailer || end != trailer->archiveLength) {
+std::uint64_t CBlockReading::ChecksumLength() const noexcept
+{
+    return m_trailer && m_block.problem == ExtensionProblem::None ? m_trailer->archiveLength : 0;
+}
+
+void CBlockReading::Settle(std::uint64_t rootsEnd, const std::function<std::string()>& tail,
+    const std::function<std::uint64_t()>& checksum, std::vector<LibraryWarning>* warnings)
+{
+    ExtensionParse block;
+    if (m_trailer && rootsEnd == m_trailer->archiveLength) {
+        block = std::move(m_block);
+        if (block.problem == ExtensionProblem::None && checksum() != block.archiveChecksum) {
+            block.problem = ExtensionProblem::NotMatching;
+            block.detail
+                = "the library before the block is not the one it was written for (its checksum differs)";
+        }
+    } else {
         // Not where a block was announced: say why, when the bytes are ours.
-        block = ParseExtensionBlock(data.substr(end), end);
+        const std::string bytes = tail();
+        if (bytes.empty())
+            return;
+        block = ParseExtensionBlock(bytes, rootsEnd);
         if (block.problem == ExtensionProblem::None)
-            return roots; // someone else's bytes
-    } else if (block.problem == ExtensionProblem::None && checksum.Of(end) != block.archiveChecksum) {
-        block.problem = ExtensionProblem::NotMatching;
-        block.detail
-            = "the library before the block is not the one it was written for (its checksum differs)";
+            return; // someone else's bytes
     }
     switch (block.problem) {
     case ExtensionProblem::None:
         break;
     case ExtensionProblem::Damaged:
         Warn(warnings, LibraryWarning::Kind::ExtensionDamaged, block.detail);
-        return roots;
+        return;
     case ExtensionProblem::NotMatching:
         Warn(warnings, LibraryWarning::Kind::ExtensionNotMatching, block.detail);
-        return roots;
+        return;
     case ExtensionProblem::NewerVersion:
         Warn(warnings, LibraryWarning::Kind::ExtensionNewer, block.detail);
-        return roots;
+        return;
     }
-    RecordsApplied applied = ApplyRecords(wanted, found, std::move(block.records));
+    RecordsApplied applied = ApplyRecords(m_wanted, m_found, std::move(block.records));
     if (applied.dropped)
         Warn(warnings, LibraryWarning::Kind::RecordsDropped,
             std::to_string(applied.dropped)
                 + " record(s) of the extension block were dropped; the first: " + applied.firstProblem);
+}
+
+RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warnings)
+{
+    CBlockReading block;
+    const std::optional<ExtensionTrailer> trailer = FindExtensionTrailer(data);
+    block.Announce(trailer, trailer ? data.substr(trailer->archiveLength) : std::string_view());
+    // A big archive's checksum is computed on another thread meanwhile.
+    ArchiveChecksum checksum(data, block.ChecksumLength());
+    std::size_t end = 0;
+    RootList roots = ReadLibraryRoots(data, end, block.Wanted(), &block.Found());
+    if (end == data.size())
+        return roots;
+    block.Settle(
+        end, [&] { return std::string(data.substr(end)); }, [&] { return checksum.Of(end); }, warnings);
     return roots;
 }
 

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ namespace tessary {
 
 class CCategory;
 class CItem;
+struct LibraryWarning;
 
 // Kinds of records. A reader skips the kinds it does not know; numbers are
 // never reused.
@@ -52,5 +55,40 @@ struct RecordsApplied {
 // are applied. Never throws but for want of memory.
 RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CItem* const> entries,
     std::vector<ExtensionRecord> records);
+
+// Reading a block alongside the roots. A block announces itself at the end
+// of the file, so its records are read first (Announce) and the reader
+// hands out the entries they name while it reads the roots (`wanted`, see
+// ReadLibraryRoots), with no walk of the tree afterwards; once the roots are
+// read, Settle checks that the block was made for them and attaches the
+// records, or says why it is ignored.
+class CBlockReading {
+public:
+    // The block that the file's last bytes announce (`trailer`, and the
+    // block's bytes from the archive's end on), or none.
+    void Announce(const std::optional<ExtensionTrailer>& trailer, std::string_view block);
+
+    // The entries to hand out while reading the roots, and where they go.
+    std::span<const std::uint32_t> Wanted() const noexcept { return m_wanted; }
+    std::vector<CItem*>& Found() noexcept { return m_found; }
+    // The length of archive whose checksum Settle will ask for (0: none),
+    // so that a reader may compute it as the bytes go by.
+    std::uint64_t ChecksumLength() const noexcept;
+
+    // After the roots, which ended at `rootsEnd`: `tail` gives the bytes
+    // after them (asked only when they are not the announced block),
+    // `checksum` the Checksum64 of the ChecksumLength() bytes before them.
+    // Attaches the records, or adds to `warnings` (when given) why the block
+    // or some records are ignored. Bytes after the roots that are no block
+    // of ours are ignored silently.
+    void Settle(std::uint64_t rootsEnd, const std::function<std::string()>& tail,
+        const std::function<std::uint64_t()>& checksum, std::vector<LibraryWarning>* warnings);
+
+private:
+    std::optional<ExtensionTrailer> m_trailer;
+    ExtensionParse m_block;
+    std::vector<std::uint32_t> m_wanted;
+    std::vector<CItem*> m_found;
+};
 
 } // namespace tessary

@@ -132,9 +132,9 @@ inline bool SamePage(const unsigned char* a, const unsigned char* b) noexcept
 // position k), and in `zeros` the zero bytes among them. The loads may run
 // past the end of the field, but never onto another page (the caller checks
 // with SamePage), so they cannot fault; the caller ignores the bits of
-// positions past the field. Exempt from the address sanitizer, which cannot
-// know that the surplus bytes are never used.
-__attribute__((no_sanitize_address)) unsigned ShortFieldCandidates(
+// positions past the field. Exempt from the address and thread sanitizers,
+// which cannot know that the surplus bytes are never used.
+__attribute__((no_sanitize_address, no_sanitize("thread"))) unsigned ShortFieldCandidates(
     const unsigned char* s, std::size_t tail, const ScanVectors& v, unsigned& zeros) noexcept
 {
     const __m128i zero = _mm_setzero_si128();

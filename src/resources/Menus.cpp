@@ -21,6 +21,7 @@ constexpr MenuEntry kFileMenu[] = {
 
 constexpr MenuEntry kSearchMenu[] = {
     { ID_SEARCH, "搜索(&S)...", nullptr },
+    { ID_QUICK_FIND, "快速查找(&Q)", "Ctrl+E" },
     { 0, nullptr, nullptr },
     { ID_FIND_DUPLICATES, "查找重复文件(&D)...", nullptr },
     { ID_FIND_UNIQUE, "查找唯一文件(&U)...", nullptr },
@@ -89,6 +90,7 @@ constexpr MenuPopup kOutputMenu[] = {
 
 constexpr Accelerator kAccelerators[] = {
     { "Ctrl+F", ID_SEARCH },
+    { "Ctrl+E", ID_QUICK_FIND },
     { "Ctrl+N", ID_FILE_NEW },
     { "Ctrl+O", ID_FILE_OPEN },
     { "Ctrl+S", ID_FILE_SAVE },

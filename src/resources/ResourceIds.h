@@ -34,6 +34,12 @@ inline constexpr int IDS_CONFIRM_DELETE = 61507;
 inline constexpr int IDS_COL_MODIFIED = 61508;
 inline constexpr int IDS_COL_LOCATION = 61510;
 inline constexpr int IDS_SEARCH_RESULT_COUNT = 61511;
+// The quick find field of the output bar: its placeholder, accessible name,
+// tooltip (the query syntax), and the status text while a lookup runs.
+inline constexpr int IDS_QUICK_FIND_PLACEHOLDER = 61630;
+inline constexpr int IDS_QUICK_FIND_NAME = 61631;
+inline constexpr int IDS_QUICK_FIND_TIP = 61632;
+inline constexpr int IDS_QUICK_FIND_BUSY = 61633;
 // Copies of one file across the library.
 inline constexpr int IDS_DUPLICATES_STATUS = 61660; // "重复文件 %d 组，共 %d 个文件，多占 %s"
 inline constexpr int IDS_UNIQUE_STATUS = 61661; // "只有一份的文件共 %d 个，共 %s"
@@ -126,6 +132,8 @@ inline constexpr int IDS_VOLUME_NO_LABEL = 61618;
 inline constexpr int IDS_VOLUME_LINKED_BY_HAND = 61619;
 inline constexpr int IDS_VOLUME_PICKER_COLUMNS = 61620; // column titles, one a line
 inline constexpr int IDS_REFRESH_FROM_OTHER_FOLDER = 61621;
+// Shows the output bar with the focus in its quick find field.
+inline constexpr int ID_QUICK_FIND = 32810;
 // Copies of one file across the library: the groups of duplicates, and the
 // files of a category that exist nowhere else; the dialog both ask with.
 inline constexpr int ID_FIND_DUPLICATES = 32820;

@@ -6,16 +6,19 @@
 #include "EntryColumns.h"
 #include "EntryListModel.h"
 #include "EntryListView.h"
+#include "QuickFindField.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "TessaryView.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 #include <unordered_set>
 
@@ -23,14 +26,6 @@ namespace tessary {
 namespace {
 
 const QString kWidthSection = QStringLiteral("OutPutBarStatus");
-
-// The result list. The bar's default size (before the user or the saved
-// layout sizes it) comes from here.
-class CResultList : public CEntryListView {
-public:
-    using CEntryListView::CEntryListView;
-    QSize sizeHint() const override { return QSize(200, 100); }
-};
 
 // The string-table text `id` with its "%d" and "%s" replaced by `values`,
 // in order.
@@ -53,6 +48,46 @@ QString Filled(int id, std::initializer_list<QString> values)
 
 } // namespace
 
+// The result list. The bar's default size (before the user or the saved
+// layout sizes it) comes from here. Enter reveals the current row's item, Up
+// on the first row goes back to the quick find field, and a key that moves
+// the selection says so (the item is revealed, but the focus stays in the
+// rows, so that the user can go on moving through them).
+class COutputBar::CResultRows : public CEntryListView {
+public:
+    explicit CResultRows(COutputBar& bar)
+        : CEntryListView(&bar)
+        , m_bar(bar)
+    {
+    }
+    QSize sizeHint() const override { return QSize(200, 100); }
+    bool KeyboardMove() const { return m_keyboardMove; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+        if (mods == Qt::NoModifier) {
+            if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+                if (CDatum* item = m_bar.ItemAt(currentIndex().row()))
+                    m_bar.Reveal(item);
+                return;
+            }
+            if (event->key() == Qt::Key_Up && currentIndex().row() <= 0) {
+                m_bar.m_findField->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+        }
+        m_keyboardMove = true;
+        CEntryListView::keyPressEvent(event);
+        m_keyboardMove = false;
+    }
+
+private:
+    COutputBar& m_bar;
+    bool m_keyboardMove = false;
+};
+
 class COutputBar::UpdatingScope {
 public:
     explicit UpdatingScope(COutputBar& bar)
@@ -72,8 +107,9 @@ private:
 
 COutputBar::COutputBar(QWidget* parent)
     : QDockWidget(QStringLiteral("Output"), parent)
-    , m_list(new CResultList(this))
+    , m_list(new CResultRows(*this))
     , m_model(new CEntryListModel(this))
+    , m_findField(new CQuickFindField(this))
 {
     setObjectName(QString::number(ID_VIEW_OUTPUT_BAR));
     setAccessibleName(QStringLiteral("Output"));
@@ -96,7 +132,23 @@ COutputBar::COutputBar(QWidget* parent)
     m_list->SortOnHeaderClicks(m_sorter);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &COutputBar::OnSelectionChanged);
-    setWidget(m_list);
+
+    m_findField->SetHandlers([this](std::vector<CItem*> rows) { ShowRows(std::move(rows)); },
+        [this] {
+            UpdatingScope updating(*this);
+            m_model->Clear();
+            ShowStatus({});
+        },
+        [this] { ShowStatus(LoadString(IDS_QUICK_FIND_BUSY)); });
+    m_findField->SetMoveDown([this] { MoveIntoRows(); });
+    auto* client = new QWidget(this);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_findField);
+    layout->addWidget(m_list);
+    setWidget(client);
+    setFocusProxy(m_findField);
 
     // The menu opens over the rows only (or from the keyboard), not from
     // the column header or the list's frame.
@@ -140,6 +192,7 @@ void COutputBar::SetDocument(CTessaryDoc* doc)
     }
     Clear();
     m_doc = doc;
+    m_findField->SetDocument(doc);
     if (m_doc) {
         m_doc->AddRemovalListener(this);
         m_doc->AddView(this);
@@ -170,9 +223,15 @@ void COutputBar::SaveColumnWidths(QSettings& profile) const
 
 void COutputBar::SetResults(std::vector<CDatum*> results)
 {
-    UpdatingScope updating(*this);
+    m_findField->Reset(); // the rows are the search's now
     std::vector<CItem*> rows(results.begin(), results.end());
     results = {};
+    ShowRows(std::move(rows));
+}
+
+void COutputBar::ShowRows(std::vector<CItem*> rows)
+{
+    UpdatingScope updating(*this);
     m_model->SetRows(std::move(rows));
     ResetSortIndicator();
     ShowCount();
@@ -180,6 +239,7 @@ void COutputBar::SetResults(std::vector<CDatum*> results)
 
 void COutputBar::SetDuplicates(const DuplicateGroups& found)
 {
+    m_findField->Reset();
     UpdatingScope updating(*this);
     std::vector<CItem*> rows(found.items.begin(), found.items.end());
     std::vector<std::uint32_t> groups(rows.size());
@@ -197,6 +257,7 @@ void COutputBar::SetDuplicates(const DuplicateGroups& found)
 
 void COutputBar::SetUniqueFiles(const UniqueFiles& unique)
 {
+    m_findField->Reset();
     UpdatingScope updating(*this);
     m_model->SetRows(std::vector<CItem*>(unique.items.begin(), unique.items.end()));
     ResetSortIndicator();
@@ -214,6 +275,7 @@ void COutputBar::ResetSortIndicator()
 void COutputBar::Clear()
 {
     UpdatingScope updating(*this);
+    m_findField->Reset();
     m_model->Clear();
     m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
@@ -232,8 +294,37 @@ void COutputBar::ShowCount()
 
 void COutputBar::ShowStatus(const QString& text)
 {
-    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()))
-        frame->statusBar()->showMessage(text);
+    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget())) {
+        if (text.isEmpty())
+            frame->statusBar()->clearMessage();
+        else
+            frame->statusBar()->showMessage(text);
+    }
+}
+
+void COutputBar::StartQuickFind()
+{
+    show();
+    raise();
+    m_findField->setFocus(Qt::ShortcutFocusReason);
+    m_findField->selectAll();
+}
+
+void COutputBar::MoveIntoRows()
+{
+    if (RowCount() == 0)
+        return;
+    m_list->setFocus(Qt::OtherFocusReason);
+    if (m_list->currentIndex().isValid())
+        return;
+    UpdatingScope updating(*this); // going to the rows reveals nothing
+    m_list->selectionModel()->setCurrentIndex(
+        m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+CEntryListView* COutputBar::ResultList() const
+{
+    return m_list;
 }
 
 int COutputBar::RowCount() const
@@ -283,8 +374,12 @@ void COutputBar::OnSelectionChanged(const QItemSelection& selected, const QItemS
         row = m_list->currentIndex().row();
     else if (!deselected.isEmpty())
         row = deselected.first().top();
-    if (CDatum* item = ItemAt(row))
-        Reveal(item);
+    CDatum* item = ItemAt(row);
+    if (!item)
+        return;
+    Reveal(item);
+    if (m_list->KeyboardMove())
+        m_list->setFocus(Qt::OtherFocusReason);
 }
 
 void COutputBar::Reveal(CDatum* item)
@@ -320,6 +415,7 @@ bool COutputBar::QueryCommand(int id, CommandState& state)
 {
     switch (id) {
     case ID_EDIT_SELECT_ALL:
+    case ID_QUICK_FIND:
         state.enabled = true;
         return true;
     case ID_RESULT_DELETE:
@@ -339,6 +435,9 @@ bool COutputBar::ExecuteCommand(int id)
     case ID_RESULT_DELETE:
         RemoveSelectedRows();
         return true;
+    case ID_QUICK_FIND:
+        StartQuickFind();
+        return true;
     default:
         return false;
     }
@@ -346,6 +445,7 @@ bool COutputBar::ExecuteCommand(int id)
 
 void COutputBar::OnEntriesRemoving(std::span<const CItem* const> entries)
 {
+    m_findField->LibraryChanged();
     if (m_model->RowCount() == 0 || entries.empty())
         return;
     // Rows are data items. One goes when it is among the entries or when its
@@ -387,6 +487,7 @@ void COutputBar::OnUpdate(IDocumentView*)
     // Rows compute their texts from their items when painted: a repaint
     // shows renamed items and changed contents.
     RefreshRows();
+    m_findField->LibraryChanged();
 }
 
 } // namespace tessary

@@ -20,6 +20,7 @@ class CCategoryView;
 class CDatum;
 class CEntryListModel;
 class CEntryListView;
+class CQuickFindField;
 class CTessaryView;
 struct DuplicateGroups;
 struct UniqueFiles;
@@ -41,6 +42,14 @@ struct UniqueFiles;
 // the rows of entries about to be destroyed (a category with its subtree,
 // data items, entries a refresh removes), and empties when the library is
 // replaced.
+//
+// Above the rows sits the quick find field (CQuickFindField): each change of
+// its text lists the data items of the whole library whose names hold it,
+// in the same rows. The quick find command (32810, Ctrl+E) shows the bar
+// with the focus in the field. From the keyboard: Down in the field moves
+// to the rows, Up on the first row back to the field, and Enter on a row
+// reveals its item as a click does (moving through the rows by keyboard
+// reveals nothing, so that the focus stays in the rows).
 class COutputBar : public QDockWidget,
                    public ICommandTarget,
                    public IEntryRemovalListener,
@@ -90,7 +99,11 @@ public:
 
     int RowCount() const;
     CDatum* ItemAt(int row) const;
-    CEntryListView* ResultList() const { return m_list; }
+    CEntryListView* ResultList() const;
+    CQuickFindField* FindField() const { return m_findField; }
+    // Shows the bar and puts the focus in the quick find field, its text
+    // selected (the quick find command).
+    void StartQuickFind();
     CEntryListModel* ResultModel() const { return m_model; }
     CColumnSorter& Sorter() { return m_sorter; }
 
@@ -108,8 +121,15 @@ private:
     // which selection changes reveal nothing.
     class UpdatingScope;
 
+    class CResultRows;
+
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void Reveal(CDatum* item);
+    // Lists `rows` (data items) in their order, with the count in the
+    // status bar.
+    void ShowRows(std::vector<CItem*> rows);
+    // From the quick find field to the first row (or the current one).
+    void MoveIntoRows();
     void SelectAll();
     void RemoveSelectedRows();
     void ShowCount();
@@ -120,8 +140,9 @@ private:
     CTessaryDoc* m_doc = nullptr;
     CCategoryView* m_tree = nullptr;
     CTessaryView* m_listView = nullptr;
-    CEntryListView* m_list;
+    CResultRows* m_list;
     CEntryListModel* m_model;
+    CQuickFindField* m_findField;
     CColumnSorter m_sorter;
     QMenu* m_contextMenu = nullptr;
     bool m_updating = false;

@@ -2,8 +2,10 @@
 #include "Archive.h"
 #include "Checksum.h"
 #include "Datum.h"
+#include "DocumentFile.h"
 #include "ExtensionRecords.h"
 #include "LibraryBuilders.h"
+#include "TempTree.h"
 
 #include <gtest/gtest.h>
 
@@ -120,10 +122,16 @@ TEST(ExtensionBlock, DamageAnywhereInTheBlockIsIgnoredWithOneWarning)
     const std::string plain = Write(Library(false));
     const std::string plainDescription = Describe(Library(false));
     const std::string bytes = Write(Library(true));
+    TempTree t;
     auto expectIgnored = [&](const std::string& damaged, const std::string& what) {
         Read back = ReadWithWarnings(damaged);
         EXPECT_EQ(Describe(back.roots), plainDescription) << what;
         EXPECT_EQ(back.warnings.size(), 1u) << what;
+        // The same when a file is read piece by piece.
+        t.File("damaged.dli", damaged);
+        std::vector<LibraryWarning> warnings;
+        EXPECT_EQ(Describe(ReadLibraryFile(t.Path("damaged.dli"), &warnings)), plainDescription) << what;
+        EXPECT_EQ(warnings.size(), 1u) << what;
     };
     for (std::size_t i = plain.size(); i < bytes.size(); ++i) {
         std::string flipped = bytes;
@@ -186,6 +194,17 @@ TEST(ExtensionBlock, BigLibrariesAreCheckedWhileTheirRootsAreRead)
     back = ReadWithWarnings(changed);
     ASSERT_EQ(back.warnings.size(), 1u);
     EXPECT_EQ(back.warnings[0].kind, LibraryWarning::Kind::ExtensionNotMatching);
+
+    // The same from files, read piece by piece as opening reads them.
+    TempTree t;
+    t.File("lib.dli", bytes);
+    t.File("changed.dli", changed);
+    std::vector<LibraryWarning> warnings;
+    EXPECT_EQ(Describe(ReadLibraryFile(t.Path("lib.dli"), &warnings)), Describe(lib));
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(CollectRecords(View(ReadLibraryFile(t.Path("changed.dli"), &warnings))).size(), 0u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].kind, LibraryWarning::Kind::ExtensionNotMatching);
 }
 
 TEST(Checksum64, GivesTheKnownValuesInPiecesOfAnySize)
