@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <new>
 #include <sys/mman.h>
+#include <system_error>
+#include <vector>
 
 namespace tessary {
 
@@ -156,30 +159,70 @@ std::uint64_t FileByteSource::Remaining() const noexcept
 
 namespace {
 
-// Passes the bytes of `next` on, and takes the checksum of the first
-// `length` of them as they go by (cache-warm, in the reader's pieces).
-class ChecksumSource : public IByteSource {
+// The checksum of the first `length` bytes of the open file `fd`, read on
+// its own (mapped, else with positioned reads), apart from the reader. A big file's is computed on another
+// thread while the caller reads the roots, so that opening waits for it
+// hardly at all; a small one's when asked.
+class FileChecksum {
 public:
-    ChecksumSource(IByteSource& next, std::uint64_t length)
-        : m_next(next)
-        , m_left(length)
+    static constexpr std::uint64_t kParallelFrom = 8u << 20;
+
+    FileChecksum(int fd, std::uint64_t length, const std::string& path)
+        : m_fd(fd)
+        , m_length(length)
+        , m_path(path)
     {
+        if (length < kParallelFrom)
+            return;
+        try {
+            m_pending = std::async(std::launch::async, [this] { return Compute(); });
+        } catch (const std::system_error&) {
+            // no thread to spare: computed when asked
+        }
     }
-    std::size_t Read(char* buffer, std::size_t size) override
-    {
-        const std::size_t got = m_next.Read(buffer, size);
-        const auto summed = static_cast<std::size_t>(std::min<std::uint64_t>(got, m_left));
-        m_sum.Update(buffer, summed);
-        m_left -= summed;
-        return got;
-    }
-    std::uint64_t Remaining() const noexcept override { return m_next.Remaining(); }
-    std::uint64_t Digest() const noexcept { return m_sum.Digest(); }
+    FileChecksum(const FileChecksum&) = delete;
+    FileChecksum& operator=(const FileChecksum&) = delete;
+
+    // Throws FileError when the file cannot be read.
+    std::uint64_t Get() { return m_pending.valid() ? m_pending.get() : Compute(); }
 
 private:
-    IByteSource& m_next;
-    std::uint64_t m_left;
-    Checksum64 m_sum;
+    std::uint64_t Compute() const
+    {
+        // Mapped a window at a time: no copy of the bytes, and no more of
+        // the file in this process's memory at once than a window.
+        Checksum64 sum;
+        std::vector<char> buffer;
+        for (std::uint64_t at = 0; at < m_length;) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, m_length - at));
+            void* p = ::mmap(nullptr, want, PROT_READ, MAP_PRIVATE, m_fd, static_cast<off_t>(at));
+            if (p != MAP_FAILED) {
+                ::madvise(p, want, MADV_SEQUENTIAL);
+                sum.Update(p, want);
+                ::munmap(p, want);
+                at += want;
+                continue;
+            }
+            // A file that cannot be mapped is read.
+            buffer.resize(want);
+            const ssize_t n = FileSystem().Pread(m_fd, buffer.data(), want, static_cast<off_t>(at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                FileError::ThrowErrno(errno, m_path);
+            if (n == 0)
+                break; // the file shrank: the checksum will not match
+            sum.Update(buffer.data(), static_cast<std::size_t>(n));
+            at += static_cast<std::uint64_t>(n);
+        }
+        return sum.Digest();
+    }
+
+    static constexpr std::size_t kMapWindow = std::size_t(8) << 20; // a multiple of any page size
+    int m_fd;
+    std::uint64_t m_length;
+    const std::string& m_path;
+    std::future<std::uint64_t> m_pending; // waited for when destroyed
 };
 
 // Bytes of the file at `offset`, as many as there are up to `size`.
@@ -222,11 +265,11 @@ RootList ReadLibraryFrom(
         if (trailer && trailer->blockLength <= kMaxTailRead)
             block.Announce(trailer, ReadAt(fd, trailer->archiveLength, trailer->blockLength, path));
     }
-    ChecksumSource source(file, block.ChecksumLength());
+    FileChecksum checksum(fd, block.ChecksumLength(), path);
     std::string after;
     RootList roots;
     try {
-        roots = ReadLibrary(source, &after, block.Wanted(), &block.Found());
+        roots = ReadLibrary(file, &after, block.Wanted(), &block.Found());
     } catch (const ArchiveError& e) {
         if (emptyIsLibrary && file.Consumed() == 0)
             return {};
@@ -248,7 +291,7 @@ RootList ReadLibraryFrom(
             }
             return tail;
         },
-        [&] { return source.Digest(); }, warnings);
+        [&] { return checksum.Get(); }, warnings);
     return roots;
 }
 
