@@ -1,5 +1,7 @@
 #include "CommandRun.h"
 
+#include <cstdio>
+
 namespace tessary::cli {
 
 CommandRun::CommandRun(const std::vector<std::string>& commandLine, const std::vector<std::string>& valued,
@@ -21,7 +23,14 @@ const std::string& CommandRun::Require(const std::string& option, const char* pl
 void CommandRun::LoadLibrary(std::size_t i)
 {
     doc.OnOpenDocument(args.positional.at(i));
+    ReportReadWarnings(args.positional.at(i));
     timer.Mark("load");
+}
+
+void CommandRun::ReportReadWarnings(const std::string& path) const
+{
+    for (const LibraryWarning& w : doc.GetReadWarnings())
+        std::fprintf(stderr, "tessary-cli: warning: %s\n", DescribeLibraryWarning(path, w).c_str());
 }
 
 int CommandRun::Finish(const char* name, int status)

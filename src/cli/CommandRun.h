@@ -42,7 +42,11 @@ public:
 
     // Opens the library named by positional argument `i` in `doc` (a
     // zero-byte file is an empty library) and ends the phase "load".
+    // What the file left out (a damaged extension block) is reported on
+    // standard error as warnings.
     void LoadLibrary(std::size_t i);
+    // Reports the document's read warnings for the library at `path`.
+    void ReportReadWarnings(const std::string& path) const;
     // Ends the current phase under `name`.
     void Mark(const char* name) { timer.Mark(name); }
     // Ends the last phase under `name`, prints the timings when --timing was

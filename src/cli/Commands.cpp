@@ -99,6 +99,7 @@ int Scan(const std::vector<std::string>& args)
     CCategory* into = nullptr;
     if (Exists(lib)) {
         doc.OnOpenDocument(lib);
+        run.ReportReadWarnings(lib);
         if (const std::string* which = a.Get("--into"))
             into = ResolveImportTarget(doc, *which);
     } else if (a.Has("--into")) {
@@ -277,6 +278,7 @@ int Merge(const std::vector<std::string>& args)
     run.LoadLibrary(0);
     run.doc.SetCurrentCategory(ResolveImportTarget(run.doc, run.args.positional[1]));
     run.doc.ImportLibrary(run.args.positional[2]);
+    run.ReportReadWarnings(run.args.positional[2]);
     run.Mark("merge");
     run.doc.OnSaveDocument(run.args.positional[0]);
     return run.Finish("save");
@@ -401,7 +403,9 @@ const std::vector<Command>& Commands()
             "as its last root, or with --into as the last sub-category of a custom category.\n"
             "A folder scan enters other volumes mounted below DIR (never system file systems such\n"
             "as proc); a drive or CD scan stays on DIR's volume. Folders not read are listed on\n"
-            "standard error. --threads: folders read at once (default: one per core).\n",
+            "standard error. --threads: folders read at once (default: one per core).\n"
+            "The category records the volume DIR lies on (see 'volumes'), so that its files are\n"
+            "found wherever the volume is mounted later.\n",
             Scan },
         { "ls", "ls LIB [CATEGORY]",
             "Lists the sub-categories and then the data items of CATEGORY (default: the root\n"
@@ -429,7 +433,8 @@ const std::vector<Command>& Commands()
         { "extract", "extract LIB CATEGORY",
             "Copies the content of the file behind every data item directly in CATEGORY into the\n"
             "library and saves LIB. Files that cannot be read are reported; the others are still\n"
-            "extracted, and the exit status is then 2.\n",
+            "extracted, and the exit status is then 2. Files of a volume mounted somewhere else\n"
+            "now are read there; when the volume is not connected, the message names it.\n",
             Extract },
         { "clear", "clear LIB CATEGORY",
             "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear },
@@ -438,10 +443,13 @@ const std::vector<Command>& Commands()
             "  {\"roots\": [CATEGORY, ...]}\n"
             "  CATEGORY = {\"class\", \"name\", \"remark\", \"subcategories\": [CATEGORY, ...], \"items\": "
             "[ITEM, ...],\n"
-            "              \"path\" (CD-ROM, drive and root-folder categories only)}\n"
+            "              \"path\", \"volume\" (CD-ROM, drive and root-folder categories only; \"volume\"\n"
+            "              when the volume it was scanned from is known)}\n"
             "  ITEM     = {\"class\", \"name\", \"remark\", \"content\" (base64), \"extension\", \"size\", "
             "\"time\",\n"
             "              \"folder\" (CCustomDatum only)}\n"
+            "  VOLUME   = {\"uuid\", \"label\", \"fsType\", \"capacity\", \"free\", \"mountPoint\",\n"
+            "              \"pathInVolume\", \"scanTime\", \"host\"} (see the volumes command)\n"
             "Texts are UTF-8, times seconds since 1970 UTC. A text that is not valid GB18030 has no\n"
             "exact UTF-8 form: the library is then refused rather than written differently.\n",
             Json },
@@ -454,6 +462,7 @@ const std::vector<Command>& Commands()
             "bytes of content.\n",
             Stats },
         RefreshCommand(),
+        VolumesCommand(),
         DupesCommand(),
         UniqueCommand(),
     };

@@ -20,6 +20,7 @@ const std::vector<Command>& Commands();
 
 // Subcommands kept in files of their own.
 Command RefreshCommand();
+Command VolumesCommand();
 Command DupesCommand();
 Command UniqueCommand();
 

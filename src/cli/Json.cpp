@@ -85,6 +85,24 @@ void WriteItem(Output& out, const CDatum& d)
     out << '}';
 }
 
+// The volume record of an imported category, keys in the record's order.
+void WriteVolume(Output& out, const VolumeRecord& v, const CItem& owner)
+{
+    auto text = [&](const char* key, const std::string& gb, bool first = false) {
+        out << std::string_view(first ? "{\"" : ", \"") << std::string_view(key) << "\": ";
+        WriteString(out, ExactUtf8(gb, owner, key));
+    };
+    text("uuid", v.uuid, true);
+    text("label", v.label);
+    text("fsType", v.fsType);
+    out << ", \"capacity\": " << v.capacity << ", \"free\": " << v.freeBytes;
+    text("mountPoint", v.mountPoint);
+    text("pathInVolume", v.pathInVolume);
+    out << ", \"scanTime\": " << static_cast<std::int64_t>(v.scanTime);
+    text("host", v.host);
+    out << '}';
+}
+
 // ---------------------------------------------------------------- reading
 
 class Parser {
@@ -129,6 +147,7 @@ private:
         ClassId id = ClassId::Item;
         unsigned seen = 0; // bit per key, against duplicates
         CText name, remark, path;
+        std::optional<VolumeRecord> volume;
         RootList subs;
         std::vector<std::unique_ptr<CDatum>> items;
         bool inSubs = false; // reading the "subcategories" list
@@ -302,6 +321,89 @@ private:
         return v;
     }
 
+    // A whole number of up to 64 bits; `negative` allows a sign.
+    std::uint64_t ParseWide(bool negative, const char* what)
+    {
+        std::size_t at = Offset();
+        std::size_t p = m_pos;
+        const bool minus = negative && p < m_s.size() && m_s[p] == '-';
+        if (minus)
+            ++p;
+        std::size_t digits = p;
+        std::uint64_t v = 0;
+        for (; p < m_s.size() && m_s[p] >= '0' && m_s[p] <= '9'; ++p) {
+            const auto d = static_cast<std::uint64_t>(m_s[p] - '0');
+            if (v > (UINT64_MAX - d) / 10)
+                Fail(at, std::string(what) + " out of range");
+            v = v * 10 + d;
+        }
+        if (p == digits || (p < m_s.size() && (m_s[p] == '.' || m_s[p] == 'e' || m_s[p] == 'E')))
+            Fail(at, std::string("expected an integer ") + what);
+        if (negative && v > (minus ? 0x8000000000000000ULL : 0x7FFFFFFFFFFFFFFFULL))
+            Fail(at, std::string(what) + " out of range");
+        m_pos = p;
+        return minus ? ~v + 1 : v;
+    }
+
+    std::string ParseGbText()
+    {
+        CText t = ParseText();
+        return t.str();
+    }
+
+    VolumeRecord ParseVolume()
+    {
+        Expect('{');
+        VolumeRecord v;
+        unsigned seen = 0;
+        if (TryConsume('}'))
+            return v;
+        do {
+            std::size_t at = Offset();
+            std::string key = ParseString();
+            Expect(':');
+            static constexpr const char* kKeys[] = { "uuid", "label", "fsType", "capacity", "free",
+                "mountPoint", "pathInVolume", "scanTime", "host" };
+            unsigned bit = 0;
+            while (bit < std::size(kKeys) && key != kKeys[bit])
+                ++bit;
+            if (bit == std::size(kKeys))
+                Fail(at, "unknown key \"" + key + "\" in a volume");
+            Seen(seen, 1u << bit, at, key);
+            switch (bit) {
+            case 0:
+                v.uuid = ParseGbText();
+                break;
+            case 1:
+                v.label = ParseGbText();
+                break;
+            case 2:
+                v.fsType = ParseGbText();
+                break;
+            case 3:
+                v.capacity = ParseWide(false, "capacity");
+                break;
+            case 4:
+                v.freeBytes = ParseWide(false, "free");
+                break;
+            case 5:
+                v.mountPoint = ParseGbText();
+                break;
+            case 6:
+                v.pathInVolume = ParseGbText();
+                break;
+            case 7:
+                v.scanTime = static_cast<std::int64_t>(ParseWide(true, "scanTime"));
+                break;
+            default:
+                v.host = ParseGbText();
+                break;
+            }
+        } while (TryConsume(','));
+        Expect('}');
+        return v;
+    }
+
     ClassId ParseClass(bool category)
     {
         std::size_t at = Offset();
@@ -406,11 +508,15 @@ private:
             Fail(p.offset, "a category without \"class\"");
         if ((p.seen & 32) && !HasPath(p.id))
             Fail(p.offset, std::string("\"path\" in a category of class ") + ClassName(p.id));
+        if ((p.seen & 64) && !HasPath(p.id))
+            Fail(p.offset, std::string("\"volume\" in a category of class ") + ClassName(p.id));
         std::unique_ptr<CCategory> c(static_cast<CCategory*>(CreateEntry(p.id)));
         c->m_strName = std::move(p.name);
         c->m_strRemark = std::move(p.remark);
-        if (HasPath(p.id))
+        if (HasPath(p.id)) {
             static_cast<CPathCategory&>(*c).m_strPath = std::move(p.path);
+            static_cast<CPathCategory&>(*c).SetVolume(p.volume);
+        }
         for (auto& sub : p.subs)
             c->AddSubCategory(sub.release());
         // AddDatum puts each item at the head: add them last one first.
@@ -492,6 +598,9 @@ private:
             } else if (key == "path") {
                 Seen(p.seen, 32, at, key);
                 p.path = ParseText();
+            } else if (key == "volume") {
+                Seen(p.seen, 64, at, key);
+                p.volume = ParseVolume();
             } else {
                 Fail(at, "unknown key \"" + key + "\" in a category");
             }
@@ -598,8 +707,13 @@ void WriteJson(const CategoryList& roots, Output& out)
         }
         out << ']';
         if (HasPath(c.GetClassId())) {
+            const auto& imported = static_cast<const CPathCategory&>(c);
             out << ", \"path\": ";
-            WriteText(out, static_cast<const CPathCategory&>(c).m_strPath, c, "path");
+            WriteText(out, imported.m_strPath, c, "path");
+            if (const VolumeRecord* volume = imported.GetVolume()) {
+                out << ", \"volume\": ";
+                WriteVolume(out, *volume, c);
+            }
         }
         out << '}';
     }

@@ -10,10 +10,14 @@ namespace tessary::cli {
 
 // The library as JSON:
 //   {"roots": [CATEGORY, ...]}
-//   CATEGORY = {"class", "name", "remark", "subcategories", "items", "path"}
+//   CATEGORY = {"class", "name", "remark", "subcategories", "items", "path", "volume"}
 //   ITEM     = {"class", "name", "remark", "content", "extension", "size", "time", "folder"}
+//   VOLUME   = {"uuid", "label", "fsType", "capacity", "free", "mountPoint", "pathInVolume",
+//               "scanTime", "host"}
 // with the keys in that order; "path" only for the CD-ROM, drive and
-// root-folder categories, "folder" only for custom data items. Texts are the
+// root-folder categories, "volume" only for those of them that have a
+// volume record, "folder" only for custom data items. Keys missing from a
+// volume take their defaults on reading (empty, 0, "/" for pathInVolume). Texts are the
 // library's GB18030 converted to UTF-8, content is base64 of the raw bytes,
 // times are signed and sizes unsigned integers.
 //

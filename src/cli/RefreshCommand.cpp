@@ -141,7 +141,8 @@ int Refresh(const std::vector<std::string>& args)
             + "' was not imported from a disk (only CD, drive, folder and sub-folder categories can be "
               "refreshed)");
 
-    RefreshScan scan = ScanForRefresh(RefreshSourceFor(*category, otherPath ? *otherPath : std::string()));
+    RefreshScan scan = ScanForRefresh(
+        otherPath ? RefreshSourceFor(*category, *otherPath) : RefreshSourceFor(doc, *category));
     const std::string scanned = Shown(DiskToGb(scan.source.diskPath));
     run.Mark("scan");
     RefreshPlan plan = PlanRefresh(*category, std::move(scan));
@@ -190,6 +191,9 @@ Command RefreshCommand()
         "  - changed files keep their old content, reported as stale;\n"
         "  - what lies below a folder that could not be read is left as it was.\n"
         "Names compare as stored, so a rename (also of the letter case) is a removal and an addition.\n"
+        "A category whose volume is known is scanned where that volume is mounted now; when it is\n"
+        "not connected the refresh names the volume to connect. The category's volume record\n"
+        "takes what the scan found (when anything changed, or the volume or its place differ).\n"
         "--path P     scan P instead of the stored path (a disc mounted elsewhere); the stored path\n"
         "             stays\n"
         "--prune      remove missing entries even when they carry a remark or content\n"

@@ -2,6 +2,7 @@
 #include "CmdManager.h"
 #include "ImportCommands.h"
 #include "ResourceIds.h"
+#include "VolumeCommands.h"
 
 namespace tessary {
 
@@ -18,6 +19,8 @@ void RegisterCategoryCommands(CCmdManager& manager)
     manager.SetRunner(ID_IMPORT_CD, [](CCmdManager& m) { CImportCDCmd(m.Tree(), m.Document()).Execute(); });
     manager.SetRunner(
         ID_IMPORT_DRIVE, [](CCmdManager& m) { CImportDriveCmd(m.Tree(), m.Document()).Execute(); });
+    manager.SetRunner(
+        ID_CATEGORY_LINK_VOLUME, [](CCmdManager& m) { CLinkVolumeCmd(m.Document(), m.Tree()).Execute(); });
 }
 
 } // namespace tessary

@@ -106,6 +106,10 @@ std::optional<bool> CCmdManager::Rule(int id) const
         const CCategory* selected = SelectedTreeCategory();
         return selected && CanRefresh(*selected);
     }
+    case ID_CATEGORY_LINK_VOLUME: {
+        const CCategory* selected = SelectedTreeCategory();
+        return selected && HasPath(selected->GetClassId());
+    }
     case ID_DATUM_NEW: {
         const CCategory* current = CurrentCategory();
         return current && current->CanAddDatum();

@@ -86,7 +86,7 @@ private:
 
 // Install the runners of one group of commands each (called by the
 // manager's constructor).
-// Categories: 32779, 32771, 32773, 40001, 32783, 32782.
+// Categories: 32779, 32771, 32773, 40001, 32783, 32782, 32800.
 void RegisterCategoryCommands(CCmdManager& manager);
 // Items: 32774, 32775, 32776, 40003, 40004, 40007, 40017, 40013, 40008,
 // 32788, 40014, 40018.

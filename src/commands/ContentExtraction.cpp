@@ -8,6 +8,8 @@
 #include "ProgressDlg.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
+#include "Volume.h"
+#include "VolumeCommands.h"
 #include "WaitCursor.h"
 
 #include <QApplication>
@@ -132,10 +134,20 @@ public:
         , m_parent(parent)
         , m_window(parent ? parent->window() : nullptr)
     {
-        // Paths are read from the library here; the worker only converts them.
+        // Paths are found here, where each file is now (at its volume's
+        // current mount point); the worker only reads them. A file whose
+        // volume is away fails with the volume to connect.
         m_paths.reserve(m_items.size());
-        for (const CDatum* item : m_items)
-            m_paths.push_back(item->GetPath());
+        m_away.resize(m_items.size());
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            EntryLocation where = m_doc.Locate(*m_items[i]);
+            if ((where.state == EntryLocation::State::Offline
+                    || where.state == EntryLocation::State::Ambiguous)
+                && where.volume)
+                m_away[i] = std::make_exception_ptr(VolumeOfflineError(
+                    where.diskPath, *where.volume, where.state == EntryLocation::State::Ambiguous));
+            m_paths.push_back(std::move(where.diskPath));
+        }
         m_doc.AddRemovalListener(this);
     }
 
@@ -247,13 +259,17 @@ private:
             std::size_t bytes = 0;
             bool last = false;
             try {
-                read.content = ReadContentFile(GbToDisk(m_paths[i]), &m_queue.stop);
+                if (m_away[i])
+                    std::rethrow_exception(m_away[i]);
+                read.content = ReadContentFile(m_paths[i], &m_queue.stop);
                 if (!read.content)
                     break; // stopped half-way
                 bytes = read.content->size();
             } catch (const ContentError& e) {
                 read.error = std::current_exception();
                 last = e.WhileReading();
+            } catch (const VolumeOfflineError&) {
+                read.error = std::current_exception();
             } catch (...) {
                 read.error = std::current_exception();
                 last = true;
@@ -314,6 +330,12 @@ private:
         }
         try {
             std::rethrow_exception(read.error);
+        } catch (const VolumeOfflineError& e) {
+            // Once per volume: its other files are away for the same reason.
+            ++m_outcome.failed;
+            const VolumeRecord& v = e.Record();
+            if (m_toldAway.insert(v.uuid + '\n' + v.label).second)
+                Prompts().ShowMessage(DialogParent(), FileErrorMessage(e), IUserPrompts::Icon::Warning);
         } catch (const ContentError& e) {
             ++m_outcome.failed;
             if (e.WhileReading())
@@ -342,7 +364,7 @@ private:
         if (!m_dialog)
             return;
         const std::size_t reading = std::min(m_queue.reading.load(), m_paths.size() - 1);
-        m_dialog->Show(m_done, FromLibraryText(m_paths[reading]));
+        m_dialog->Show(m_done, DiskPathToText(m_paths[reading]));
     }
 
     QWidget* DialogParent() const
@@ -353,7 +375,9 @@ private:
     }
 
     std::vector<CDatum*> m_items; // null once an item has left the library
-    std::vector<std::string> m_paths; // library text
+    std::vector<std::string> m_paths; // disk bytes
+    std::vector<std::exception_ptr> m_away; // set for the files of volumes that are away
+    std::unordered_set<std::string> m_toldAway; // volumes already named to the user
     CTessaryDoc& m_doc;
     QPointer<QWidget> m_parent;
     QPointer<QWidget> m_window; // the main window, kept still during the run
@@ -377,6 +401,12 @@ ExtractionOutcome ExtractContents(
 {
     if (items.empty())
         return {};
+    // Cloned disks: the user says which one holds the files, before reading.
+    if (!SettleClonedVolumes(doc, items, parent)) {
+        ExtractionOutcome cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
     CExtraction run(items, doc, parent);
     return run.Run(quietMs);
 }

@@ -7,6 +7,7 @@
 #include "SearchCriteria.h"
 #include "SearchDlg.h"
 #include "UserPrompts.h"
+#include "VolumeTexts.h"
 #include "WaitCursor.h"
 
 #include <QFile>
@@ -34,6 +35,7 @@ void CImportLibraryCmd::Execute()
     // the library untouched.
     if (!m_doc.ImportLibrary(ToDisk(path)))
         return;
+    ShowReadWarnings(m_tree.window(), path, m_doc.GetReadWarnings());
     // The target's row learns its new child count; revealing it creates the
     // rows of the new sub-categories after the existing ones and expands it.
     m_tree.RefreshEntryRow(target);

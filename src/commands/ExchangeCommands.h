@@ -15,8 +15,9 @@ class CTessaryDoc;
 // the file ("导入文件"), reads it whole, then appends its root categories in
 // file order as the last sub-categories of the current category, shows them
 // in the tree (the current row expanded) and the item list, and marks the
-// library modified. A file that cannot be read (missing, unreadable, not a
-// library) throws before anything is merged: the library is unchanged and
+// library modified; what the file's volume data could not give (a damaged
+// block) is told after. A file that cannot be read (missing, unreadable, not
+// a library) throws before anything is merged: the library is unchanged and
 // the command dispatch reports the error, naming the file.
 class CImportLibraryCmd : public CCommand {
 public:
@@ -76,9 +77,10 @@ private:
 // category, or a folder below one) up to date with its folder on disk
 // (32797), keeping every remark and content of entries still there:
 //
-//   1. scans the folder under the progress dialog (Cancel: nothing changes);
-//      a folder that cannot be opened is reported, naming it, and the user
-//      may choose another folder (a disc mounted elsewhere);
+//   1. scans the folder under the progress dialog (Cancel: nothing changes),
+//      where its volume is mounted now; a volume that is away is named
+//      ("请插入卷…") and a folder that cannot be opened is reported, naming
+//      it, and in both cases the user may choose another folder;
 //   2. shows what would change in the preview, with the choices to remove
 //      entries gone from the disk although they carry a remark or content,
 //      and to read the new content of changed files (Cancel: nothing

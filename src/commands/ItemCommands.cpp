@@ -15,6 +15,8 @@
 #include "TessaryView.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
+#include "ViewerDialogs.h"
+#include "VolumeCommands.h"
 
 #include <QUrl>
 
@@ -23,26 +25,25 @@
 namespace tessary {
 namespace {
 
-// Hands the file or folder at `libraryPath` to the desktop, after making
-// sure it exists: the desktop's own failure for a missing path would come
-// late and vary from one desktop to the next.
-void OpenOnDesktop(const std::string& libraryPath, QWidget* parent)
+// Hands the file or folder at `diskPath` to the desktop, after making sure
+// it exists: the desktop's own failure for a missing path would come late
+// and vary from one desktop to the next.
+void OpenOnDesktop(const std::string& diskPath, QWidget* parent)
 {
-    const std::string diskPath = GbToDisk(libraryPath);
     struct stat st;
     if (diskPath.empty() || FileSystem().Stat(diskPath.c_str(), &st) != 0) {
         Prompts().ShowMessage(parent, LoadString(IDS_NOT_FOUND), IUserPrompts::Icon::Warning);
         return;
     }
     // Any other failure is the desktop's to show.
-    Prompts().OpenUrl(DesktopUrl(libraryPath));
+    Prompts().OpenUrl(DiskUrl(diskPath));
 }
 
 } // namespace
 
-QUrl DesktopUrl(const std::string& libraryPath)
+QUrl DiskUrl(const std::string& diskPath)
 {
-    const QByteArray bytes = QByteArray::fromStdString(GbToDisk(libraryPath));
+    const QByteArray bytes = QByteArray::fromStdString(diskPath);
     return QUrl::fromEncoded(QByteArrayLiteral("file://") + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
@@ -73,14 +74,28 @@ void CNewDatumCmd::Execute()
 
 void COpenCmd::Execute()
 {
-    if (const CItem* entry = m_list.FirstSelectedEntry())
-        OpenOnDesktop(entry->GetPath(), m_list.window());
+    const CItem* entry = m_list.FirstSelectedEntry();
+    if (!entry)
+        return;
+    // A file of a volume mounted elsewhere opens there; one of a volume that
+    // is away asks for the volume rather than being not found.
+    if (std::optional<std::string> path = PathOnDiskOrTell(m_list.Document(), *entry, m_list.window()))
+        OpenOnDesktop(*path, m_list.window());
 }
 
 void CExploreCmd::Execute()
 {
-    if (const CItem* entry = m_list.FirstSelectedEntry())
-        OpenOnDesktop(entry->GetFolderPath(), m_list.window());
+    const CItem* entry = m_list.FirstSelectedEntry();
+    if (!entry)
+        return;
+    // A scanned file's folder is its category's; a custom item names its own.
+    const CItem* folder = entry->GetClassId() == ClassId::FileDatum ? entry->GetParent() : entry;
+    if (!folder || folder->IsDatum()) {
+        OpenOnDesktop(GbToDisk(entry->GetFolderPath()), m_list.window());
+        return;
+    }
+    if (std::optional<std::string> path = PathOnDiskOrTell(m_list.Document(), *folder, m_list.window()))
+        OpenOnDesktop(*path, m_list.window());
 }
 
 void CViewContentCmd::Execute()

@@ -32,8 +32,9 @@ private:
 };
 
 // Opens the file behind the item list's first selected entry with the
-// desktop's handler (40003). A path that does not exist is answered with
-// "没有找到" instead.
+// desktop's handler (40003), where its volume is mounted now (see
+// PathOnDiskOrTell). A path that does not exist is answered with "没有找到"
+// instead, a volume that is away with "请插入卷…".
 class COpenCmd : public CCommand {
 public:
     explicit COpenCmd(CTessaryView& list)
@@ -48,7 +49,8 @@ private:
 
 // Opens the folder of the item list's first selected entry in the file
 // manager (40004): a category's own folder, the folder that holds a data
-// item. A folder that does not exist is answered with "没有找到".
+// item, found as COpenCmd finds files. A folder that does not exist is
+// answered with "没有找到", a volume that is away with "请插入卷…".
 class CExploreCmd : public CCommand {
 public:
     explicit CExploreCmd(CTessaryView& list)
@@ -107,9 +109,9 @@ private:
     CTessaryDoc& m_doc;
 };
 
-// The address the desktop is given for a path of the library (library
-// text): a file URL whose percent-encoded path holds the exact bytes of the
-// name on disk, also when they are not UTF-8.
-QUrl DesktopUrl(const std::string& libraryPath);
+// The address the desktop is given for a path on disk (the platform's
+// bytes): a file URL whose percent-encoded path holds the exact bytes of the
+// name, also when they are not UTF-8.
+QUrl DiskUrl(const std::string& diskPath);
 
 } // namespace tessary

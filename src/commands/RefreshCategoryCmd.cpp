@@ -9,9 +9,13 @@
 #include "FileError.h"
 #include "Refresh.h"
 #include "RefreshDlg.h"
+#include "ResourceIds.h"
 #include "ScanRunner.h"
+#include "Strings.h"
 #include "TextCodec.h"
 #include "UserPrompts.h"
+#include "VolumeCommands.h"
+#include "VolumeTexts.h"
 #include "WaitCursor.h"
 
 #include <QFile>
@@ -89,8 +93,27 @@ void CRefreshCategoryCmd::Execute()
     QWidget* parent = m_tree.window();
     const QString title = QString::fromUtf8("刷新类别");
 
-    // Scan until a folder could be read, the user gives up or cancels.
+    // The folder where it is now: at its volume's current mount point. When
+    // the volume is away the user may connect it, or pick another folder.
     std::string otherFolder;
+    const DiskPlace place = PlaceOnDisk(m_doc, *target, parent);
+    if (place.path) {
+        otherFolder = *place.path;
+    } else if (place.away) {
+        if (!Prompts().AskYesNo(parent,
+                InsertVolumeText(*place.away) + QLatin1Char('\n')
+                    + LoadString(IDS_REFRESH_FROM_OTHER_FOLDER)))
+            return;
+        const QString folder = Prompts().GetExistingDirectory(
+            parent, QString::fromUtf8("选择刷新的文件夹"), DiskPathToText(GbToDisk(target->GetPath())));
+        if (folder.isEmpty())
+            return;
+        otherFolder = QFile::encodeName(folder).toStdString();
+    } else {
+        return; // no choice among cloned disks
+    }
+
+    // Scan until a folder could be read, the user gives up or cancels.
     std::optional<RefreshPlan> plan;
     while (!plan) {
         const RefreshSource source = RefreshSourceFor(*target, otherFolder);

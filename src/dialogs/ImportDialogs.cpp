@@ -6,6 +6,7 @@
 #include "Category.h"
 #include "DriveComboBox.h"
 #include "FolderBrowser.h"
+#include "MountSource.h"
 #include "ResourceIds.h"
 #include "TextCodec.h"
 
@@ -251,7 +252,12 @@ int EditImportedCategory(CPathCategory& category, QWidget* parent)
     const int result = dialog->DoModal();
     if (result == 1) {
         category.m_strName = dialog->m_strName;
-        category.m_strPath = dialog->m_strSource;
+        if (category.m_strPath.view() != dialog->m_strSource) {
+            category.m_strPath = dialog->m_strSource;
+            // The category now stands for another place: its volume record
+            // follows, or goes when that place's volume is unknown.
+            category.SetVolume(IdentifyVolumeAt(MountSource(), GbToDisk(category.m_strPath.view())));
+        }
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "DisplayText.h"
+#include "MountSource.h"
 #include "ProgressDlg.h"
 #include "TextCodec.h"
 
@@ -185,8 +186,13 @@ ScannedCategory ScanNewCategory(
         options.progress = &progress;
         result.report = ScanFolderInto(*category, diskPath, options);
         // A cancelled tree is destroyed here, off the user-interface thread.
-        if (!progress.Cancelled())
+        if (!progress.Cancelled()) {
+            // The volume it came from, so that it is found wherever the
+            // volume is mounted later.
+            if (result.report.opened)
+                category->SetVolume(IdentifyVolumeAt(MountSource(), diskPath));
             result.category = std::move(category);
+        }
     });
     // Cancel pressed just as the scan ended: the user still asked for nothing.
     if (!completed)

@@ -69,7 +69,8 @@ struct ScannedCategory {
 // `path` (library text) and scans the folder `path` names into it, on a
 // worker thread under RunScanJob's progress dialog (titled `title`). Drive
 // and CD scans stay on the volume they start on; folder scans follow the
-// volumes mounted below the folder. Nothing but the new category is
+// volumes mounted below the folder. The category records the volume the
+// folder lies on (IdentifyVolumeAt). Nothing but the new category is
 // touched, so a cancelled import leaves the library as it was.
 ScannedCategory ScanNewCategory(
     QWidget* parent, const QString& title, ImportKind kind, std::string_view name, const std::string& path);

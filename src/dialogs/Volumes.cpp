@@ -1,6 +1,8 @@
 #include "Volumes.h"
 
+#include "MountSource.h"
 #include "MountTable.h"
+#include "Volume.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +16,18 @@ namespace {
 bool IsBelow(const QString& path, const QString& folder)
 {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+// The volume's label: the system's, or where that has none to give (no
+// udev links), the one the core reads from the device.
+QString Label(const QStorageInfo& storage)
+{
+    if (!storage.name().isEmpty() || !storage.device().startsWith("/dev/"))
+        return storage.name();
+    MountedVolume volume;
+    volume.source = storage.device().toStdString();
+    MountSource().Identify(volume);
+    return QFile::decodeName(QByteArray::fromStdString(volume.label));
 }
 
 // The mounted volumes of this machine and its optical drives.
@@ -36,7 +50,7 @@ public:
             if (IsPseudoMount(fileSystem, root) || roots.contains(root) || !QFileInfo(root).isDir())
                 continue;
             roots.insert(root);
-            volumes.append({ root, storage.isReady() ? storage.name() : QString(), fileSystem, false,
+            volumes.append({ root, storage.isReady() ? Label(storage) : QString(), fileSystem, false,
                 storage.isReady() });
         }
         // Optical drives: one with a disc in it is among the mounted volumes

@@ -1,13 +1,16 @@
 #include "Archive.h"
 
 #include "ArchiveFormat.h"
+#include "Checksum.h"
 #include "Datum.h"
 #include "EntryWalk.h"
+#include "ExtensionRecords.h"
 #include "TextCodec.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace tessary {
@@ -266,15 +269,63 @@ ArchiveError::ArchiveError(ArchiveFault fault, std::uint64_t offset, const std::
 {
 }
 
+namespace {
+
+// Passes the bytes on and keeps their length and checksum for the block.
+class ChecksumSink : public IByteSink {
+public:
+    explicit ChecksumSink(IByteSink& next)
+        : m_next(next)
+    {
+    }
+    void Write(const char* data, std::size_t size) override
+    {
+        m_sum.Update(data, size);
+        m_size += size;
+        m_next.Write(data, size);
+    }
+    std::uint64_t Size() const noexcept { return m_size; }
+    std::uint64_t Digest() const noexcept { return m_sum.Digest(); }
+
+private:
+    IByteSink& m_next;
+    Checksum64 m_sum;
+    std::uint64_t m_size = 0;
+};
+
+void AppendBlock(std::string& out, std::uint64_t archiveLength, std::uint64_t archiveChecksum,
+    const std::vector<ExtensionRecord>& records)
+{
+    try {
+        AppendExtensionBlock(out, archiveLength, archiveChecksum, records);
+    } catch (const std::length_error& e) {
+        throw ArchiveError(ArchiveFault::TooLarge, archiveLength, e.what());
+    }
+}
+
+} // namespace
+
 void WriteLibrary(const std::vector<const CCategory*>& roots, std::string& out)
 {
+    const std::vector<ExtensionRecord> records = CollectRecords(roots);
     Writer(out, nullptr).Library(roots);
+    if (!records.empty())
+        AppendBlock(out, out.size(), Checksum64::Of(out), records);
 }
 
 void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink)
 {
+    const std::vector<ExtensionRecord> records = CollectRecords(roots);
     std::string buffer;
-    Writer(buffer, &sink).Library(roots);
+    if (records.empty()) {
+        Writer(buffer, &sink).Library(roots);
+        return;
+    }
+    ChecksumSink summed(sink);
+    Writer(buffer, &summed).Library(roots);
+    std::string block;
+    AppendBlock(block, summed.Size(), summed.Digest(), records);
+    sink.Write(block.data(), block.size());
 }
 
 } // namespace tessary

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,8 +44,11 @@ private:
 using RootList = std::vector<std::unique_ptr<CCategory>>;
 
 // Writes `roots` (in order) as a library: the root count, then every root
-// with its subtree. Throws ArchiveError(TooLarge) for a text of 4 GiB or
-// more, before anything is returned; `out` is then unspecified.
+// with its subtree, then, when any of the entries holds data the root list
+// has no place for (a volume record), the extension block. Without such
+// data the bytes are those of the plain format, with nothing after the last
+// root. Throws ArchiveError(TooLarge) for a text of 4 GiB or more, before
+// anything is returned; `out` is then unspecified.
 void WriteLibrary(const std::vector<const CCategory*>& roots, std::string& out);
 
 // Streaming form for big libraries: `sink` receives the bytes in chunks.
@@ -55,11 +59,37 @@ public:
 };
 void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink);
 
+// Something of a library file that was left out while the library itself
+// loaded: the extension block after the roots (ExtensionBlock.h), or some of
+// its records. The roots are whole; the next save writes a sound block.
+struct LibraryWarning {
+    enum class Kind {
+        ExtensionDamaged, // the block is truncated or corrupted: ignored
+        ExtensionNotMatching, // the roots were rewritten since the block was: ignored
+        ExtensionNewer, // the block's layout is a later one: ignored
+        RecordsDropped, // some records fit no entry: those are ignored
+    };
+    Kind kind;
+    std::string detail; // what was wrong, in words, with the byte offset where known
+};
+
 // Reads a library from `data`. Returns the roots in file order, each with its
-// subtree and parent links (the roots themselves have no parent). Anything
-// after the last root is ignored. Throws ArchiveError at the first fault;
-// everything read so far is destroyed.
-RootList ReadLibrary(std::string_view data);
+// subtree and parent links (the roots themselves have no parent), with the
+// records of the extension block that follows the last root attached to
+// their entries. A damaged or foreign block never fails the read: it is
+// ignored, and `warnings` (when given) say so; other bytes after the last
+// root are ignored silently. Throws ArchiveError at the first fault of the
+// roots; everything read so far is destroyed.
+RootList ReadLibrary(std::string_view data, std::vector<LibraryWarning>* warnings = nullptr);
+
+// Reads the roots alone, as ReadLibrary; `rootsEnd` receives the offset
+// where the last root ends (where an extension block would start). With
+// `found`, the entries numbered `wanted` (in file order, as extension
+// records number them; ascending) are handed out as they are read:
+// `(*found)[i]` is the entry numbered `wanted[i]`, or null when the library
+// has no such entry.
+RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd,
+    std::span<const std::uint32_t> wanted = {}, std::vector<CItem*>* found = nullptr);
 
 // Where the bytes of a library come from when it is read piece by piece, so
 // that a big file is never in memory whole.
@@ -74,13 +104,16 @@ public:
     virtual std::uint64_t Remaining() const noexcept = 0;
 };
 
-// Reads a library from `source` as the form above reads it from memory,
-// with the same results, faults and offsets; it holds a window of about
-// kReadWindow bytes at a time, and long texts go from the source straight
-// into their entries. With `after`, that receives the bytes the reader had
-// already taken from the source beyond the last root (what follows them is
-// still in the source).
-RootList ReadLibrary(IByteSource& source, std::string* after = nullptr);
+// Reads the roots of a library from `source` as ReadLibraryRoots reads
+// them from memory, with the same results, faults and offsets (an
+// extension block after them is the caller's, see ReadLibraryFrom); it
+// holds a window of about kReadWindow bytes at a time, and long texts go
+// from the source straight into their entries. With `after`, that receives
+// the bytes the reader had already taken from the source beyond the last
+// root (what follows them is still in the source). `wanted` and `found` as
+// for ReadLibraryRoots.
+RootList ReadLibrary(IByteSource& source, std::string* after = nullptr,
+    std::span<const std::uint32_t> wanted = {}, std::vector<CItem*>* found = nullptr);
 inline constexpr std::size_t kReadWindow = std::size_t(1) << 20;
 
 } // namespace tessary

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace tessary {
@@ -48,11 +49,23 @@ public:
         std::uint32_t count = Count();
         roots.reserve(std::min<std::size_t>(count, Available() / kMinCategoryBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
-            auto* c = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "the root list")));
+            auto* c = static_cast<CCategory*>(NewEntry(TagOfKind(IsCategoryClass, "the root list")));
             roots.emplace_back(c);
             CategoryTree(c);
         }
         return roots;
+    }
+
+    // Where reading stopped: after the last root once Library has returned.
+    std::uint64_t End() const noexcept { return Offset(); }
+
+    // Entries to hand out as they are made: `found[i]` becomes the entry
+    // numbered `wanted[i]` (numbers in file order, ascending).
+    void Collect(std::span<const std::uint32_t> wanted, std::vector<CItem*>& found)
+    {
+        m_wanted = wanted;
+        m_found = &found;
+        found.assign(wanted.size(), nullptr);
     }
 
     // The bytes at hand past where reading stopped.
@@ -259,6 +272,16 @@ private:
         return it->id;
     }
 
+    // Makes the entry the next object of the file is (its tag has been read).
+    CItem* NewEntry(ClassId id)
+    {
+        CItem* entry = CreateEntry(id);
+        if (m_nextWanted < m_wanted.size() && m_wanted[m_nextWanted] == m_entries)
+            (*m_found)[m_nextWanted++] = entry;
+        ++m_entries;
+        return entry;
+    }
+
     // Reads an object's class tag (see Tag) and checks that the class fits
     // the list being read, which `list` names for the message.
     ClassId TagOfKind(bool (*fits)(ClassId) noexcept, const char* list)
@@ -309,7 +332,7 @@ private:
                 --f.subsLeft;
                 CCategory* parent = f.category;
                 auto* sub
-                    = static_cast<CCategory*>(CreateEntry(TagOfKind(IsCategoryClass, "a sub-category list")));
+                    = static_cast<CCategory*>(NewEntry(TagOfKind(IsCategoryClass, "a sub-category list")));
                 parent->GetSubCategoryList().PushBack(sub);
                 sub->SetParent(parent);
                 CategoryHead(sub); // may reallocate m_stack: `f` is not used after this
@@ -336,7 +359,7 @@ private:
         data.ReserveBack(std::min<std::size_t>(count, Available() / kMinDatumBytes));
         for (std::uint32_t i = 0; i < count; ++i) {
             ClassId id = TagOfKind(IsDatumClass, "a data-item list");
-            auto* d = static_cast<CDatum*>(CreateEntry(id));
+            auto* d = static_cast<CDatum*>(NewEntry(id));
             data.PushBack(d);
             d->SetParent(c);
             DatumFields(*d, id);
@@ -363,18 +386,31 @@ private:
     std::uint32_t m_nextIndex = 1;
     std::vector<ClassEntry> m_classes;
     std::vector<Frame> m_stack;
+    std::uint32_t m_entries = 0; // entries made so far
+    std::span<const std::uint32_t> m_wanted;
+    std::vector<CItem*>* m_found = nullptr;
+    std::size_t m_nextWanted = 0;
 };
 
 } // namespace
 
-RootList ReadLibrary(std::string_view data)
+RootList ReadLibraryRoots(std::string_view data, std::size_t& rootsEnd, std::span<const std::uint32_t> wanted,
+    std::vector<CItem*>* found)
 {
-    return Reader(data).Library();
+    Reader reader(data);
+    if (found)
+        reader.Collect(wanted, *found);
+    RootList roots = reader.Library();
+    rootsEnd = static_cast<std::size_t>(reader.End());
+    return roots;
 }
 
-RootList ReadLibrary(IByteSource& source, std::string* after)
+RootList ReadLibrary(IByteSource& source, std::string* after, std::span<const std::uint32_t> wanted,
+    std::vector<CItem*>* found)
 {
     Reader reader(source);
+    if (found)
+        reader.Collect(wanted, *found);
     RootList roots = reader.Library();
     if (after)
         reader.Rest(*after);

@@ -3,6 +3,7 @@
 #include "Datum.h"
 #include "EntryWalk.h"
 #include "SearchCriteria.h"
+#include "Volume.h"
 
 #include <utility>
 #include <vector>
@@ -135,6 +136,13 @@ int CRootFolderCategory::GetSelectedImageIndex() const
 int CFolderCategory::GetSelectedImageIndex() const
 {
     return Icon(GetPath(), true, true);
+}
+
+CPathCategory::~CPathCategory() = default;
+
+void CPathCategory::SetVolume(const std::optional<VolumeRecord>& record)
+{
+    m_pVolume = record ? std::make_unique<VolumeRecord>(*record) : nullptr;
 }
 
 int CPathCategory::EditProperties()

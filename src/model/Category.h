@@ -2,7 +2,10 @@
 
 #include "EntryList.h"
 #include "Item.h"
+#include "Volume.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,9 +90,18 @@ public:
 // Base of the three kinds that stand for something on disk and carry a path.
 class CPathCategory : public CCategory {
 public:
+    ~CPathCategory() override;
+
     std::string GetPath() const override { return m_strPath.str(); }
     bool HasEditDialog() const override { return true; }
     int EditProperties() override;
+
+    // The volume the category was scanned from (or linked to), kept in the
+    // library's extension block; null when unknown (an old library, a scan
+    // whose volume could not be identified). See Volume.h.
+    const VolumeRecord* GetVolume() const noexcept { return m_pVolume.get(); }
+    // Replaces the record, or removes it (nothing).
+    void SetVolume(const std::optional<VolumeRecord>& record);
 
     // The drive or folder (disk bytes converted to the library code page).
     CText m_strPath;
@@ -101,6 +113,9 @@ protected:
         m_strName = name;
         m_strPath = path;
     }
+
+private:
+    std::unique_ptr<VolumeRecord> m_pVolume;
 };
 
 class CCDRomCategory : public CPathCategory {

@@ -3,6 +3,7 @@
 #include "Content.h"
 #include "Datum.h"
 #include "FileSystem.h"
+#include "MountSource.h"
 #include "SmallPool.h"
 
 #include <algorithm>
@@ -63,6 +64,7 @@ bool CTessaryDoc::DestroyRoots()
 {
     ++m_changeSerial;
     m_pCurrentCategory = nullptr;
+    m_chosenVolumes.clear();
     if (m_rootList.empty())
         return false;
     for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))
@@ -81,6 +83,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
     // stays free after the read goes back to the system, so that opening
     // again does not pay for fresh pages.
     DestroyRoots();
+    m_readWarnings.clear();
     // Held from before the read, so that a change made while reading shows
     // up as a change on disk.
     m_hold.Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
@@ -89,7 +92,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         // Read piece by piece: the file's bytes and the tree they make are
         // never in memory together. A zero-byte file is an empty library,
         // not a damaged one.
-        RootList roots = ReadLibraryFrom(file.Get(), path, true);
+        RootList roots = ReadLibraryFrom(file.Get(), path, true, &m_readWarnings);
         m_rootList.ReserveBack(roots.size());
         for (auto& root : roots) {
             root->SetParent(nullptr);
@@ -97,6 +100,7 @@ void CTessaryDoc::OnOpenDocument(const std::string& path)
         }
     } catch (...) {
         DestroyRoots();
+        m_readWarnings.clear();
         ReleaseFreeMemory(kReleaseAfterFreeing);
         m_hold.Release();
         m_modified = false;
@@ -289,7 +293,8 @@ bool CTessaryDoc::ImportLibrary(const std::string& path)
     CCategory* target = m_pCurrentCategory;
     if (!target || !target->CanImportInto())
         return false;
-    RootList roots = ReadLibraryFile(path);
+    m_readWarnings.clear();
+    RootList roots = ReadLibraryFile(path, &m_readWarnings);
     // Room first, so that linking cannot fail half-way.
     target->GetSubCategoryList().ReserveBack(roots.size());
     for (auto& root : roots)
@@ -300,7 +305,7 @@ bool CTessaryDoc::ImportLibrary(const std::string& path)
 
 void CTessaryDoc::ExtractContent(CDatum& datum)
 {
-    tessary::ExtractContent(datum);
+    datum.m_strContent = std::move(*ReadContentFile(DiskPathOrThrow(Locate(datum))));
     SetModifiedFlag(true);
 }
 
@@ -308,6 +313,39 @@ void CTessaryDoc::ClearContent(CDatum& datum)
 {
     tessary::ClearContent(datum);
     SetModifiedFlag(true);
+}
+
+const CVolumeTable& CTessaryDoc::GetVolumes()
+{
+    if (!m_volumesRead)
+        ReadVolumes();
+    return m_volumes;
+}
+
+void CTessaryDoc::ReadVolumes()
+{
+    m_volumes = CVolumeTable::Read(MountSource(), m_volumesRead ? &m_volumes : nullptr);
+    m_volumesRead = true;
+    m_chosenVolumes.clear();
+}
+
+EntryLocation CTessaryDoc::Locate(const CItem& entry)
+{
+    const CVolumeTable& table = GetVolumes();
+    EntryLocation where = LocateEntry(entry, table);
+    if (where.state == EntryLocation::State::Ambiguous) {
+        auto chosen = m_chosenVolumes.find(where.top);
+        if (chosen != m_chosenVolumes.end())
+            for (const MountedVolume* v : where.candidates)
+                if (v->mountId == chosen->second)
+                    return LocateEntry(entry, table, v);
+    }
+    return where;
+}
+
+void CTessaryDoc::ChooseVolume(const CPathCategory& top, const MountedVolume& volume)
+{
+    m_chosenVolumes[&top] = volume.mountId;
 }
 
 std::vector<const CCategory*> CTessaryDoc::GetRoots() const
@@ -330,6 +368,8 @@ void CTessaryDoc::NotifyRemoving(std::span<const CItem* const> entries)
 {
     if (entries.empty())
         return;
+    // Choices among cloned disks are kept by category: none may outlive it.
+    m_chosenVolumes.clear();
     ++m_changeSerial;
     // A copy: a listener may unregister itself while it is told.
     for (IEntryRemovalListener* listener : std::vector<IEntryRemovalListener*>(m_removalListeners))

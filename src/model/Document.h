@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tessary {
@@ -49,6 +50,10 @@ public:
     // is unchanged; on a failure while reading it is left empty, unmodified,
     // titled "未命名", without a path.
     void OnOpenDocument(const std::string& path);
+    // What the last open or import left out of the file it read (a damaged
+    // extension block, records that fit no entry), to be shown to the user;
+    // emptied by every open and import.
+    const std::vector<LibraryWarning>& GetReadWarnings() const noexcept { return m_readWarnings; }
     // Saves to `path` atomically (a temporary file beside it, synced, then
     // renamed over it; in place where only the file may be written, see
     // WriteLibraryFile); on success the path and title follow the file and
@@ -139,12 +144,25 @@ public:
     bool ImportLibrary(const std::string& path);
 
     // Copies the file's bytes into `datum`'s content (see ExtractContent in
-    // Content.h) and marks the document modified as soon as the content has
-    // changed. Throws ContentError; the item and the flag are then unchanged.
+    // Content.h), read where Locate finds the file, and marks the document
+    // modified as soon as the content has changed. Throws ContentError, or
+    // VolumeOfflineError when the file's volume is not connected; the item
+    // and the flag are then unchanged.
     void ExtractContent(CDatum& datum);
     // Empties `datum`'s content and marks the document modified (also when
     // there was no content).
     void ClearContent(CDatum& datum);
+
+    // The volumes mounted now: read from the system on first use, and again
+    // by ReadVolumes (when volumes were mounted or unmounted).
+    const CVolumeTable& GetVolumes();
+    void ReadVolumes();
+    // Where the file or folder of `entry` is now (see LocateEntry), with the
+    // volume chosen by ChooseVolume for an ambiguous record.
+    EntryLocation Locate(const CItem& entry);
+    // Settles which of several fitting volumes (cloned disks) stands for the
+    // record of `top`, until the volumes are read again.
+    void ChooseVolume(const CPathCategory& top, const MountedVolume& volume);
 
     // The roots in order, as the writer takes them.
     std::vector<const CCategory*> GetRoots() const;
@@ -161,6 +179,10 @@ private:
     bool DestroyRoots();
 
     std::vector<IEntryRemovalListener*> m_removalListeners;
+    std::vector<LibraryWarning> m_readWarnings;
+    CVolumeTable m_volumes;
+    bool m_volumesRead = false;
+    std::unordered_map<const CPathCategory*, int> m_chosenVolumes; // mount id by category
     std::uint64_t m_changeSerial = 0;
     CLibraryHold m_hold;
     CategoryList m_rootList;

@@ -105,6 +105,8 @@ public:
     std::uint64_t Remaining() const noexcept override;
     // Bytes read so far.
     std::uint64_t Consumed() const noexcept { return m_consumed; }
+    // The file's size from its status when opened (0 when unknown).
+    std::uint64_t Size() const noexcept { return m_size; }
 
 private:
     int m_fd;
@@ -114,16 +116,22 @@ private:
 };
 
 // Reads the library in the open file `fd` (which it does not close) piece
-// by piece. Throws FileError when the file cannot be read and
-// LibraryReadError naming `path` when its bytes are not a library; a
-// zero-byte file is an empty library only with `emptyIsLibrary` (else it
-// ends before the root count).
-RootList ReadLibraryFrom(int fd, const std::string& path, bool emptyIsLibrary);
+// by piece, with the extension block after its roots as ReadLibrary reads
+// it from memory (what it left out goes to `warnings`). Throws FileError
+// when the file cannot be read and LibraryReadError naming `path` when its
+// bytes are not a library; a zero-byte file is an empty library only with
+// `emptyIsLibrary` (else it ends before the root count).
+RootList ReadLibraryFrom(
+    int fd, const std::string& path, bool emptyIsLibrary, std::vector<LibraryWarning>* warnings = nullptr);
 
 // Reads the library at `path` completely. Throws FileError when the file
 // cannot be read and LibraryReadError when its bytes are not a library (a
-// zero-byte file included: it ends before the root count).
-RootList ReadLibraryFile(const std::string& path);
+// zero-byte file included: it ends before the root count). What was left
+// out of a library that loaded goes to `warnings` (see ReadLibrary).
+RootList ReadLibraryFile(const std::string& path, std::vector<LibraryWarning>* warnings = nullptr);
+
+// A warning of ReadLibrary as a sentence naming the library at `path`.
+std::string DescribeLibraryWarning(const std::string& path, const LibraryWarning& warning);
 
 // Writes `roots` as a library at `path`, atomically: into a new file beside
 // the target, flushed to the disk, then renamed over it, so that a failure or

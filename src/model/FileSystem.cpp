@@ -71,6 +71,15 @@ ssize_t PosixFileSystem::Read(int fd, void* buf, std::size_t size)
     return n;
 }
 
+ssize_t PosixFileSystem::Pread(int fd, void* buf, std::size_t size, off_t offset)
+{
+    ssize_t n;
+    do
+        n = ::pread(fd, buf, size, offset);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
 ssize_t PosixFileSystem::Write(int fd, const void* buf, std::size_t size)
 {
     ssize_t n;

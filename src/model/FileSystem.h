@@ -22,6 +22,8 @@ public:
     virtual int OpenAt(int dirFd, const char* name, int flags, mode_t mode = 0) = 0;
     virtual int Close(int fd) = 0;
     virtual ssize_t Read(int fd, void* buf, std::size_t size) = 0;
+    // pread: reads at `offset` without moving the file position.
+    virtual ssize_t Pread(int fd, void* buf, std::size_t size, off_t offset) = 0;
     virtual ssize_t Write(int fd, const void* buf, std::size_t size) = 0;
     virtual int Fsync(int fd) = 0;
     virtual int Fstat(int fd, struct stat* st) = 0;
@@ -57,6 +59,7 @@ public:
     int OpenAt(int dirFd, const char* name, int flags, mode_t mode = 0) override;
     int Close(int fd) override;
     ssize_t Read(int fd, void* buf, std::size_t size) override;
+    ssize_t Pread(int fd, void* buf, std::size_t size, off_t offset) override;
     ssize_t Write(int fd, const void* buf, std::size_t size) override;
     int Fsync(int fd) override;
     int Fstat(int fd, struct stat* st) override;

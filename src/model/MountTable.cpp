@@ -1,5 +1,7 @@
 #include "MountTable.h"
 
+#include "Volume.h"
+
 #include <algorithm>
 #include <array>
 #include <fcntl.h>
@@ -106,6 +108,63 @@ std::unordered_map<dev_t, std::string> ParseMountInfo(std::string_view text)
         types.emplace(makedev(major, minor), std::string(type));
     }
     return types;
+}
+
+std::vector<MountedVolume> ParseMountTable(std::string_view text)
+{
+    // Each line: id parent major:minor root mountpoint options [optional...] - type source super-options
+    std::vector<MountedVolume> mounts;
+    while (!text.empty()) {
+        std::size_t eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+
+        unsigned long id = 0, major = 0, minor = 0;
+        if (!ParseNumber(NextField(line), id))
+            continue;
+        NextField(line); // parent id
+        std::string_view device = NextField(line);
+        std::size_t colon = device.find(':');
+        if (colon == std::string_view::npos || !ParseNumber(device.substr(0, colon), major)
+            || !ParseNumber(device.substr(colon + 1), minor))
+            continue;
+        std::string_view root = NextField(line);
+        std::string_view mountPoint = NextField(line);
+        std::string_view field;
+        do
+            field = NextField(line);
+        while (!field.empty() && field != "-");
+        std::string_view type = NextField(line);
+        std::string_view source = NextField(line);
+        if (field != "-" || type.empty() || root.empty() || mountPoint.empty())
+            continue;
+        MountedVolume v;
+        v.mountId = static_cast<int>(id);
+        v.device = makedev(major, minor);
+        v.root = UnescapeMountField(root);
+        v.mountPoint = UnescapeMountField(mountPoint);
+        v.fsType = UnescapeMountField(type);
+        v.source = UnescapeMountField(source);
+        mounts.push_back(std::move(v));
+    }
+    return mounts;
+}
+
+std::string UnescapeMountField(std::string_view field)
+{
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3'
+            && field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+            out += static_cast<char>(
+                (field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
 }
 
 void CMountTable::Load()

@@ -6,8 +6,11 @@
 #include <sys/types.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace tessary {
+
+struct MountedVolume;
 
 // True for the kernel's pseudo file systems (proc, sysfs, devtmpfs, devpts,
 // cgroup, debugfs, tracefs, ...): what they list is the running system, not
@@ -23,6 +26,15 @@ bool IsPseudoFileSystemMagic(unsigned long magic) noexcept;
 // type. Malformed lines are ignored. The first mount of a device wins: bind
 // mounts of a device share its type anyway.
 std::unordered_map<dev_t, std::string> ParseMountInfo(std::string_view text);
+
+// Parses the text of /proc/self/mountinfo into its mounts, in table order,
+// with the escapes of the path fields undone; identities and space are left
+// empty. Malformed lines are ignored.
+std::vector<MountedVolume> ParseMountTable(std::string_view text);
+
+// Undoes the octal escapes of a mount table field (\040 for a blank, \011,
+// \012, \134).
+std::string UnescapeMountField(std::string_view field);
 
 // The file system type of mounted devices, read from the mount table on the
 // first question and read again once for a device it did not know (mounted

@@ -24,9 +24,11 @@
 
 #include "Content.h"
 #include "Scan.h"
+#include "Volume.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -53,11 +55,19 @@ struct RefreshSource {
 // Throws std::invalid_argument when !CanRefresh(category).
 RefreshSource RefreshSourceFor(const CCategory& category, const std::string& otherDiskPath = {});
 
+// The folder behind `category` where it is now: where its volume is
+// mounted today when that differs from the stored path (see
+// CTessaryDoc::Locate). Throws VolumeOfflineError when its volume is not
+// connected, and std::invalid_argument when !CanRefresh(category).
+RefreshSource RefreshSourceFor(CTessaryDoc& doc, const CCategory& category);
+
 // A scanned tree waiting to be compared.
 struct RefreshScan {
     RefreshSource source;
     std::unique_ptr<CCategory> tree; // unlinked; holds the folder's entries
     ScanReport report;
+    // The volume the folder is on, as of the scan (when it could be told).
+    std::optional<VolumeRecord> volume;
 };
 
 // Scans `source` into a new tree. Uses nothing of the library, so it may run
@@ -183,7 +193,10 @@ RefreshPlan PlanRefresh(CCategory& target, RefreshScan&& scan);
 // files found again take their new size and time (and, with reextract,
 // their new content), new entries are linked, entries gone from disk are
 // removed (the document's removal listeners are told first), and the
-// document is marked modified when anything changed. Returns the report of
+// document is marked modified when anything changed. The imported category
+// above the target takes the volume record of the scan when anything
+// changed, when it had none, or when the scan found another volume or
+// another place on it; the stored path stays as it is. Returns the report of
 // what was done. With reextract, contents not read yet are read first; that
 // is the only part that may fail (out of memory), and it fails before
 // anything changes.

@@ -214,6 +214,39 @@ bool RefreshPlan::ReadStaleContents(ScanProgress* progress)
     return true;
 }
 
+namespace {
+
+// The record for the imported category above `target` from the record of
+// the scanned folder: a sub-folder's place on the volume, less its own path
+// below the imported category, is the imported folder's place. Nothing when
+// the two do not fit (a sub-folder scanned from somewhere else).
+std::optional<VolumeRecord> TopVolume(const CCategory& target, VolumeRecord scanned)
+{
+    std::string below;
+    for (const CItem* c = &target; c->GetClassId() == ClassId::FolderCategory; c = c->GetParent()) {
+        below.insert(0, c->m_strName.view());
+        below.insert(0, 1, '/');
+    }
+    if (below.empty())
+        return scanned;
+    std::string& inside = scanned.pathInVolume;
+    if (!std::string_view(inside).ends_with(below))
+        return std::nullopt;
+    inside.resize(inside.size() - below.size());
+    if (inside.empty())
+        inside = "/";
+    return scanned;
+}
+
+// Whether `next` names another volume, or another place on it, than `old`.
+bool OtherVolume(const VolumeRecord& old, const VolumeRecord& next)
+{
+    return old.uuid != next.uuid || old.label != next.label || old.fsType != next.fsType
+        || old.mountPoint != next.mountPoint || old.pathInVolume != next.pathInVolume;
+}
+
+} // namespace
+
 RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOptions& options)
 {
     if (plan.Applied())
@@ -321,7 +354,20 @@ RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOpt
     for (const CItem* e : removed)
         delete e;
     doc.SetCurrentCategory(current);
-    if (!report.NothingChanges())
+    bool modified = !report.NothingChanges();
+    CCategory* top = d.target;
+    while (top && top->GetClassId() == ClassId::FolderCategory)
+        top = top->GetParent();
+    if (d.volume && top && HasPath(top->GetClassId())) {
+        auto* imported = static_cast<CPathCategory*>(top);
+        std::optional<VolumeRecord> volume = TopVolume(*d.target, *d.volume);
+        const VolumeRecord* old = imported->GetVolume();
+        if (volume && (modified || !old || OtherVolume(*old, *volume))) {
+            imported->SetVolume(volume);
+            modified = true;
+        }
+    }
+    if (modified)
         doc.SetModifiedFlag(true);
     return report;
 }

@@ -1,7 +1,9 @@
 // Scanning for a refresh and comparing the scanned tree with the library.
 
 #include "Datum.h"
+#include "Document.h"
 #include "EntryWalk.h"
+#include "MountSource.h"
 #include "RefreshPlanData.h"
 #include "TextCodec.h"
 
@@ -441,6 +443,13 @@ RefreshSource RefreshSourceFor(const CCategory& category, const std::string& oth
     return source;
 }
 
+RefreshSource RefreshSourceFor(CTessaryDoc& doc, const CCategory& category)
+{
+    if (!CanRefresh(category))
+        throw std::invalid_argument("only imported categories can be refreshed");
+    return RefreshSourceFor(category, DiskPathOrThrow(doc.Locate(category)));
+}
+
 RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads, ScanProgress* progress)
 {
     RefreshScan scan;
@@ -448,6 +457,8 @@ RefreshScan ScanForRefresh(const RefreshSource& source, unsigned threads, ScanPr
     scan.tree = std::make_unique<CCategory>();
     scan.report
         = ScanFolderInto(*scan.tree, source.diskPath, ScanOptions { threads, source.followMounts, progress });
+    if (scan.report.opened && !scan.report.cancelled)
+        scan.volume = IdentifyVolumeAt(MountSource(), source.diskPath);
     return scan;
 }
 
@@ -460,6 +471,7 @@ RefreshPlan PlanRefresh(CCategory& target, RefreshScan&& scan)
     RefreshPlan plan;
     plan.m_data->target = &target;
     plan.m_data->source = scan.source;
+    plan.m_data->volume = std::move(scan.volume);
     Planner(*plan.m_data, scan.report).Run(target, std::move(scan.tree));
     return plan;
 }

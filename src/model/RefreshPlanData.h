@@ -62,6 +62,7 @@ struct RefreshPlan::Data {
     std::vector<Missing> missing;
     std::vector<Stale> stale;
     std::vector<RefreshSkippedFolder> skipped;
+    std::optional<VolumeRecord> volume; // of the scanned folder
 
     Data() = default;
     Data(const Data&) = delete;

@@ -3,6 +3,7 @@
 #include "Category.h"
 #include "Datum.h"
 #include "FileSystem.h"
+#include "MountSource.h"
 #include "Scan.h"
 #include "ScanWalker.h"
 #include "TextCodec.h"
@@ -38,7 +39,10 @@ Kind* CreateScanned(std::string_view name, const std::string& path, ScanOptions 
 {
     auto category = std::make_unique<Kind>(name, path);
     options.followMounts = FollowsMounts(category->GetClassId());
-    ScanReport r = ScanFolderInto(*category, GbToDisk(path), options);
+    const std::string diskPath = GbToDisk(path);
+    ScanReport r = ScanFolderInto(*category, diskPath, options);
+    if (r.opened && !r.cancelled)
+        category->SetVolume(IdentifyVolumeAt(MountSource(), diskPath));
     if (report)
         *report = std::move(r);
     return category.release();
@@ -166,7 +170,13 @@ CRootFolderCategory* CreateRootFolderCategory(
 ScanReport ScanPathCategory(CPathCategory& category, ScanOptions options)
 {
     options.followMounts = FollowsMounts(category.GetClassId());
-    return ScanFolderInto(category, GbToDisk(category.m_strPath.view()), options);
+    const std::string diskPath = GbToDisk(category.m_strPath.view());
+    ScanReport report = ScanFolderInto(category, diskPath, options);
+    if (report.opened && !report.cancelled) {
+        if (std::optional<VolumeRecord> volume = IdentifyVolumeAt(MountSource(), diskPath))
+            category.SetVolume(volume);
+    }
+    return report;
 }
 
 } // namespace tessary

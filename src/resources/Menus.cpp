@@ -37,6 +37,7 @@ constexpr MenuEntry kCategoryMenu[] = {
     { ID_IMPORT_CD, "导入光盘(&C)...", nullptr },
     { ID_IMPORT_DRIVE, "导入盘苻(&V)...", nullptr },
     { ID_CATEGORY_REFRESH, "刷新(&U)...", nullptr },
+    { ID_CATEGORY_LINK_VOLUME, "关联卷(&L)...", nullptr },
 };
 
 constexpr MenuEntry kDatumMenu[] = {

@@ -104,6 +104,34 @@ inline constexpr int ID_MOVE_UP = 40021;
 inline constexpr int ID_MOVE_DOWN = 40022;
 // Brings an imported category up to date with its disk.
 inline constexpr int ID_CATEGORY_REFRESH = 32797;
+// Binds an imported category to a connected volume (a library from another
+// computer, a drive letter), so that its files are found by the volume.
+inline constexpr int ID_CATEGORY_LINK_VOLUME = 32800;
+
+// Volumes: which disc or drive holds an imported category, and whether it is
+// connected. Formats take %1, %2 as QString::arg does.
+inline constexpr int IDS_INSERT_VOLUME = 61600; // label, UUID
+inline constexpr int IDS_INSERT_VOLUME_NO_UUID = 61601; // label
+inline constexpr int IDS_VOLUME_LABEL = 61602;
+inline constexpr int IDS_VOLUME_UUID = 61603;
+inline constexpr int IDS_VOLUME_CAPACITY = 61604;
+inline constexpr int IDS_VOLUME_FREE_AT_SCAN = 61605;
+inline constexpr int IDS_VOLUME_SCAN_TIME = 61606;
+inline constexpr int IDS_VOLUME_OFFLINE = 61607;
+inline constexpr int IDS_VOLUME_MOUNTED_AT = 61608;
+inline constexpr int IDS_VOLUME_AMBIGUOUS = 61609;
+inline constexpr int IDS_VOLUME_PICKER_TITLE = 61610;
+inline constexpr int IDS_VOLUME_CHOOSE_CLONE = 61611; // label, UUID
+inline constexpr int IDS_VOLUME_CHOOSE_LINK = 61612; // category name
+inline constexpr int IDS_VOLUME_NONE_CONNECTED = 61613;
+inline constexpr int IDS_VOLUME_DATA_DAMAGED = 61614; // library file
+inline constexpr int IDS_VOLUME_DATA_NOT_MATCHING = 61615; // library file
+inline constexpr int IDS_VOLUME_DATA_NEWER = 61616; // library file
+inline constexpr int IDS_VOLUME_DATA_DROPPED = 61617; // library file
+inline constexpr int IDS_VOLUME_NO_LABEL = 61618;
+inline constexpr int IDS_VOLUME_LINKED_BY_HAND = 61619;
+inline constexpr int IDS_VOLUME_PICKER_COLUMNS = 61620; // column titles, one a line
+inline constexpr int IDS_REFRESH_FROM_OTHER_FOLDER = 61621;
 // Shows the output bar with the focus in its quick find field.
 inline constexpr int ID_QUICK_FIND = 32810;
 // Copies of one file across the library: the groups of duplicates, and the

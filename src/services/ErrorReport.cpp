@@ -6,6 +6,8 @@
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "UserPrompts.h"
+#include "Volume.h"
+#include "VolumeTexts.h"
 
 #include <QFile>
 
@@ -47,6 +49,9 @@ QString ArchiveFaultMessage(ArchiveFault fault)
 
 QString FileErrorMessage(const FileError& error)
 {
+    // A file of a volume that is away: which volume to connect.
+    if (const auto* offline = dynamic_cast<const VolumeOfflineError*>(&error))
+        return offline->Ambiguous() ? LoadString(IDS_VOLUME_AMBIGUOUS) : InsertVolumeText(offline->Record());
     const QString path = QFile::decodeName(QByteArray::fromStdString(error.Path()));
     const char* sentence = nullptr;
     switch (error.Cause()) {

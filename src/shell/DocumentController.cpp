@@ -7,6 +7,7 @@
 #include "FileError.h"
 #include "ResourceIds.h"
 #include "UserPrompts.h"
+#include "VolumeTexts.h"
 #include "WaitCursor.h"
 
 #include <QFile>
@@ -123,10 +124,15 @@ bool CDocumentController::Load(const QString& path)
     if (ok || m_doc.GetPathName() != pathBefore || m_doc.GetTitle() != titleBefore
         || m_doc.GetRootCount() != rootsBefore)
         Q_EMIT DocumentReplaced();
-    if (ok)
+    if (ok) {
         AddRecent(path);
+        // Which of its volumes are connected is asked when it opens.
+        m_doc.ReadVolumes();
+    }
     m_doc.InitialUpdateAllViews();
     Q_EMIT DocumentStateChanged();
+    if (ok)
+        ShowReadWarnings(m_window, path, m_doc.GetReadWarnings());
     return ok;
 }
 

@@ -9,6 +9,7 @@
 #include "EntryServices.h"
 #include "ErrorReport.h"
 #include "Menus.h"
+#include "MountWatcher.h"
 #include "OutputBar.h"
 #include "PaneCommandRunner.h"
 #include "ResourceIds.h"
@@ -120,6 +121,14 @@ CMainFrame::CMainFrame(
             m_activePane = m_treeView;
         else if (Contains(m_listView->Widget(), now))
             m_activePane = m_listView;
+    });
+
+    // Discs and drives come and go: the tree shows which imported
+    // categories can be reached now.
+    auto* mounts = new CMountWatcher(this);
+    connect(mounts, &CMountWatcher::MountsChanged, this, [this] {
+        m_doc.ReadVolumes();
+        m_treeView->RefreshVolumeRows();
     });
 
     // The toolbar is always in sight, so its buttons follow the state of the

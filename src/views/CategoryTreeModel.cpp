@@ -321,11 +321,46 @@ QVariant CCategoryTreeModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         return QString::fromStdString(GbToUtf8(c.m_strName.view()));
     case Qt::DecorationRole:
-        return m_icon ? QVariant(m_icon(c.GetImageIndex())) : QVariant();
-    case kSelectedIconRole:
-        return m_icon ? QVariant(m_icon(c.GetSelectedImageIndex())) : QVariant();
+    case kSelectedIconRole: {
+        if (!m_icon)
+            return {};
+        const bool away = m_volumeLook && m_volumeLook(c).away;
+        return Icon(role == Qt::DecorationRole ? c.GetImageIndex() : c.GetSelectedImageIndex(), away);
+    }
+    case Qt::ToolTipRole: {
+        const QString tip = m_volumeLook ? m_volumeLook(c).toolTip : QString();
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     default:
         return {};
+    }
+}
+
+QIcon CCategoryTreeModel::Icon(int index, bool away) const
+{
+    if (!away)
+        return m_icon(index);
+    auto it = m_greyed.find(index);
+    if (it == m_greyed.end()) {
+        // The icon as a disabled control shows it, at every size it has.
+        const QIcon icon = m_icon(index);
+        QIcon greyed;
+        for (const QSize& size : icon.availableSizes())
+            greyed.addPixmap(icon.pixmap(size, QIcon::Disabled));
+        if (greyed.isNull())
+            greyed.addPixmap(icon.pixmap(QSize(16, 16), QIcon::Disabled));
+        it = m_greyed.emplace(index, greyed).first;
+    }
+    return it->second;
+}
+
+void CCategoryTreeModel::RefreshVolumeLooks()
+{
+    for (const auto& [category, node] : m_rows) {
+        if (node->gone)
+            continue;
+        const QModelIndex index = IndexOfNode(node);
+        Q_EMIT dataChanged(index, index, { Qt::DecorationRole, kSelectedIconRole, Qt::ToolTipRole });
     }
 }
 

@@ -26,7 +26,8 @@ class CCategory;
 //
 // Each row computes its text and icons from its category when asked:
 // DisplayRole and EditRole the stored name, DecorationRole the icon,
-// kSelectedIconRole the icon of a selected row.
+// kSelectedIconRole the icon of a selected row (both greyed when the
+// category's volume is away), ToolTipRole what is known of its volume.
 class CCategoryTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -36,6 +37,16 @@ public:
     ~CCategoryTreeModel() override;
 
     void SetIconSource(std::function<QIcon(int)> icon) { m_icon = std::move(icon); }
+
+    // What a row shows of the volume its category was imported from: a
+    // greyed icon while the volume is away, and a tooltip (empty: none).
+    struct VolumeLook {
+        bool away = false;
+        QString toolTip;
+    };
+    void SetVolumeLook(std::function<VolumeLook(const CCategory&)> look) { m_volumeLook = std::move(look); }
+    // Every row asks for its look again (volumes were mounted or unmounted).
+    void RefreshVolumeLooks();
     // Called with the confirmed text of an in-place edit.
     void SetRenameHandler(std::function<void(CCategory& category, const QString& text)> rename)
     {
@@ -107,7 +118,11 @@ private:
     std::unique_ptr<Node> m_root;
     std::unordered_map<const CCategory*, Node*> m_rows;
     std::vector<const CCategory*> m_goneKeys;
+    QIcon Icon(int index, bool away) const;
+
     std::function<QIcon(int)> m_icon;
+    std::function<VolumeLook(const CCategory&)> m_volumeLook;
+    mutable std::unordered_map<int, QIcon> m_greyed; // by icon index
     std::function<void(CCategory&, const QString&)> m_rename;
 };
 

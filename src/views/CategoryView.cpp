@@ -6,6 +6,7 @@
 #include "PaneCommands.h"
 #include "ResourceIds.h"
 #include "TextCodec.h"
+#include "VolumeTexts.h"
 
 #include <QContextMenuEvent>
 #include <QStyledItemDelegate>
@@ -91,6 +92,7 @@ CCategoryView::CCategoryView(CTessaryDoc& doc, QWidget* parent)
     setItemDelegate(new CCategoryRowDelegate(this));
 
     m_model->SetRenameHandler([this](CCategory& category, const QString& text) { Rename(category, text); });
+    m_model->SetVolumeLook([this](const CCategory& category) { return VolumeLookOf(category); });
     setModel(m_model);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex& current) { OnCurrentChanged(current); });
@@ -106,6 +108,31 @@ CCategoryView::~CCategoryView()
 {
     m_doc.RemoveRemovalListener(this);
     m_doc.RemoveView(this);
+}
+
+CCategoryTreeModel::VolumeLook CCategoryView::VolumeLookOf(const CCategory& category) const
+{
+    // The imported category the row belongs to: itself, or the first
+    // ancestor that is not a folder of a scanned tree.
+    const CCategory* top = &category;
+    while (top && top->GetClassId() == ClassId::FolderCategory)
+        top = top->GetParent();
+    if (!top || !HasPath(top->GetClassId()))
+        return {};
+    const VolumeRecord* record = static_cast<const CPathCategory*>(top)->GetVolume();
+    if (!record)
+        return {};
+    const VolumeMatch match = m_doc.GetVolumes().Match(*record);
+    CCategoryTreeModel::VolumeLook look;
+    look.away = match.state == VolumeMatch::State::Offline;
+    if (top == &category)
+        look.toolTip = VolumeToolTip(*record, match);
+    return look;
+}
+
+void CCategoryView::RefreshVolumeRows()
+{
+    m_model->RefreshVolumeLooks();
 }
 
 void CCategoryView::SetIconSource(std::function<QIcon(int)> icon)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CategoryTreeModel.h"
 #include "Document.h"
 #include "PaneView.h"
 
@@ -43,6 +44,12 @@ public:
     QModelIndex InsertEntryRow(CCategory* entry, const QModelIndex& parentRow);
     // Sets the row's text, icons and expand button again from the category.
     void RefreshEntryRow(const CCategory* entry);
+    // The rows of imported categories show again whether their volume is
+    // connected (after the document read the mounted volumes anew): a greyed
+    // icon while it is away, for the imported category's row and the rows
+    // below it, and on the imported category's row a tooltip with what is
+    // known of the volume.
+    void RefreshVolumeRows();
     // Deletes the category's row with the rows below it (never reading the
     // category, which may be gone already). When the selected row goes, the
     // selection moves to the next row, else the previous one, else the
@@ -129,6 +136,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    CCategoryTreeModel::VolumeLook VolumeLookOf(const CCategory& category) const;
     // Selection changes that the view makes itself without telling anyone.
     class QuietScope;
 

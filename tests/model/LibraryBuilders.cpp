@@ -37,6 +37,10 @@ std::string Describe(const std::vector<const CCategory*>& roots)
             if (auto* p = dynamic_cast<const CPathCategory*>(&c)) {
                 os << " path=";
                 Hex(os, p->m_strPath.view());
+                if (const VolumeRecord* v = p->GetVolume()) {
+                    os << " volume=";
+                    Hex(os, EncodeVolumeRecord(*v));
+                }
             }
             os << '\n';
             continue;

@@ -44,6 +44,16 @@ inline std::string Write(const RootList& roots)
     return Write(View(roots));
 }
 
+// The bytes of the root list of a library file, without the extension
+// block that may follow (volume records hold the free space and time of a
+// scan, which differ between two scans).
+inline std::string RootBytes(const std::string& file)
+{
+    std::size_t end = 0;
+    ReadLibraryRoots(file, end);
+    return file.substr(0, end);
+}
+
 // Every entry with its kind, fields and position, one line each, in list
 // order; parent links that do not match the list an entry is in are marked.
 std::string Describe(const std::vector<const CCategory*>& roots);
