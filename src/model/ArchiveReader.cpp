@@ -28,6 +28,8 @@ namespace {
 // The bytes are either all in memory, or come from a source through a
 // window that is refilled when a read runs past its end (the only place
 // that knows about sources is the slow path of Need, and Bytes for texts).
+constexpr std::uint64_t kMinReadWindow = 4096;
+
 class Reader {
 public:
     explicit Reader(std::string_view data)
@@ -38,7 +40,10 @@ public:
     }
     explicit Reader(IByteSource& source)
         : m_source(&source)
-        , m_window(kReadWindow)
+        // A small source needs no more than its own size (every read needs
+        // a few hundred bytes at most, texts aside).
+        , m_window(static_cast<std::size_t>(
+              std::clamp<std::uint64_t>(source.Remaining(), kMinReadWindow, kReadWindow)))
     {
         m_begin = m_p = m_end = m_window.data();
     }
