@@ -3,6 +3,7 @@
 
 #include "MountSource.h"
 
+#include "MountTable.h"
 #include "Volume.h"
 
 #include <cerrno>
@@ -23,25 +24,6 @@
 namespace tessary {
 
 namespace {
-
-std::string ReadText(const char* path)
-{
-    std::string text;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return text;
-}
 
 // udev writes the bytes of a name that a file name cannot hold as \xHH.
 std::string UnescapeUdevName(std::string_view name)
@@ -84,7 +66,7 @@ std::string LinkNameFor(const char* folder, dev_t rdev)
 
 class SystemMountSource : public IMountSource {
 public:
-    std::string MountInfo() override { return ReadText("/proc/self/mountinfo"); }
+    std::string MountInfo() override { return ReadSystemText("/proc/self/mountinfo"); }
 
     void Identify(MountedVolume& volume) override
     {

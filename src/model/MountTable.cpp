@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -23,23 +24,6 @@ constexpr std::array<unsigned long, 19> kPseudoMagics { 0x0187UL, 0x42494e4dUL, 
     0x63677270UL, 0x62656570UL, 0x64626720UL, 0x1cd1UL, 0xde5e81e4UL, 0x65735543UL, 0x958458f6UL,
     0x19800202UL, 0x6e736673UL, 0x9fa0UL, 0x6165676cUL, 0x73636673UL, 0xf97cff8cUL, 0x62656572UL,
     0x74726163UL };
-
-std::string ReadWhole(const char* path)
-{
-    std::string text;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return text;
-}
 
 std::string_view NextField(std::string_view& line)
 {
@@ -70,6 +54,25 @@ bool ParseNumber(std::string_view s, unsigned long& out)
 }
 
 } // namespace
+
+std::string ReadSystemText(const char* path)
+{
+    std::string text;
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
 
 bool IsPseudoFileSystemType(std::string_view type) noexcept
 {
@@ -169,7 +172,7 @@ std::string UnescapeMountField(std::string_view field)
 
 void CMountTable::Load()
 {
-    m_types = ParseMountInfo(ReadWhole("/proc/self/mountinfo"));
+    m_types = ParseMountInfo(ReadSystemText("/proc/self/mountinfo"));
     m_loaded = true;
 }
 

@@ -32,6 +32,10 @@ std::unordered_map<dev_t, std::string> ParseMountInfo(std::string_view text);
 // empty. Malformed lines are ignored.
 std::vector<MountedVolume> ParseMountTable(std::string_view text);
 
+// The whole text of a small file of the system (/proc/self/mountinfo and
+// the like); empty when it cannot be read.
+std::string ReadSystemText(const char* path);
+
 // Undoes the octal escapes of a mount table field (\040 for a blank, \011,
 // \012, \134).
 std::string UnescapeMountField(std::string_view field);
