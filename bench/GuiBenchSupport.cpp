@@ -1,10 +1,13 @@
 #include "GuiBenchSupport.h"
 
 #include "BenchSupport.h"
+#include "Document.h"
+#include "TessaryApp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -45,6 +48,30 @@ int RunGuiBenchmarks(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    return 0;
+}
+
+int RunMainWindowBenchmarks(int argc, char** argv, const std::function<void()>& ready)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CTessaryApp app(argc, argv);
+    CBenchPrompts prompts;
+    SetPrompts(&prompts);
+    QTemporaryDir settings;
+    StartOptions options;
+    options.profilePath = settings.filePath(QStringLiteral("Oakbrim.ini"));
+    options.registerFileType = false;
+    if (!app.InitInstance({}, options))
+        return 1;
+    if (ready)
+        ready();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    app.Document()->SetModifiedFlag(false);
+    app.ExitInstance();
+    SetPrompts(nullptr);
     return 0;
 }
 

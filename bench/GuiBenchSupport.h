@@ -47,4 +47,11 @@ WindowRun RunInWindow(const std::function<void()>& work);
 // the benchmarks the command line selects.
 int RunGuiBenchmarks(int argc, char** argv);
 
+// The main function of a benchmark of the main window: the program started
+// as a user starts it (a new library, a profile of its own, every question
+// answered by CBenchPrompts), `ready` once its window is up, then the
+// benchmarks the command line selects, then the program's end without a
+// question about saving.
+int RunMainWindowBenchmarks(int argc, char** argv, const std::function<void()>& ready = {});
+
 } // namespace tessary::bench

@@ -274,22 +274,5 @@ BENCHMARK(BM_ImportFolderCommand)->UseManualTime()->Iterations(3)->Unit(benchmar
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    CTessaryApp app(argc, argv);
-    CBenchPrompts prompts;
-    SetPrompts(&prompts);
-    QTemporaryDir settings;
-    StartOptions options;
-    options.profilePath = settings.filePath(QStringLiteral("Oakbrim.ini"));
-    options.registerFileType = false;
-    if (!app.InitInstance({}, options))
-        return 1;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Doc().SetModifiedFlag(false);
-    app.ExitInstance();
-    SetPrompts(nullptr);
-    return 0;
+    return tessary::bench::RunMainWindowBenchmarks(argc, argv);
 }

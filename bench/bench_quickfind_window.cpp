@@ -40,7 +40,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
@@ -272,23 +271,5 @@ BENCHMARK(BM_ModalSearch)->UseManualTime()->Iterations(5)->Unit(benchmark::kMill
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    CTessaryApp app(argc, argv);
-    CBenchPrompts prompts;
-    SetPrompts(&prompts);
-    QTemporaryDir settings;
-    StartOptions options;
-    options.profilePath = settings.filePath(QStringLiteral("Oakbrim.ini"));
-    options.registerFileType = false;
-    if (!app.InitInstance({}, options))
-        return 1;
-    Frame().GetOutputBar()->show();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    App().Document()->SetModifiedFlag(false);
-    app.ExitInstance();
-    SetPrompts(nullptr);
-    return 0;
+    return tessary::bench::RunMainWindowBenchmarks(argc, argv, [] { Frame().GetOutputBar()->show(); });
 }

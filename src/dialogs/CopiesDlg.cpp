@@ -2,6 +2,7 @@
 
 #include "DialogButtons.h"
 #include "DialogHooks.h"
+#include "DisplayText.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 
@@ -14,30 +15,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <limits>
 #include <optional>
 
 namespace tessary {
-namespace {
-
-// An unsigned decimal number of 32 bits, with blanks around it allowed.
-std::optional<Size32> ParseSize(const QString& text)
-{
-    const QString digits = text.trimmed();
-    if (digits.isEmpty() || digits.size() > 10)
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
-    }
-    if (value > std::numeric_limits<Size32>::max())
-        return std::nullopt;
-    return static_cast<Size32>(value);
-}
-
-} // namespace
 
 CCopiesDlg::CCopiesDlg(Kind kind, const QString& category, const CopiesChoice& choice, QWidget* parent)
     : QDialog(parent)
@@ -112,7 +92,7 @@ CCopiesDlg::CCopiesDlg(Kind kind, const QString& category, const CopiesChoice& c
 
 void CCopiesDlg::accept()
 {
-    const std::optional<Size32> size = ParseSize(m_minSize->text());
+    const std::optional<Size32> size = ParseUnsigned32(m_minSize->text());
     if (!size) {
         ShowFieldWarning(this, LoadString(IDS_BAD_LEAST_SIZE));
         m_minSize->setFocus();

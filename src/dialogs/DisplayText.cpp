@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace tessary {
@@ -170,6 +171,22 @@ std::string FieldToRemark(const QString& field, std::string_view original)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return ToLibraryText(text);
+}
+
+std::optional<std::uint32_t> ParseUnsigned32(const QString& text)
+{
+    const QString digits = text.trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
+        if (value > std::numeric_limits<std::uint32_t>::max())
+            return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 } // namespace tessary

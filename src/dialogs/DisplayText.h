@@ -2,10 +2,16 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessary {
+
+// An unsigned decimal number of 32 bits typed in a field, blanks around it
+// allowed; nothing for anything else (empty, signs, other digits, too large).
+std::optional<std::uint32_t> ParseUnsigned32(const QString& text);
 
 // Library text (GB18030) as shown, and back. Names that came from disk with
 // bytes that are not UTF-8 keep their private-use placeholders both ways,

@@ -110,23 +110,6 @@ QDateEdit* AddDate(QFrame* cell, QLabel* label, int id)
     return edit;
 }
 
-// An unsigned decimal number of 32 bits, with blanks around it allowed.
-std::optional<Size32> ParseUnsigned(const QString& text)
-{
-    const QString digits = text.trimmed();
-    if (digits.isEmpty())
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
-        if (value > std::numeric_limits<Size32>::max())
-            return std::nullopt;
-    }
-    return static_cast<Size32>(value);
-}
-
 } // namespace
 
 CSearchDlg::CSearchDlg(CSearchCriteria& criteria, QWidget* parent)
@@ -245,7 +228,7 @@ bool CSearchDlg::DoDataExchange(bool save)
             edit->setText(QString::number(value));
             return true;
         }
-        const std::optional<Size32> parsed = ParseUnsigned(edit->text());
+        const std::optional<Size32> parsed = ParseUnsigned32(edit->text());
         if (!parsed) {
             ShowFieldWarning(this, QString::fromUtf8("请输入一个无符号整数。"));
             edit->setFocus();
