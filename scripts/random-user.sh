@@ -4,7 +4,7 @@
 # A failure prints the seed and the shortest sequence found that still fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=0}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 export QT_QPA_PLATFORM=offscreen
 export XDG_DATA_HOME=$PWD/build/asan-gui/xdg-data XDG_CONFIG_HOME=$PWD/build/asan-gui/xdg-config

@@ -8,6 +8,7 @@
 #include "DocumentController.h"
 #include "DialogHooks.h"
 #include "EntryListModel.h"
+#include "ExtensionRecords.h"
 #include "ImportDialogs.h"
 #include "Menus.h"
 #include "ProgressDlg.h"
@@ -88,11 +89,14 @@ COutputBar& Bar()
     return *Frame().GetOutputBar();
 }
 
+// What a library stores: the archive's bytes and the records that follow them.
 std::string LibraryBytes(const CTessaryDoc& doc)
 {
     std::string bytes;
-    const auto& roots = doc.GetRootList();
-    WriteLibrary(std::vector<const CCategory*>(roots.begin(), roots.end()), bytes);
+    const std::vector<const CCategory*> roots(doc.GetRootList().begin(), doc.GetRootList().end());
+    WriteLibrary(roots, bytes);
+    for (const ExtensionRecord& record : CollectRecords(roots))
+        bytes += std::to_string(record.kind) + ' ' + std::to_string(record.entry) + ' ' + record.payload;
     return bytes;
 }
 
@@ -222,14 +226,25 @@ const Action kActions[] = {
     { "command", 40, Always,
         [](CRandomUser& user, Rng& rng) {
             static const std::vector<int> ids = CommandIds();
+            // Commands that need a selection are taken more often than
+            // those always at hand, which would otherwise crowd them out.
+            static const std::set<int> atHand = { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
+                ID_FILE_MRU_FIRST, ID_FILE_MRU_FIRST + 1, ID_FILE_MRU_FIRST + 2, ID_FILE_MRU_FIRST + 3, ID_HELP,
+                ID_HOME_PAGE, ID_APP_ABOUT, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_OUTPUT_BAR, ID_SEARCH,
+                ID_QUICK_FIND, ID_CATEGORY_NEW_ROOT, ID_IMPORT_FOLDER, ID_IMPORT_CD, ID_IMPORT_DRIVE,
+                ID_EDIT_SELECT_ALL, ID_FIND_DUPLICATES, ID_LIBRARY_EXPORT, ID_FILTER };
+            const bool handy = Chance(rng, 35);
             std::vector<int> enabled;
-            std::copy_if(ids.begin(), ids.end(), std::back_inserter(enabled), Enabled);
+            std::copy_if(ids.begin(), ids.end(), std::back_inserter(enabled),
+                [&](int id) { return atHand.count(id) == std::size_t(handy) && Enabled(id); });
+            if (enabled.empty())
+                std::copy_if(ids.begin(), ids.end(), std::back_inserter(enabled), Enabled);
             if (enabled.empty())
                 return;
             const int id = enabled[std::size_t(Pick(rng, int(enabled.size())))];
             if (qEnvironmentVariableIsSet("RANDOM_USER_VERBOSE"))
                 std::fprintf(stderr, "  command %d\n", id);
-            Frame().Router().Execute(id);
+            user.m_commands += Frame().Router().Execute(id);
             if (id == ID_FILTER)
                 user.m_filtered = true;
             if ((id == ID_FILE_SAVE || id == ID_FILE_SAVE_AS) && !Doc().IsModified())
@@ -380,13 +395,17 @@ void CRandomUser::Start()
     m_prompts = std::make_unique<CRandomPrompts>(*this);
     SetPrompts(m_prompts.get());
     m_rng.seed(7);
-    // Two source folders with shared, differing and nested files.
+    // Two source folders with shared, differing and nested files, some
+    // with text to extract.
     for (const char* file : { "a/x.txt", "a/报告.doc", "a/sub/x.txt", "a/sub/empty", "b/x.txt", "b/深/page.html",
-             "b/深/y.TXT", "b/.hidden" }) {
+             "b/深/y.TXT", "b/.hidden", "a/sub/deeper/z.txt", "b/深/更深/x.txt" }) {
         const QString path = Path(QStringLiteral("disk/") + QString::fromUtf8(file));
         QDir().mkpath(QFileInfo(path).path());
         WriteFile(path, QByteArray(file).repeated(Pick(m_rng, 4)));
     }
+    for (int i = 0; i < 30; ++i)
+        WriteFile(Path(QStringLiteral("disk/%1/n%2.txt").arg(QLatin1String(i % 2 ? "a/sub" : "b")).arg(i % 7)),
+            QByteArray("text ").repeated(i));
     WriteFile(Path(QStringLiteral("junk.dli")), "not a library at all");
     WriteLibrary(Path(QStringLiteral("lib.dli")), Strings({ "甲", "乙" }));
     GetDialogHooks() = DialogHooks { [this](QWidget*) { return RandomFolder(m_rng) + QStringLiteral("/x.txt"); },
@@ -462,7 +481,8 @@ void CRandomUser::AnswerModal()
     // Fill some fields at random, then press the default button.
     for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
         if (edit->isVisible() && edit->isEnabled() && !edit->isReadOnly() && Chance(rng, 50))
-            edit->setText(RandomText(rng));
+            edit->setText(Chance(rng, 30) ? RandomFolder(rng) + OneOf<QString>(rng, { {}, QStringLiteral("/x.txt") })
+                                          : RandomText(rng));
     for (QPlainTextEdit* edit : dialog->findChildren<QPlainTextEdit*>())
         if (edit->isVisible() && !edit->isReadOnly() && Chance(rng, 50))
             edit->setPlainText(RandomText(rng));
@@ -481,6 +501,7 @@ void CRandomUser::AnswerModal()
             view->setCurrentIndex(view->model()->index(Pick(rng, view->model()->rowCount()), 0));
     for (QPushButton* button : dialog->findChildren<QPushButton*>())
         if (button->isDefault() && button->isVisible() && button->isEnabled()) {
+            ++m_confirmed;
             QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
             return;
         }
@@ -545,6 +566,7 @@ std::string CRandomUser::Check(bool wasModified)
     };
     for (const CCategory* root : Doc().GetRootList())
         collect(root);
+    m_largest = std::max(m_largest, alive.size());
 
     // The tree: top rows are the roots; every row's category is alive, a
     // child of its parent row's category, and rows follow the list's order.
@@ -573,6 +595,11 @@ std::string CRandomUser::Check(bool wasModified)
                 return "tree: sibling rows out of the library's order";
         }
     }
+    const CCategory* current = Doc().GetCurrentCategory();
+    if (current && !alive.count(current))
+        return "document: the current category was destroyed";
+    if (const CCategory* selected = Tree().SelectedCategory(); selected && selected != current)
+        return "tree: the selected row is not the current category";
     // The list: the current category's entries (a filtered part of them),
     // or the roots.
     std::set<const CItem*> shown;
@@ -582,11 +609,11 @@ std::string CRandomUser::Check(bool wasModified)
     std::set<const CItem*> expected;
     if (List().ShowsRoots()) {
         expected.insert(Doc().GetRootList().begin(), Doc().GetRootList().end());
-    } else if (const CCategory* current = List().ShownCategory()) {
-        if (!alive.count(current) || current != Doc().GetCurrentCategory())
+    } else if (const CCategory* listed = List().ShownCategory()) {
+        if (listed != current)
             return "list: shows a category that is not the current one";
-        expected.insert(current->GetSubCategoryList().begin(), current->GetSubCategoryList().end());
-        expected.insert(current->GetDatumList().begin(), current->GetDatumList().end());
+        expected.insert(listed->GetSubCategoryList().begin(), listed->GetSubCategoryList().end());
+        expected.insert(listed->GetDatumList().begin(), listed->GetDatumList().end());
     }
     if (!std::includes(expected.begin(), expected.end(), shown.begin(), shown.end()))
         return "list: a row that is not the current category's";

@@ -47,6 +47,10 @@ public:
     // the invariants; returns the first one broken, or empty.
     std::string Do(const Step& step);
     std::size_t ActionsRun() const { return m_actionsRun; }
+    // How deep the run went: the largest library, dialogs confirmed, commands run.
+    std::size_t m_largest = 0;
+    std::size_t m_confirmed = 0;
+    std::size_t m_commands = 0;
 
     // What the actions use.
     Rng m_rng; // the current step's choices (and the answers' between steps)

@@ -84,7 +84,8 @@ int Play(std::uint32_t seed, double seconds, const char* logPath)
             return Fail(fault, user.ActionsRun() - 1);
     }
     alarm(0);
-    std::printf("actions: %zu\n", user.ActionsRun());
+    std::printf("actions: %zu\n(commands run %zu, dialogs confirmed %zu, largest library %zu entries)\n",
+        user.ActionsRun(), user.m_commands, user.m_confirmed, user.m_largest);
     user.Stop();
     return 0;
 }
@@ -131,6 +132,8 @@ std::string Signature(int status, const std::string& output)
     if (std::string kind = after("ERROR: AddressSanitizer: ", " \n"); !kind.empty())
         return "AddressSanitizer: " + kind + " in "
             + after(" in tessary::", "( \n", output.find("ERROR: AddressSanitizer: "));
+    if (output.find("ERROR: LeakSanitizer") != std::string::npos)
+        return "LeakSanitizer: a leak from " + after(" in tessary::", "( \n", output.find("ERROR: LeakSanitizer"));
     if (std::string error = after("runtime error: ", "\n"); !error.empty())
         return "UndefinedBehaviorSanitizer: " + error;
     if (WIFSIGNALED(status))
