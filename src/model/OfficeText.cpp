@@ -63,9 +63,8 @@ public:
                 || s.substr(s.size() - 4) != ".xml")
                 continue;
             const std::string_view digits = s.substr(prefix.size(), s.size() - prefix.size() - 4);
-            if (digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '9';
-                }))
+            if (digits.size() > 9
+                || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
                 continue;
             found.emplace(std::strtoul(std::string(digits).c_str(), nullptr, 10), std::string(s));
         }
@@ -93,8 +92,9 @@ public:
         zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
         if (!file) {
             const int code = zip_error_code_zip(zip_get_error(m_zip));
-            return Fail(m, code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD ? TextProblem::Encrypted
-                                                                                  : TextProblem::Damaged,
+            return Fail(m,
+                code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD ? TextProblem::Encrypted
+                                                                      : TextProblem::Damaged,
                 "the member " + name + " cannot be opened: " + zip_strerror(m_zip));
         }
         // The sizes the archive states are not trusted: the bytes are
@@ -110,7 +110,8 @@ public:
             if (got == 0)
                 break;
             m_unpacked += static_cast<std::size_t>(got);
-            if (m.bytes.size() + static_cast<std::size_t>(got) > cap || m_unpacked > m_limits.maxUnpackedBytes) {
+            if (m.bytes.size() + static_cast<std::size_t>(got) > cap
+                || m_unpacked > m_limits.maxUnpackedBytes) {
                 m.problem = TextProblem::TooLarge;
                 m.detail = "unpacked, the file passes the limit of "
                     + std::to_string(std::min(cap, m_limits.maxUnpackedBytes)) + " bytes";
@@ -268,7 +269,8 @@ public:
 
 private:
     // Parses a member; false with `result` set when it cannot be.
-    bool Parse(const std::string& name, pugi::xml_document& xml, std::string& storage, DocumentTextResult& result)
+    bool Parse(
+        const std::string& name, pugi::xml_document& xml, std::string& storage, DocumentTextResult& result)
     {
         Member m = m_zip.Read(name);
         if (m.problem != TextProblem::None) {

@@ -14,7 +14,9 @@ namespace {
 
 // Poppler writes what it finds wrong in a file to standard error; a damaged
 // file is reported by its result instead.
-void Quiet(const std::string&, void*) {}
+void Quiet(const std::string&, void*)
+{
+}
 
 void SilenceOnce()
 {
@@ -50,7 +52,8 @@ DocumentTextResult ReadPdf(std::string_view bytes, const DocumentTextLimits& lim
         std::unique_ptr<poppler::page> page(doc->create_page(i));
         if (!page)
             continue;
-        const poppler::byte_array utf8 = page->text(poppler::rectf(), poppler::page::raw_order_layout).to_utf8();
+        const poppler::byte_array utf8
+            = page->text(poppler::rectf(), poppler::page::raw_order_layout).to_utf8();
         if (!result.text.empty() && result.text.back() != '\n')
             result.text += '\n';
         if (!AppendCleanUtf8(result.text, std::string_view(utf8.data(), utf8.size()), limits.maxTextBytes))

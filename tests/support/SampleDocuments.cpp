@@ -39,7 +39,12 @@ std::string Hex4(unsigned v)
 std::string SingleByteString(std::string_view utf8, bool macRoman)
 {
     static const std::map<char32_t, unsigned char> mac = {
-        { U'é', 0x8E }, { U'ü', 0x9F }, { U'ö', 0x9A }, { U'ä', 0x8A }, { U'ñ', 0x96 }, { U'ç', 0x8D },
+        { U'é', 0x8E },
+        { U'ü', 0x9F },
+        { U'ö', 0x9A },
+        { U'ä', 0x8A },
+        { U'ñ', 0x96 },
+        { U'ç', 0x8D },
     };
     std::string s = "(";
     for (char32_t cp : CodePoints(utf8)) {
@@ -58,7 +63,9 @@ std::string ContentStream(const PdfPage& page)
     std::string s;
     int y = 800;
     for (const PdfLine& line : page) {
-        const char* font = line.font == PdfLine::Font::Helvetica ? "/F1" : line.font == PdfLine::Font::Times ? "/F2" : "/F3";
+        const char* font = line.font == PdfLine::Font::Helvetica ? "/F1"
+            : line.font == PdfLine::Font::Times                  ? "/F2"
+                                                                 : "/F3";
         s += "BT ";
         s += font;
         s += " 12 Tf 50 " + std::to_string(y) + " Td ";
@@ -150,8 +157,9 @@ std::string MakePdf(const std::vector<PdfPage>& pages, const PdfOptions& options
     for (std::size_t i = 0; i < streams; ++i)
         objects.push_back(Stream(ContentStream(pages[i])));
     for (std::size_t i = 0; i < pageCount; ++i)
-        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 3 0 R "
-                          "/F2 4 0 R /F3 5 0 R >> >> /Contents "
+        objects.push_back(
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 3 0 R "
+            "/F2 4 0 R /F3 5 0 R >> >> /Contents "
             + std::to_string(firstStream + (options.sharePages ? 0 : i)) + " 0 R >>");
     // Object 9 is the encryption dictionary; without encryption nobody
     // refers to it.
@@ -239,7 +247,8 @@ std::string MakeOffice(DocumentKind kind, const std::vector<std::string>& paragr
             { "xl/workbook.xml", std::string(kXml) + "<workbook " + ns + "><sheets/></workbook>" },
             { "xl/sharedStrings.xml", std::string(kXml) + "<sst " + ns + ">" + shared + "</sst>" },
             { "xl/worksheets/sheet1.xml",
-                std::string(kXml) + "<worksheet " + ns + "><sheetData>" + rows + "</sheetData></worksheet>" } });
+                std::string(kXml) + "<worksheet " + ns + "><sheetData>" + rows
+                    + "</sheetData></worksheet>" } });
     }
     case DocumentKind::Slides: {
         std::vector<std::pair<std::string, std::string>> members { { "[Content_Types].xml", types },
@@ -248,7 +257,8 @@ std::string MakeOffice(DocumentKind kind, const std::vector<std::string>& paragr
             members.push_back({ "ppt/slides/slide" + std::to_string(i + 1) + ".xml",
                 std::string(kXml)
                     + "<p:sld xmlns:p=\"p\" xmlns:a=\"a\"><p:cSld><p:spTree><p:sp><p:txBody><a:p><a:r><a:t>"
-                    + XmlEscape(paragraphs[i]) + "</a:t></a:r></a:p></p:txBody></p:sp></p:spTree></p:cSld></p:sld>" });
+                    + XmlEscape(paragraphs[i])
+                    + "</a:t></a:r></a:p></p:txBody></p:sp></p:spTree></p:cSld></p:sld>" });
         return MakeZip(members);
     }
     case DocumentKind::OdfText:
@@ -265,7 +275,8 @@ std::string MakeOffice(DocumentKind kind, const std::vector<std::string>& paragr
                 body += "<table:table-row><table:table-cell office:value-type=\"string\">" + para
                     + "</table:table-cell></table:table-row>";
             else
-                body += "<draw:page><draw:frame><draw:text-box>" + para + "</draw:text-box></draw:frame></draw:page>";
+                body += "<draw:page><draw:frame><draw:text-box>" + para
+                    + "</draw:text-box></draw:frame></draw:page>";
         }
         if (kind == DocumentKind::OdfSpreadsheet)
             body = "<table:table table:name=\"Sheet1\">" + body + "</table:table>";
@@ -278,7 +289,8 @@ std::string MakeOffice(DocumentKind kind, const std::vector<std::string>& paragr
         return MakeZip({ { "mimetype", std::string("application/vnd.oasis.opendocument.") + type },
             { "META-INF/manifest.xml",
                 std::string(kXml)
-                    + "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"/>" },
+                    + "<manifest:manifest "
+                      "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"/>" },
             { "content.xml", content } });
     }
     case DocumentKind::Pdf:
