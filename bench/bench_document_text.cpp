@@ -21,8 +21,8 @@ using namespace tessary::samples;
 
 namespace {
 
-constexpr const char* kLatin[] = { "budget", "quarter", "report", "meeting", "archive", "total", "value", "the",
-    "and", "Café", "Zürich" };
+constexpr const char* kLatin[] = { "budget", "quarter", "report", "meeting", "archive", "total", "value",
+    "the", "and", "Café", "Zürich" };
 constexpr const char* kChinese[] = { "报告", "档案", "季度", "预算", "会议", "数据", "总计", "中文" };
 
 // A line of about 70 bytes of Latin and Chinese words.
@@ -48,10 +48,10 @@ const Corpus& MixedDocuments()
     static const Corpus corpus = [] {
         Corpus c;
         std::mt19937 rng(24);
-        const std::pair<DocumentKind, const char*> office[] = { { DocumentKind::WordDocument, "docx" },
-            { DocumentKind::Workbook, "xlsx" }, { DocumentKind::Slides, "pptx" },
-            { DocumentKind::OdfText, "odt" }, { DocumentKind::OdfSpreadsheet, "ods" },
-            { DocumentKind::OdfPresentation, "odp" } };
+        const std::pair<DocumentKind, const char*> office[]
+            = { { DocumentKind::WordDocument, "docx" }, { DocumentKind::Workbook, "xlsx" },
+                  { DocumentKind::Slides, "pptx" }, { DocumentKind::OdfText, "odt" },
+                  { DocumentKind::OdfSpreadsheet, "ods" }, { DocumentKind::OdfPresentation, "odp" } };
         for (int i = 0; i < 1000; ++i) {
             if (i % 2 == 0) {
                 std::vector<PdfPage> pages(10);
@@ -89,7 +89,8 @@ void BM_TextOfMixedDocuments(benchmark::State& state)
         }
     }
     state.counters["files/s"] = benchmark::Counter(
-        static_cast<double>(corpus.files.size()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(corpus.files.size()) * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate);
     state.counters["text MB"] = static_cast<double>(text) / 1e6;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus.bytes));
 }

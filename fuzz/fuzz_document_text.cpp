@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     static constexpr std::size_t kMaxInput = 1u << 20;
-    static constexpr const char* kExtensions[] = { "pdf", "docx", "xlsx", "pptx", "odt", "ods", "odp", "bin" };
+    static constexpr const char* kExtensions[]
+        = { "pdf", "docx", "xlsx", "pptx", "odt", "ods", "odp", "bin" };
     const char* extension = kExtensions[data[0] % 8];
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, std::min(size - 1, kMaxInput));
 

@@ -21,7 +21,8 @@ using Font = PdfLine::Font;
 
 namespace {
 
-const std::vector<std::string> kParagraphs = { "年度报告 Annual report", "档案 & <数据> naïve café", "Ende." };
+const std::vector<std::string> kParagraphs
+    = { "年度报告 Annual report", "档案 & <数据> naïve café", "Ende." };
 
 struct Sample {
     const char* what;
@@ -37,12 +38,14 @@ std::vector<Sample> Corpus()
             MakePdf({ { { Font::Helvetica, "Invoice für Zoë" }, { Font::Times, "Café in Zürich" },
                 { Font::Cid, "发票 中文 ２０２４" } } }),
             "Invoice für Zoë\nCafé in Zürich\n发票 中文 ２０２４\n" },
-        { "pdf of two pages", "PDF", MakePdf({ { { Font::Cid, "第一页" } }, { { Font::Helvetica, "page two" } } }),
+        { "pdf of two pages", "PDF",
+            MakePdf({ { { Font::Cid, "第一页" } }, { { Font::Helvetica, "page two" } } }),
             "第一页\npage two\n" },
     };
-    const std::pair<DocumentKind, const char*> office[] = { { DocumentKind::WordDocument, "docx" },
-        { DocumentKind::Workbook, "xlsx" }, { DocumentKind::Slides, "pptx" }, { DocumentKind::OdfText, "odt" },
-        { DocumentKind::OdfSpreadsheet, "ODS" }, { DocumentKind::OdfPresentation, "odp" } };
+    const std::pair<DocumentKind, const char*> office[]
+        = { { DocumentKind::WordDocument, "docx" }, { DocumentKind::Workbook, "xlsx" },
+              { DocumentKind::Slides, "pptx" }, { DocumentKind::OdfText, "odt" },
+              { DocumentKind::OdfSpreadsheet, "ODS" }, { DocumentKind::OdfPresentation, "odp" } };
     for (const auto& [kind, extension] : office)
         corpus.push_back({ extension, extension, MakeOffice(kind, kParagraphs), Lines(kParagraphs) });
     return corpus;
@@ -87,12 +90,13 @@ TEST(DocumentText, HostileAndUnreadableDocumentsSayWhyAndGiveNoText)
         std::string extension, bytes;
         TextProblem problem;
     } rows[] = {
-        { "encrypted pdf", "pdf", MakePdf({ { { Font::Helvetica, "secret" } } }, { true }), TextProblem::Encrypted },
-        { "encrypted docx (a compound file)", "docx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "rest",
+        { "encrypted pdf", "pdf", MakePdf({ { { Font::Helvetica, "secret" } } }, { true }),
             TextProblem::Encrypted },
+        { "encrypted docx (a compound file)", "docx",
+            std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "rest", TextProblem::Encrypted },
         { "encrypted odt", "odt",
-            MakeZip({ { "mimetype", "application/vnd.oasis.opendocument.text" }, { "META-INF/manifest.xml", manifest },
-                { "content.xml", "\x01\x02garbage" } }),
+            MakeZip({ { "mimetype", "application/vnd.oasis.opendocument.text" },
+                { "META-INF/manifest.xml", manifest }, { "content.xml", "\x01\x02garbage" } }),
             TextProblem::Encrypted },
         { "not a pdf at all", "pdf", "%PDF-1.4\nnothing here", TextProblem::Damaged },
         { "half a docx", "docx", cut, TextProblem::Damaged },
@@ -103,8 +107,8 @@ TEST(DocumentText, HostileAndUnreadableDocumentsSayWhyAndGiveNoText)
         { "zip bomb", "docx",
             MakeZip({ { "x", "" }, { "word/document.xml", "<w:t>" + std::string(3 << 20, 'a') + "</w:t>" } }),
             TextProblem::TooLarge },
-        { "too many pages", "pdf",
-            MakePdf({ { { Font::Helvetica, "again" } } }, { false, true, 51 }), TextProblem::TooLarge },
+        { "too many pages", "pdf", MakePdf({ { { Font::Helvetica, "again" } } }, { false, true, 51 }),
+            TextProblem::TooLarge },
         { "too much text", "odt",
             MakeOffice(DocumentKind::OdfText, std::vector<std::string>(100, std::string(100, 'x'))),
             TextProblem::TooLarge },
@@ -128,7 +132,13 @@ TEST(DocumentText, KeptTextIsCleanUtf8CutAtACharacter)
         std::string kept;
         bool whole;
     } rows[] = {
-        { std::string("a\r\nb\rc\0d\x01" "e\tf\n", 13), 100, "a\nb\nc" "de\tf\n", true },
+        { std::string("a\r\nb\rc\0d\x01"
+                      "e\tf\n",
+              13),
+            100,
+            "a\nb\nc"
+            "de\tf\n",
+            true },
         { "x\xFF\xC0\xAFy\xED\xA0\x80z", 100, "x\uFFFD\uFFFD\uFFFDy\uFFFD\uFFFD\uFFFDz", true },
         { "中文", 5, "中", false },
         { "abcdef", 4, "abcd", false },
@@ -155,7 +165,8 @@ struct ExtractedLibrary {
 
     explicit ExtractedLibrary(ContentMode mode)
     {
-        disk.File("report.pdf", MakePdf({ { { Font::Cid, "机密 档案" }, { Font::Helvetica, "Quarterly Budget" } } }));
+        disk.File("report.pdf",
+            MakePdf({ { { Font::Cid, "机密 档案" }, { Font::Helvetica, "Quarterly Budget" } } }));
         disk.File("cells.xlsx", MakeOffice(DocumentKind::Workbook, { "库存 stock" }));
         disk.File("note.txt", "plain budget words");
         doc.OnNewDocument();
@@ -258,8 +269,10 @@ TEST(DocumentText, BadTextRecordsAreDroppedAndTheRestLoads)
     }
     const std::vector<ExtensionRecord> records = {
         { static_cast<std::uint16_t>(RecordKind::DocumentText), 1, std::string("\x03\0\0\0abc", 7) },
-        { static_cast<std::uint16_t>(RecordKind::DocumentText), 0, std::string("\x03\0\0\0abc", 7) }, // a category
-        { static_cast<std::uint16_t>(RecordKind::DocumentText), 2, std::string("\x09\0\0\0abc", 7) }, // cut short
+        { static_cast<std::uint16_t>(RecordKind::DocumentText), 0,
+            std::string("\x03\0\0\0abc", 7) }, // a category
+        { static_cast<std::uint16_t>(RecordKind::DocumentText), 2,
+            std::string("\x09\0\0\0abc", 7) }, // cut short
     };
     std::string bytes = plain;
     AppendExtensionBlock(bytes, plain.size(), Checksum64::Of(plain), records);
