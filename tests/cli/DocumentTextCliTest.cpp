@@ -21,7 +21,8 @@ protected:
     void SetUp() override
     {
         t.Folder("docs");
-        t.File("docs/plan.pdf", MakePdf({ { { PdfLine::Font::Cid, "项目计划" }, { PdfLine::Font::Helvetica, "Milestone" } } }));
+        t.File("docs/plan.pdf",
+            MakePdf({ { { PdfLine::Font::Cid, "项目计划" }, { PdfLine::Font::Helvetica, "Milestone" } } }));
         t.File("docs/notes.odt", MakeOffice(DocumentKind::OdfText, { "会议纪要" }));
         t.File("docs/locked.pdf", MakePdf({ { { PdfLine::Font::Helvetica, "secret" } } }, { true }));
         t.File("docs/readme.txt", "plain milestone");
@@ -33,7 +34,7 @@ protected:
     }
     off_t Size(const std::string& rel)
     {
-        struct stat st {};
+        struct stat st { };
         stat(t.Path(rel).c_str(), &st);
         return st.st_size;
     }
