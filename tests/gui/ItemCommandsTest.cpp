@@ -323,10 +323,6 @@ private Q_SLOTS:
         c.panes.SelectListRows({ 3 });
         QVERIFY(c.Run(ID_EXTRACT_CONTENT));
         QCOMPARE(c.panes.prompts.questions.size(), 1);
-        // Clearing takes the text too.
-        c.panes.SelectListRows({ 0 });
-        QVERIFY(c.Run(ID_CLEAR_CONTENT));
-        QVERIFY(plan->m_strText.empty());
     }
 
     void aReadErrorStopsTheRunButKeepsWhatWasDone()
