@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libblkid-dev # volume identities (UUID, label) read from the device
+  # the words inside documents: PDF, and the office formats' zip and XML
+  libpoppler-cpp-dev libzip-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang libclang-rt-14-dev clang-format

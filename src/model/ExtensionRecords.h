@@ -4,9 +4,10 @@
 // exist, how the entries of a library turn into records when it is written
 // and how records find their entries again when it is read.
 //
-// Adding a kind takes a number below, a row in the table of kinds in
-// ExtensionRecords.cpp with the functions that encode a category's record
-// and attach a decoded one, and the field on the entry that holds it.
+// Adding a kind takes a number below, a row in one of the tables of kinds in
+// ExtensionRecords.cpp (categories, data items) with the functions that
+// encode an entry's record and attach a decoded one, and the field on the
+// entry that holds it.
 
 #include "ExtensionBlock.h"
 
@@ -28,6 +29,7 @@ struct LibraryWarning;
 // never reused.
 enum class RecordKind : std::uint16_t {
     Volume = 1, // the volume an imported category was scanned from (Volume.h)
+    DocumentText = 2, // the words of a data item's document (CDatum::m_strText)
 };
 
 // The records of the entries of `roots` and their subtrees, in entry order,

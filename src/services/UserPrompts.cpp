@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tessary {
@@ -104,6 +105,18 @@ public:
             QMessageBox::Warning, LoadString(57344), text, QMessageBox::Yes | QMessageBox::No, parent);
         box.setDefaultButton(QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes;
+    }
+
+    int AskChoice(QWidget* parent, const QString& text, const QStringList& choices) override
+    {
+        QMessageBox box(QMessageBox::Question, LoadString(57344), text, QMessageBox::Cancel, parent);
+        QList<QAbstractButton*> buttons;
+        for (const QString& choice : choices)
+            buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+        if (!buttons.isEmpty())
+            box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+        box.exec();
+        return static_cast<int>(buttons.indexOf(box.clickedButton()));
     }
 
     void ShowMessage(QWidget* parent, const QString& text, Icon icon) override

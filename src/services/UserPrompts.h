@@ -36,6 +36,9 @@ public:
     virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
     // A question with Yes and No and the exclamation icon; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // A question with one button per choice (in this order, the first the
+    // default) and Cancel; the index of the choice, or -1 when cancelled.
+    virtual int AskChoice(QWidget* parent, const QString& text, const QStringList& choices) = 0;
     // A message box captioned with the application title.
     virtual void ShowMessage(QWidget* parent, const QString& text, Icon icon) = 0;
     // Hands an address or a file to the desktop.

@@ -58,6 +58,11 @@ public:
         questions.append(text);
         return Take(yesNoAnswers, false);
     }
+    int AskChoice(QWidget*, const QString& text, const QStringList&) override
+    {
+        questions.append(text);
+        return Take(choiceAnswers, 0);
+    }
     void ShowMessage(QWidget*, const QString& text, Icon) override { messages.append(text); }
     bool OpenUrl(const QUrl& url) override
     {
@@ -74,6 +79,7 @@ public:
     std::deque<QString> anyFiles;
     std::deque<QString> folders;
     std::deque<bool> yesNoAnswers; // an empty queue answers No
+    std::deque<int> choiceAnswers; // an empty queue answers the first choice
     QStringList questions;
     QStringList folderTitles;
     QStringList saveQuestions;
