@@ -10,6 +10,7 @@ packages=(
   libpoppler-cpp-dev libzip-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n # Qt's own buttons and dialogs in Chinese
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   fonts-wqy-microhei # the interface is in Chinese: a font with its glyphs

@@ -12,6 +12,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -31,6 +32,11 @@ CTessaryApp::CTessaryApp(int& argc, char** argv)
     for (int size : { 16, 32, 48 })
         icon.addFile(QStringLiteral(":/icons/tessary-%1.png").arg(size));
     setWindowIcon(icon);
+    // The program speaks Chinese whatever the locale: so do the buttons of
+    // its message boxes and Qt's own dialogs ("是(&Y)", "取消", ...). Without
+    // Qt's translations installed they stay in English.
+    if (m_qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&m_qtTexts);
 }
 
 CTessaryApp::~CTessaryApp()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
 #include <memory>
 
@@ -71,6 +72,7 @@ private:
     QString m_profilePath;
     QString m_helpPath;
     std::unique_ptr<QSettings> m_profile;
+    QTranslator m_qtTexts; // Qt's own texts (message box buttons, file dialogs) in Chinese
     std::unique_ptr<CTessaryDoc> m_doc;
     std::unique_ptr<CDocumentController> m_controller;
     std::unique_ptr<CMainFrame> m_frame;
