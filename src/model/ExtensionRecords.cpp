@@ -104,6 +104,15 @@ void Warn(std::vector<LibraryWarning>* warnings, LibraryWarning::Kind kind, std:
 
 } // namespace
 
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records)
+{
+    for (const CategoryKind& kind : kCategoryKinds) {
+        std::string payload;
+        if (kind.encode(category, payload))
+            records.push_back({ static_cast<std::uint16_t>(kind.kind), number, std::move(payload) });
+    }
+}
+
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots)
 {
     std::vector<ExtensionRecord> records;
@@ -115,13 +124,7 @@ std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> ro
             next += c.GetDatumList().size(); // its data items follow its subtrees
             continue;
         }
-        const std::uint64_t number = next++;
-        for (const CategoryKind& kind : kCategoryKinds) {
-            std::string payload;
-            if (kind.encode(c, payload))
-                records.push_back({ static_cast<std::uint16_t>(kind.kind), static_cast<std::uint32_t>(number),
-                    std::move(payload) });
-        }
+        AppendRecordsOf(c, static_cast<std::uint32_t>(next++), records);
     }
     return records;
 }

@@ -35,6 +35,10 @@ enum class RecordKind : std::uint16_t {
 // Empty when no entry holds anything to record.
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots);
 
+// Appends the records of `category` alone, numbered `number`, to `records`
+// (for a writer that walks the entries itself, see CSlicedLibraryWriter).
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records);
+
 // The entry numbers that `records` of the kinds this program knows name,
 // ascending and each once: what the reader is to hand out while it reads
 // the roots (see ReadLibraryRoots).

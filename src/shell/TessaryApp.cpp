@@ -5,12 +5,15 @@
 #include "ErrorReport.h"
 #include "MainFrame.h"
 #include "Profile.h"
+#include "Recovery.h"
+#include "RecoveryKeeper.h"
 #include "Registration.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "UserPrompts.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -35,6 +38,7 @@ CTessaryApp::CTessaryApp(int& argc, char** argv)
 
 CTessaryApp::~CTessaryApp()
 {
+    m_recovery.reset();
     m_frame.reset();
     m_controller.reset();
     m_doc.reset();
@@ -77,6 +81,18 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame = std::make_unique<CMainFrame>(*m_controller, *m_profile, this);
     m_frame->SetHelpPath(m_helpPath);
     m_frame->SetManualPath(ManualPathFor(applicationDirPath(), QStringLiteral(TESSARY_SOURCE_MANUAL_DIR)));
+    m_recovery = std::make_unique<CRecoveryKeeper>(*m_doc, *m_controller,
+        options.recoveryFolder.isEmpty() ? DefaultRecoveryFolder()
+                                         : QFile::encodeName(options.recoveryFolder).toStdString());
+    m_recovery->SetWindow(m_frame.get());
+    m_recovery->InstallSignalHandlers();
+    // Ended from outside (logout, kill): the copy is written already, and
+    // nobody is there to answer a question.
+    connect(m_recovery.get(), &CRecoveryKeeper::TerminationRequested, this, [this] {
+        if (m_frame)
+            m_frame->hide();
+        QCoreApplication::exit(0);
+    });
 
     bool ok = true;
     if (files.isEmpty())
@@ -84,6 +100,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     else
         ok = m_controller->OpenDocument(QFileInfo(files.first()).absoluteFilePath(), false);
     if (!ok) {
+        m_recovery.reset();
         m_frame.reset();
         m_controller.reset();
         m_doc.reset();
@@ -92,6 +109,8 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame->UpdateCommandUI();
     if (options.show)
         m_frame->show();
+    if (files.isEmpty())
+        m_recovery->OfferAtStart();
     return true;
 }
 
@@ -101,6 +120,7 @@ bool CTessaryApp::ExitInstance()
     // user has answered the save question): closing it again would ask twice.
     if (m_frame && m_frame->isVisible() && !m_frame->close())
         return false;
+    m_recovery.reset();
     m_frame.reset();
     m_controller.reset();
     m_doc.reset();
