@@ -95,7 +95,11 @@ CRecoveryKeeper::CRecoveryKeeper(
     m_poll.start();
     // Saving, a new library or another one opened: a copy that is no longer
     // needed goes at once.
-    connect(&m_controller, &CDocumentController::DocumentStateChanged, this, &CRecoveryKeeper::Poll);
+    // A new copy is only ever started by the timer, between events.
+    connect(&m_controller, &CDocumentController::DocumentStateChanged, this, [this] {
+        if (!m_offering && !m_doc.IsModified())
+            DropCopy();
+    });
     connect(&m_controller, &CDocumentController::DocumentOpened, this, &CRecoveryKeeper::OfferFor);
 }
 
@@ -130,6 +134,8 @@ bool CRecoveryKeeper::AtIdlePoint() const
 
 void CRecoveryKeeper::Poll()
 {
+    if (m_offering)
+        return;
     if (m_worker.joinable() && !m_workerBusy.load())
         m_worker.join();
     if (!m_doc.IsModified()) {

@@ -72,12 +72,14 @@ bool CRecoveryKeeper::Offer(const RecoveryCopy& copy, bool openLibrary)
     // The library itself is opened as it is on disk (never written), then
     // its entries are replaced by the copy's. A library that is gone, or
     // cannot be opened, comes back without a file, to be saved anew.
+    // No copy is taken meanwhile: the library is replaced in two steps.
     m_offering = true;
     bool opened = !openLibrary;
     if (openLibrary && !copy.library.empty() && QFile::exists(Shown(copy.library)))
         opened = m_controller.OpenDocument(Shown(copy.library), false);
     if (!opened)
         m_controller.NewDocument();
+    m_controller.AdoptRecoveredRoots(std::move(roots));
     m_offering = false;
 
     AbandonSnapshot();
@@ -85,7 +87,6 @@ bool CRecoveryKeeper::Offer(const RecoveryCopy& copy, bool openLibrary)
     if (m_file)
         m_file->Remove();
     m_file.reset();
-    m_controller.AdoptRecoveredRoots(std::move(roots));
     // The copy holds exactly what the library now holds: it stays, kept by
     // this program, until the library is saved or closed.
     try {
