@@ -158,7 +158,8 @@ std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& folder)
 
     for (const std::string& name : names) {
         const std::string path = folder + "/" + name;
-        if (pid_t pid = WriterOf(name); pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+        if (pid_t pid = WriterOf(name);
+            pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
             ::unlink(path.c_str());
             continue;
         }
@@ -217,7 +218,8 @@ CRecoveryFile::CRecoveryFile(const std::string& folder, const std::string& libra
     // A name whose side file exists belongs to a copy kept elsewhere or left
     // behind for the user to decide on: the next free one is taken.
     for (unsigned n = 0;; ++n) {
-        const std::string path = stem + (n == 0 ? std::string() : "-" + std::to_string(n)) + std::string(kCopySuffix);
+        const std::string path
+            = stem + (n == 0 ? std::string() : "-" + std::to_string(n)) + std::string(kCopySuffix);
         const std::string origin = path + std::string(kOriginSuffix);
         FdGuard fd(::open(origin.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (fd.Get() < 0) {
@@ -262,8 +264,8 @@ void CRecoveryFile::Write(std::span<const std::string_view> pieces)
     static std::atomic<unsigned> counter { 0 };
     IFileSystem& fs = FileSystem();
     const std::string folder = FolderOf(m_path);
-    const std::string temp = folder + "/." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1))
-        + std::string(kTemporaryMark) + "recovery";
+    const std::string temp = folder + "/." + std::to_string(::getpid()) + "-"
+        + std::to_string(counter.fetch_add(1)) + std::string(kTemporaryMark) + "recovery";
     FdGuard fd(fs.Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd.Get() < 0)
         FileError::ThrowErrno(errno, m_path);

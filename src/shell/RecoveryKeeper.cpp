@@ -52,7 +52,8 @@ public:
 };
 
 // The archive's pieces followed by the extension block for `records`.
-void AddBlock(std::vector<std::string>& chunks, std::uint64_t length, const std::vector<ExtensionRecord>& records)
+void AddBlock(
+    std::vector<std::string>& chunks, std::uint64_t length, const std::vector<ExtensionRecord>& records)
 {
     if (records.empty())
         return;
@@ -211,23 +212,24 @@ void CRecoveryKeeper::StartWorker()
     if (!EnsureFile())
         return;
     m_workerBusy.store(true);
-    m_worker = std::thread([this, file = m_file.get(), chunks = std::move(snapshot->sink.chunks),
-                               length = snapshot->sink.length, records = std::move(snapshot->writer.Records()),
-                               serial = snapshot->serial]() mutable {
-        QString failure;
-        try {
-            AddBlock(chunks, length, records);
-            file->Write(Views(chunks));
-            m_writtenSerial.store(serial);
-        } catch (const FileError& e) {
-            failure = QString::fromStdString(DescribeFileError(e));
-        } catch (const std::exception& e) {
-            failure = QString::fromStdString(e.what());
-        }
-        if (!failure.isEmpty())
-            QMetaObject::invokeMethod(this, [this, failure] { Q_EMIT CopyFailed(failure); }, Qt::QueuedConnection);
-        m_workerBusy.store(false);
-    });
+    m_worker = std::thread(
+        [this, file = m_file.get(), chunks = std::move(snapshot->sink.chunks), length = snapshot->sink.length,
+            records = std::move(snapshot->writer.Records()), serial = snapshot->serial]() mutable {
+            QString failure;
+            try {
+                AddBlock(chunks, length, records);
+                file->Write(Views(chunks));
+                m_writtenSerial.store(serial);
+            } catch (const FileError& e) {
+                failure = QString::fromStdString(DescribeFileError(e));
+            } catch (const std::exception& e) {
+                failure = QString::fromStdString(e.what());
+            }
+            if (!failure.isEmpty())
+                QMetaObject::invokeMethod(
+                    this, [this, failure] { Q_EMIT CopyFailed(failure); }, Qt::QueuedConnection);
+            m_workerBusy.store(false);
+        });
 }
 
 void CRecoveryKeeper::JoinWorker()
@@ -303,8 +305,7 @@ void CRecoveryKeeper::InstallSignalHandlers()
 void CRecoveryKeeper::OnSignal()
 {
     char bytes[64];
-    while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-    }
+    while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
     if (WriteNow())
         KeepCopyAtEnd();
     Q_EMIT TerminationRequested();

@@ -42,7 +42,8 @@ class CRecoveryKeeper : public QObject {
     Q_OBJECT
 public:
     // `folder`: where copies go (DefaultRecoveryFolder()).
-    CRecoveryKeeper(CTessaryDoc& doc, CDocumentController& controller, std::string folder, QObject* parent = nullptr);
+    CRecoveryKeeper(
+        CTessaryDoc& doc, CDocumentController& controller, std::string folder, QObject* parent = nullptr);
     // Removes the copy unless the program ends by a signal (KeepCopyAtEnd).
     ~CRecoveryKeeper() override;
 

@@ -39,7 +39,8 @@ QByteArray LibraryBytes(const CTessaryDoc& doc)
 
 bool WaitForCopy(CTessaryDoc& doc)
 {
-    return QTest::qWaitFor([&doc] { return App().Recovery()->WrittenSerial() == doc.GetChangeSerial(); }, 20000);
+    return QTest::qWaitFor(
+        [&doc] { return App().Recovery()->WrittenSerial() == doc.GetChangeSerial(); }, 20000);
 }
 
 // The program as a child process: opens `library`, edits it, waits for the

@@ -1,8 +1,8 @@
+#include "Recovery.h"
 #include "Archive.h"
 #include "Checksum.h"
 #include "ExtensionBlock.h"
 #include "LibraryBuilders.h"
-#include "Recovery.h"
 #include "TempTree.h"
 #include "Volume.h"
 
@@ -53,8 +53,7 @@ std::string Sliced(const RootList& roots, std::size_t entriesPerStep)
         std::string bytes;
     } sink;
     CSlicedLibraryWriter writer(View(roots), sink);
-    while (!writer.Step(entriesPerStep)) {
-    }
+    while (!writer.Step(entriesPerStep)) { }
     if (!writer.Records().empty())
         AppendExtensionBlock(sink.bytes, sink.bytes.size(), Checksum64::Of(sink.bytes), writer.Records());
     return sink.bytes;
@@ -85,10 +84,7 @@ protected:
         std::ifstream in(path);
         return { std::istreambuf_iterator<char>(in), {} };
     }
-    void WriteCopy(CRecoveryFile& file, std::string_view bytes)
-    {
-        file.Write(std::span(&bytes, 1));
-    }
+    void WriteCopy(CRecoveryFile& file, std::string_view bytes) { file.Write(std::span(&bytes, 1)); }
 };
 
 // A kept copy is nobody else's to offer; once its keeper is gone it is.
