@@ -24,7 +24,7 @@ namespace {
 
 // Time the UI thread gives one slice of a copy, and how many entries it
 // writes between two looks at the clock.
-constexpr auto kSliceBudget = std::chrono::milliseconds(8);
+constexpr auto kSliceBudget = std::chrono::milliseconds(5);
 constexpr std::size_t kEntriesPerLook = 2048;
 constexpr int kPollMs = 1000;
 
@@ -93,6 +93,8 @@ CRecoveryKeeper::CRecoveryKeeper(
     const int interval = qEnvironmentVariableIntValue("TESSARY_RECOVERY_INTERVAL_MS", &ok);
     SetInterval(ok ? interval : 30000);
     connect(&m_poll, &QTimer::timeout, this, &CRecoveryKeeper::Poll);
+    m_sliceTimer.setSingleShot(true);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &CRecoveryKeeper::Slice);
     m_poll.start();
     // Saving, a new library or another one opened: a copy that is no longer
     // needed goes at once.
@@ -175,19 +177,24 @@ void CRecoveryKeeper::Slice()
         QTimer::singleShot(10, this, &CRecoveryKeeper::Slice);
         return;
     }
-    const auto end = std::chrono::steady_clock::now() + kSliceBudget;
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + kSliceBudget;
     bool done = false;
     try {
         do
             done = m_snapshot->writer.Step(kEntriesPerLook);
         while (!done && std::chrono::steady_clock::now() < end);
+        m_longestSliceMs = std::max(m_longestSliceMs,
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     } catch (const ArchiveError& e) {
         AbandonSnapshot();
         Q_EMIT CopyFailed(QString::fromStdString(e.what()));
         return;
     }
     if (!done) {
-        QTimer::singleShot(0, this, &CRecoveryKeeper::Slice);
+        // A timer, not a posted call: posted calls run back to back in one
+        // pass, and the window's own events would wait for all the slices.
+        m_sliceTimer.start(0);
         return;
     }
     StartWorker();

@@ -69,6 +69,8 @@ public:
     // none); `Path` of the copy kept now (empty: none).
     std::uint64_t WrittenSerial() const noexcept { return m_writtenSerial.load(); }
     std::string CopyPath() const;
+    // The longest time one slice of a copy has taken the UI thread so far.
+    double LongestSliceMs() const noexcept { return m_longestSliceMs; }
 
     // Turns SIGTERM and SIGHUP into TerminationRequested (once per process).
     void InstallSignalHandlers();
@@ -98,10 +100,12 @@ private:
     std::string m_folder;
     QPointer<QWidget> m_window;
     QTimer m_poll;
+    QTimer m_sliceTimer;
     int m_interval = 30000;
     QElapsedTimer m_sinceCopy; // since the last copy was started
     bool m_keepAtEnd = false;
     bool m_offering = false;
+    double m_longestSliceMs = 0;
 
     std::unique_ptr<CRecoveryFile> m_file;
     std::uint64_t m_startedSerial = 0; // serial of the copy started last
