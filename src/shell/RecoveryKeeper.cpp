@@ -3,6 +3,7 @@
 #include "Checksum.h"
 #include "Document.h"
 #include "DocumentController.h"
+#include "ErrorReport.h"
 #include "ExtensionBlock.h"
 #include "FileError.h"
 #include "Recovery.h"
@@ -188,7 +189,7 @@ void CRecoveryKeeper::Slice()
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     } catch (const ArchiveError& e) {
         AbandonSnapshot();
-        Q_EMIT CopyFailed(QString::fromStdString(e.what()));
+        Q_EMIT CopyFailed(ArchiveFaultMessage(e.Fault()));
         return;
     }
     if (!done) {
@@ -208,7 +209,7 @@ bool CRecoveryKeeper::EnsureFile()
         m_file = std::make_unique<CRecoveryFile>(m_folder, m_doc.GetPathName());
         return true;
     } catch (const FileError& e) {
-        Q_EMIT CopyFailed(QString::fromStdString(DescribeFileError(e)));
+        Q_EMIT CopyFailed(FileErrorMessage(e));
         return false;
     }
 }
@@ -228,9 +229,9 @@ void CRecoveryKeeper::StartWorker()
                 file->Write(Views(chunks));
                 m_writtenSerial.store(serial);
             } catch (const FileError& e) {
-                failure = QString::fromStdString(DescribeFileError(e));
-            } catch (const std::exception& e) {
-                failure = QString::fromStdString(e.what());
+                failure = FileErrorMessage(e);
+            } catch (...) {
+                failure = ExceptionMessage(std::current_exception());
             }
             if (!failure.isEmpty())
                 QMetaObject::invokeMethod(
@@ -284,9 +285,9 @@ bool CRecoveryKeeper::WriteNow()
         m_startedSerial = serial;
         return true;
     } catch (const FileError& e) {
-        Q_EMIT CopyFailed(QString::fromStdString(DescribeFileError(e)));
+        Q_EMIT CopyFailed(FileErrorMessage(e));
     } catch (const ArchiveError& e) {
-        Q_EMIT CopyFailed(QString::fromStdString(e.what()));
+        Q_EMIT CopyFailed(ArchiveFaultMessage(e.Fault()));
     }
     return false;
 }

@@ -56,8 +56,10 @@ public:
     // Offers each copy left behind that holds more than its library, newest
     // first, until one is recovered. Returns true when one was.
     bool OfferAtStart();
-    // Offers the copies of the library at `path`, just opened.
+    // Offers the copies of the library at `path`, just opened, unless offers
+    // are held (at start-up, until the window shows).
     void OfferFor(const QString& path);
+    void HoldOffers(bool hold) { m_offersHeld = hold; }
 
     // Writes the copy now, on this thread, when the library has unsaved
     // changes (also inside a dialog): for the end by a signal. Returns true
@@ -105,6 +107,7 @@ private:
     QElapsedTimer m_sinceCopy; // since the last copy was started
     bool m_keepAtEnd = false;
     bool m_offering = false;
+    bool m_offersHeld = false;
     double m_longestSliceMs = 0;
 
     std::unique_ptr<CRecoveryFile> m_file;

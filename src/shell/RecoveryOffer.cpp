@@ -32,7 +32,7 @@ bool CRecoveryKeeper::OfferAtStart()
 
 void CRecoveryKeeper::OfferFor(const QString& path)
 {
-    if (m_offering)
+    if (m_offering || m_offersHeld)
         return;
     const std::string library = QFile::encodeName(path).toStdString();
     for (const RecoveryCopy& copy : ListRecoveryCopies(m_folder))

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace tessary {
@@ -94,6 +95,13 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
         QCoreApplication::exit(0);
     });
 
+    // What a crash left behind is offered once the window is up.
+    m_recovery->HoldOffers(true);
+    connect(m_recovery.get(), &CRecoveryKeeper::CopyFailed, this, [this](const QString& why) {
+        if (m_frame)
+            m_frame->statusBar()->showMessage(QString::fromUtf8("无法写入恢复副本：%1").arg(why), 10000);
+    });
+
     bool ok = true;
     if (files.isEmpty())
         ok = m_controller->NewDocument();
@@ -109,8 +117,11 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame->UpdateCommandUI();
     if (options.show)
         m_frame->show();
+    m_recovery->HoldOffers(false);
     if (files.isEmpty())
         m_recovery->OfferAtStart();
+    else
+        m_recovery->OfferFor(m_controller->PathName());
     return true;
 }
 
