@@ -216,6 +216,7 @@ bool CRecoveryKeeper::EnsureFile()
 
 void CRecoveryKeeper::StartWorker()
 {
+    JoinWorker();
     std::unique_ptr<Snapshot> snapshot = std::move(m_snapshot);
     if (!EnsureFile())
         return;
