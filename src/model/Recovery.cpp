@@ -245,7 +245,7 @@ CRecoveryFile::CRecoveryFile(const RecoveryCopy& copy)
     , m_library(copy.library)
 {
     const std::string origin = m_path + std::string(kOriginSuffix);
-    FdGuard fd(::open(origin.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    FdGuard fd(::open(origin.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.Get() < 0)
         FileError::ThrowErrno(errno, origin);
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
@@ -286,6 +286,15 @@ void CRecoveryFile::Write(std::span<const std::string_view> pieces)
     FdGuard dirFd(fs.Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.Get() >= 0)
         fs.Fsync(dirFd.Get());
+}
+
+void CRecoveryFile::Retarget(const std::string& library)
+{
+    const std::string origin = m_path + std::string(kOriginSuffix);
+    if (::ftruncate(m_lockFd, 0) != 0 || ::lseek(m_lockFd, 0, SEEK_SET) != 0)
+        FileError::ThrowErrno(errno, origin);
+    WriteAll(FileSystem(), m_lockFd, library, origin);
+    m_library = library;
 }
 
 void CRecoveryFile::Remove()

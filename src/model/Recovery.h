@@ -78,6 +78,9 @@ public:
     void Write(std::span<const std::string_view> pieces);
     // Removes the copy and its side file and lets go of the lock.
     void Remove();
+    // Makes the copy one of `library` from now on (a recovered library that
+    // had lost its file and is kept without one). Throws FileError.
+    void Retarget(const std::string& library);
 
 private:
     std::string m_path;

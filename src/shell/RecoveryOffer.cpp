@@ -89,13 +89,15 @@ bool CRecoveryKeeper::Offer(const RecoveryCopy& copy, bool openLibrary)
     m_file.reset();
     // The copy holds exactly what the library now holds: it stays, kept by
     // this program, until the library is saved or closed.
+    // One whose library has gone now belongs to the library without a file.
     try {
-        if (SameLibrary(copy.library, m_doc.GetPathName())) {
-            m_file = std::make_unique<CRecoveryFile>(copy);
-            m_startedSerial = m_doc.GetChangeSerial();
-            m_writtenSerial.store(m_startedSerial);
-        }
+        m_file = std::make_unique<CRecoveryFile>(copy);
+        if (!SameLibrary(copy.library, m_doc.GetPathName()))
+            m_file->Retarget(m_doc.GetPathName());
+        m_startedSerial = m_doc.GetChangeSerial();
+        m_writtenSerial.store(m_startedSerial);
     } catch (const FileError&) {
+        m_file.reset();
         // another program took it meanwhile: ours is written anew
     }
     return true;

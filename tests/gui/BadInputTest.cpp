@@ -19,27 +19,17 @@ using namespace tessary::test;
 namespace {
 
 // Cuts the file to half its length between its opening and the first read.
-class ShrinkingFs : public PosixFileSystem {
-public:
-    explicit ShrinkingFs(std::string path)
-        : m_path(std::move(path))
-    {
-    }
+struct ShrinkingFs : PosixFileSystem {
+    std::string path;
+    bool done = false;
     ssize_t Read(int fd, void* buf, std::size_t size) override
     {
         struct stat st;
-        if (!m_done && ::fstat(fd, &st) == 0 && st.st_size > 1) {
-            m_done = true;
-            if (::truncate(m_path.c_str(), st.st_size / 2) != 0)
-                return -1;
-        }
+        if (!done && ::fstat(fd, &st) == 0 && st.st_size > 1 && ::truncate(path.c_str(), st.st_size / 2) != 0)
+            return -1;
+        done = true;
         return PosixFileSystem::Read(fd, buf, size);
     }
-    void Rearm() { m_done = false; }
-
-private:
-    std::string m_path;
-    bool m_done = false;
 };
 
 const QRegularExpression kChinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
@@ -85,42 +75,34 @@ private Q_SLOTS:
         QFETCH(QString, source);
         QFETCH(bool, mustFail);
         QString path = Path("input.dli");
-        std::unique_ptr<ShrinkingFs> fs;
+        ShrinkingFs fs;
         std::unique_ptr<ScopedFileSystem> installed;
-        if (source == QLatin1String("folder")) {
+        QByteArray bytes = ContentsOf(source.section(QLatin1Char(':'), -1));
+        if (source.startsWith(QLatin1String("cut:")))
+            bytes.truncate(bytes.size() / 2);
+        else if (source.startsWith(QLatin1String("flip:")) && !bytes.isEmpty())
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x5A);
+        if (source == QLatin1String("folder"))
             QVERIFY(QDir().mkdir(path));
-        } else if (source == QLatin1String("fifo")) {
+        else if (source == QLatin1String("fifo"))
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        } else if (source == QLatin1String("unreadable")) {
-            if (::geteuid() == 0) {
-                // The superuser reads any file of a disk; the kernel's
-                // write-only settings are refused even to it.
-                path = QStringLiteral("/proc/sys/vm/compact_memory");
-                if (QFile(path).open(QIODevice::ReadOnly))
-                    QSKIP("no file here that the superuser may not read");
-            } else {
-                WriteBytes(path, ContentsOf(Path("home.dli")));
-                QFile::setPermissions(path, QFileDevice::WriteOwner);
-            }
-        } else if (source == QLatin1String("empty")) {
-            WriteBytes(path, {});
-        } else if (source == QLatin1String("shrinking")) {
-            fs = std::make_unique<ShrinkingFs>(QFile::encodeName(path).toStdString());
-            installed = std::make_unique<ScopedFileSystem>(*fs);
-        } else {
-            QByteArray bytes = ContentsOf(source.section(QLatin1Char(':'), -1));
-            if (source.startsWith(QLatin1String("cut:")))
-                bytes.truncate(bytes.size() / 2);
-            else if (source.startsWith(QLatin1String("flip:")) && !bytes.isEmpty())
-                bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x5A);
+        else if (source == QLatin1String("unreadable") && ::geteuid() == 0)
+            path = QStringLiteral("/proc/sys/vm/compact_memory"); // refused even to the superuser
+        else if (source != QLatin1String("shrinking"))
             WriteBytes(path, bytes);
-        }
+        if (source == QLatin1String("unreadable") && ::geteuid() != 0)
+            QFile::setPermissions(path, QFileDevice::WriteOwner);
+        if (source == QLatin1String("unreadable") && QFile(path).open(QIODevice::ReadOnly))
+            QSKIP("no file here that cannot be read");
+        fs.path = QFile::encodeName(path).toStdString();
+        if (source == QLatin1String("shrinking"))
+            installed = std::make_unique<ScopedFileSystem>(fs);
 
         const auto ways = { "merge", "drop", "open" };
         for (const char* way : ways) {
-            if (source == QLatin1String("shrinking")) {
+            if (installed) {
                 WriteBytes(path, ContentsOf(Path("home.dli")));
-                fs->Rearm();
+                fs.done = false;
             }
             m_prompts.messages.clear();
             if (way == std::string("merge")) {
@@ -155,10 +137,8 @@ private Q_SLOTS:
             if (Doc().GetRootCount() == 0 || !Root(0)->CanImportInto()) {
                 m_prompts.openFiles = { Path("home.dli") };
                 m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Discard };
-                installed.reset();
+                fs.done = true;
                 QVERIFY(Run(ID_FILE_OPEN));
-                if (fs)
-                    installed = std::make_unique<ScopedFileSystem>(*fs);
             }
         }
     }

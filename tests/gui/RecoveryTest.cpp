@@ -146,7 +146,8 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(copy));
         App().Recovery()->KeepCopyAtEnd(); // as a crash would leave it
         TearDownCase();
-        SetUpCaseKeepingFolder();
+        m_prompts = CFakePrompts();
+        SetPrompts(&m_prompts);
 
         StartOptions options;
         options.profilePath = Path("Oakbrim.ini");
@@ -171,13 +172,6 @@ private Q_SLOTS:
         m_prompts.saveAnswers = { IUserPrompts::SaveAnswer::Discard };
         QVERIFY(App().ExitInstance());
         QVERIFY(QDir(Path("state/tessary/recovery")).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    }
-
-private:
-    void SetUpCaseKeepingFolder()
-    {
-        m_prompts = CFakePrompts();
-        SetPrompts(&m_prompts);
     }
 };
 
