@@ -227,7 +227,9 @@ CRecoveryFile::CRecoveryFile(const std::string& folder, const std::string& libra
                 continue;
             FileError::ThrowErrno(errno, origin);
         }
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB);
+        // Waits out another program's look at the new file, if any.
+        while (::flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
         try {
             WriteAll(FileSystem(), fd.Get(), library, origin);
         } catch (...) {
