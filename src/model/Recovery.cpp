@@ -228,8 +228,7 @@ CRecoveryFile::CRecoveryFile(const std::string& folder, const std::string& libra
             FileError::ThrowErrno(errno, origin);
         }
         // Waits out another program's look at the new file, if any.
-        while (::flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (::flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) { }
         try {
             WriteAll(FileSystem(), fd.Get(), library, origin);
         } catch (...) {

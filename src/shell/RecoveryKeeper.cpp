@@ -98,8 +98,7 @@ CRecoveryKeeper::CRecoveryKeeper(
     connect(&m_sliceTimer, &QTimer::timeout, this, &CRecoveryKeeper::Slice);
     m_poll.start();
     // Saving, a new library or another one opened: a copy that is no longer
-    // needed goes at once.
-    // A new copy is only ever started by the timer, between events.
+    // needed goes at once. (A new copy is only ever started by the timer.)
     connect(&m_controller, &CDocumentController::DocumentStateChanged, this, [this] {
         if (!m_offering && !m_doc.IsModified())
             DropCopy();
@@ -175,7 +174,7 @@ void CRecoveryKeeper::Slice()
         return;
     }
     if (!AtIdlePoint()) {
-        QTimer::singleShot(10, this, &CRecoveryKeeper::Slice);
+        m_sliceTimer.start(10);
         return;
     }
     const auto start = std::chrono::steady_clock::now();
