@@ -95,11 +95,14 @@ public:
         for (;;) {
             if (m_tail) {
                 const DatumList& data = m_tail->GetDatumList();
-                for (; m_nextDatum < data.size(); ++m_nextDatum, ++done) {
-                    if (done >= budget)
-                        return false;
-                    Datum(*data[m_nextDatum]);
-                }
+                const std::size_t left = data.size() - m_nextDatum;
+                const std::size_t stop = m_nextDatum + std::min(left, budget - done);
+                for (std::size_t i = m_nextDatum; i < stop; ++i)
+                    Datum(*data[i]);
+                done += stop - m_nextDatum;
+                m_nextDatum = stop;
+                if (stop < data.size())
+                    return false;
                 if (HasPath(m_tail->GetClassId()))
                     Text(static_cast<const CPathCategory&>(*m_tail).m_strPath);
                 m_tail = nullptr;
