@@ -71,8 +71,10 @@ public:
     // none); `Path` of the copy kept now (empty: none).
     std::uint64_t WrittenSerial() const noexcept { return m_writtenSerial.load(); }
     std::string CopyPath() const;
-    // The longest time one slice of a copy has taken the UI thread so far.
+    // The longest time one slice of a copy has taken the UI thread so far,
+    // on the clock and in CPU time of the thread.
     double LongestSliceMs() const noexcept { return m_longestSliceMs; }
+    double LongestSliceCpuMs() const noexcept { return m_longestSliceCpuMs; }
 
     // Turns SIGTERM and SIGHUP into TerminationRequested (once per process).
     void InstallSignalHandlers();
@@ -109,6 +111,7 @@ private:
     bool m_offering = false;
     bool m_offersHeld = false;
     double m_longestSliceMs = 0;
+    double m_longestSliceCpuMs = 0;
 
     std::unique_ptr<CRecoveryFile> m_file;
     std::uint64_t m_startedSerial = 0; // serial of the copy started last
