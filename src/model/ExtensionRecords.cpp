@@ -152,6 +152,24 @@ void Warn(std::vector<LibraryWarning>* warnings, LibraryWarning::Kind kind, std:
 
 } // namespace
 
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records)
+{
+    for (const CategoryKind& kind : kCategoryKinds) {
+        std::string payload;
+        if (kind.encode(category, payload))
+            records.push_back({ static_cast<std::uint16_t>(kind.kind), number, std::move(payload) });
+    }
+}
+
+void AppendRecordsOf(const CDatum& datum, std::uint32_t number, std::vector<ExtensionRecord>& records)
+{
+    for (const DatumKind& kind : kDatumKinds) {
+        std::string payload;
+        if (kind.encode(datum, payload))
+            records.push_back({ static_cast<std::uint16_t>(kind.kind), number, std::move(payload) });
+    }
+}
+
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots)
 {
     std::vector<ExtensionRecord> records;
@@ -161,24 +179,11 @@ std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> ro
         const CCategory& c = walk.Current();
         if (!walk.Entering()) {
             // Its data items follow its subtrees.
-            for (const CDatum* d : c.GetDatumList()) {
-                const std::uint64_t number = next++;
-                for (const DatumKind& kind : kDatumKinds) {
-                    std::string payload;
-                    if (kind.encode(*d, payload))
-                        records.push_back({ static_cast<std::uint16_t>(kind.kind),
-                            static_cast<std::uint32_t>(number), std::move(payload) });
-                }
-            }
+            for (const CDatum* d : c.GetDatumList())
+                AppendRecordsOf(*d, static_cast<std::uint32_t>(next++), records);
             continue;
         }
-        const std::uint64_t number = next++;
-        for (const CategoryKind& kind : kCategoryKinds) {
-            std::string payload;
-            if (kind.encode(c, payload))
-                records.push_back({ static_cast<std::uint16_t>(kind.kind), static_cast<std::uint32_t>(number),
-                    std::move(payload) });
-        }
+        AppendRecordsOf(c, static_cast<std::uint32_t>(next++), records);
     }
     return records;
 }

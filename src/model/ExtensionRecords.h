@@ -22,6 +22,7 @@
 namespace tessary {
 
 class CCategory;
+class CDatum;
 class CItem;
 struct LibraryWarning;
 
@@ -36,6 +37,12 @@ enum class RecordKind : std::uint16_t {
 // numbered as the library file written from `roots` numbers its entries.
 // Empty when no entry holds anything to record.
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots);
+
+// Appends the records of `category` alone, numbered `number`, to `records`
+// (for a writer that walks the entries itself, see CSlicedLibraryWriter).
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records);
+// The same for the data item `datum`.
+void AppendRecordsOf(const CDatum& datum, std::uint32_t number, std::vector<ExtensionRecord>& records);
 
 // The entry numbers that `records` of the kinds this program knows name,
 // ascending and each once: what the reader is to hand out while it reads

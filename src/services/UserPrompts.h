@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QString>
 
+class QDateTime;
 class QUrl;
 class QWidget;
 
@@ -45,6 +46,13 @@ public:
     virtual bool OpenUrl(const QUrl& url) = 0;
     // Runs the about box modally.
     virtual void ShowAbout(QWidget* parent) = 0;
+
+    enum class RecoverAnswer { Recover, Discard, Later };
+    // "恢复未保存的修改": a recovery copy of `library` (its path, or the
+    // title of a library without a file) written at `saved` holds changes
+    // that were never saved. Prompts that do not ask answer Later, which
+    // keeps the copy.
+    virtual RecoverAnswer AskRecover(QWidget* parent, const QString& library, const QDateTime& saved);
 };
 
 // The dialog that asks where to save or export a library: a save dialog for

@@ -16,6 +16,7 @@ namespace tessary {
 
 class CDocumentController;
 class CMainFrame;
+class CRecoveryKeeper;
 class CTessaryDoc;
 
 // How a start differs from the plain one; tests use it to stay away from the
@@ -30,6 +31,9 @@ struct StartOptions {
     bool registerFileType = true;
     // Show the main window.
     bool show = true;
+    // Where recovery copies go; empty: the user's state folder
+    // (DefaultRecoveryFolder).
+    QString recoveryFolder;
 };
 
 // The application: the profile, the one document, the main frame, the
@@ -55,6 +59,7 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CTessaryDoc* Document() const { return m_doc.get(); }
     CDocumentController* Controller() const { return m_controller.get(); }
+    CRecoveryKeeper* Recovery() const { return m_recovery.get(); }
     QSettings* Profile() const { return m_profile.get(); }
     const QString& ProfilePath() const { return m_profilePath; }
     const QString& HelpPath() const { return m_helpPath; }
@@ -76,6 +81,7 @@ private:
     std::unique_ptr<CTessaryDoc> m_doc;
     std::unique_ptr<CDocumentController> m_controller;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CRecoveryKeeper> m_recovery;
 };
 
 } // namespace tessary

@@ -70,6 +70,11 @@ public:
         return true;
     }
     void ShowAbout(QWidget*) override { ++aboutShown; }
+    RecoverAnswer AskRecover(QWidget*, const QString& library, const QDateTime&) override
+    {
+        recoverOffers.append(library);
+        return Take(recoverAnswers, RecoverAnswer::Later);
+    }
 
     std::deque<SaveAnswer> saveAnswers;
     std::deque<QString> openFiles;
@@ -80,6 +85,8 @@ public:
     std::deque<QString> folders;
     std::deque<bool> yesNoAnswers; // an empty queue answers No
     std::deque<int> choiceAnswers; // an empty queue answers the first choice
+    std::deque<RecoverAnswer> recoverAnswers; // an empty queue answers Later
+    QStringList recoverOffers;
     QStringList questions;
     QStringList folderTitles;
     QStringList saveQuestions;
