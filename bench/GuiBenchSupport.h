@@ -22,6 +22,7 @@ public:
     QString GetAnyFileName(QWidget*) override { return {}; }
     QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
     bool AskYesNo(QWidget*, const QString&) override { return true; }
+    int AskChoice(QWidget*, const QString&, const QStringList&) override { return 0; }
     void ShowMessage(QWidget*, const QString&, Icon) override { }
     bool OpenUrl(const QUrl&) override { return false; }
     void ShowAbout(QWidget*) override { }

@@ -18,11 +18,12 @@ fail() {
 have() { command -v "$1" >/dev/null 2>&1; }
 
 # Control fields: the dependencies come from dpkg-shlibdeps, so they name
-# the Qt libraries the programs link with.
+# the Qt libraries the programs link with, and the PDF, zip and XML
+# libraries that read the words of documents.
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = tessary ] || fail "package name is '$(field Package)'"
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpoppler-cpp0v5 libzip4 libpugixml1v5; do
   tr ',' '\n' <<<"$depends" | awk -v lib="$lib" '$1 == lib { found = 1 } END { exit !found }' ||
     fail "Depends lacks $lib: $depends"
 done

@@ -6,8 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libblkid-dev # volume identities (UUID, label) read from the device
+  # the words inside documents: PDF, and the office formats' zip and XML
+  libpoppler-cpp-dev libzip-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n # Qt's own buttons and dialogs in Chinese
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   fonts-wqy-microhei # the interface is in Chinese: a font with its glyphs

@@ -11,8 +11,9 @@
 #      that the core needs no Qt);
 #   4. the quick find's worker thread with the library's thread under
 #      ThreadSanitizer (the core's tests that drive them together);
-#   5. the fuzz targets of the library reader and of the JSON reader, each
-#      over its regression inputs, then from its seed corpus (60 and 30 s);
+#   5. the fuzz targets of the library reader, the JSON reader and the
+#      document text readers, each over its regression inputs, then from its
+#      seed corpus (60, 30 and 30 s);
 #   6. the random user on the main window under AddressSanitizer and
 #      UndefinedBehaviorSanitizer for 60 s, with a new seed each run (a
 #      failure is shrunk for at most 4 minutes).
@@ -66,24 +67,26 @@ else
   tail -60 build/tsan-tests.log; failed=$((failed + 1)); status=1
 fi
 
-echo "== fuzzing the library reader and the JSON reader"
+echo "== fuzzing the library reader, the JSON reader and the document text readers"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARY_BUILD_FUZZERS=ON \
   -DTESSARY_BUILD_TESTS=OFF -DTESSARY_BUILD_GUI=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
-cmake --build build/fuzz -j"$jobs" --target fuzz_archive fuzz_json
-# fuzz NAME SECONDS: the regression inputs first, then fuzzing from the seeds.
+cmake --build build/fuzz -j"$jobs" --target fuzz_archive fuzz_json fuzz_document_text
+# fuzz NAME SECONDS [MAX_LEN [TIMEOUT]]: the regression inputs first, then
+# fuzzing from the seeds; inputs up to MAX_LEN bytes (64 KiB), each given at
+# most TIMEOUT seconds (libFuzzer's 1200 by default).
 fuzz() {
-  local name=$1 seconds=$2 fuzzer=build/fuzz/fuzz/fuzz_$1 inputs
+  local name=$1 seconds=$2 maxlen=${3:-65536} timeout=${4:-1200} fuzzer=build/fuzz/fuzz/fuzz_$1 inputs
   inputs=$(find "fuzz/regressions/$name" -type f 2>/dev/null | sort || true)
   if [ -n "$inputs" ]; then
     # shellcheck disable=SC2086
-    if $fuzzer -artifact_prefix="build/fuzz-$name-" $inputs >"build/fuzz-$name-regressions.log" 2>&1; then
+    if $fuzzer -artifact_prefix="build/fuzz-$name-" -timeout="$timeout" $inputs >"build/fuzz-$name-regressions.log" 2>&1; then
       passed=$((passed + 1))
     else
       tail -60 "build/fuzz-$name-regressions.log"; failed=$((failed + 1)); status=1
     fi
   fi
   rm -rf "build/fuzz-$name-corpus" && mkdir -p "build/fuzz-$name-corpus"
-  if $fuzzer -artifact_prefix="build/fuzz-$name-" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
+  if $fuzzer -artifact_prefix="build/fuzz-$name-" -max_total_time="$seconds" -max_len="$maxlen" -timeout="$timeout" -print_final_stats=1 \
     "build/fuzz-$name-corpus" "fuzz/corpus/$name" >"build/fuzz-$name.log" 2>&1; then
     passed=$((passed + 1))
     echo "fuzz_$name: $(grep -E '^Done' "build/fuzz-$name.log")"
@@ -93,6 +96,7 @@ fuzz() {
 }
 fuzz archive 60
 fuzz json 30
+fuzz document_text 30 1048576 10
 
 echo "== the random user of the main window under AddressSanitizer and UndefinedBehaviorSanitizer"
 JOBS=$jobs scripts/build-random-user.sh

@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include "Datum.h"
 #include "FileError.h"
 #include "TextCodec.h"
 
@@ -165,6 +166,29 @@ std::string FormatTime(Time32 time)
     char buf[32];
     std::size_t n = std::strftime(buf, sizeof buf, "%m/%d/%y %H:%M:%S", &tm);
     return std::string(buf, n);
+}
+
+CDatum* ResolveItem(const CategoryList& roots, const std::string& which)
+{
+    const std::size_t slash = which.rfind('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == which.size())
+        throw UsageError("'" + which + "' names no data item (CATEGORY/NAME)");
+    CCategory* c = ResolveCategory(roots, which.substr(0, slash));
+    const std::string last = which.substr(slash + 1);
+    const auto& items = c->GetDatumList();
+    if (which[0] == '@') {
+        auto pos = ParseInteger(last, false, 0, 0xFFFFFFFFLL);
+        if (!pos)
+            throw UsageError("bad data item position in '" + which + "'");
+        if (static_cast<std::size_t>(*pos) >= items.size())
+            throw UsageError("no data item '" + which + "' in the library");
+        return items[static_cast<std::size_t>(*pos)];
+    }
+    const std::string name = Utf8ToGb(last);
+    for (CDatum* d : items)
+        if (d->GetDisplayName() == name)
+            return d;
+    throw UsageError("no data item '" + which + "' in the library");
 }
 
 CCategory* ResolveCategory(const CategoryList& roots, const std::string& which)

@@ -78,6 +78,11 @@ std::string FormatTime(Time32 time);
 // (UTF-8; the first category of that name at each level), or "@" followed by
 // 0-based positions separated by "/". Throws UsageError when none fits.
 CCategory* ResolveCategory(const CategoryList& roots, const std::string& which);
+// Finds the data item that `which` names: a category as above, "/", and the
+// item's name with its extension (the first of that name), or positions
+// "@i/j/k" whose last one counts the category's data items. Throws
+// UsageError when none fits.
+CDatum* ResolveItem(const CategoryList& roots, const std::string& which);
 
 // Buffered standard output, flushed when full and at destruction. Write
 // errors (a closed pipe, a full disk) are reported by Flush.

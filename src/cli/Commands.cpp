@@ -286,10 +286,12 @@ int Merge(const std::vector<std::string>& args)
 
 int ExtractOrClear(const std::vector<std::string>& args, bool extract)
 {
-    CommandRun run(args, {}, {}, 2, 2);
+    CommandRun run(
+        args, {}, extract ? std::vector<std::string> { "--text-only" } : std::vector<std::string> {}, 2, 2);
     run.LoadLibrary(0);
     CTessaryDoc& doc = run.doc;
     CCategory* c = ResolveCategory(doc.GetRootList(), run.args.positional[1]);
+    const ContentMode mode = run.args.Has("--text-only") ? ContentMode::TextOnly : ContentMode::BytesAndText;
     std::size_t failures = 0;
     for (CDatum* d : c->GetDatumList()) {
         if (!extract) {
@@ -297,7 +299,12 @@ int ExtractOrClear(const std::vector<std::string>& args, bool extract)
             continue;
         }
         try {
-            doc.ExtractContent(*d);
+            // A document without text keeps its bytes; it is named, and the
+            // others go on.
+            const std::optional<DocumentTextResult> text = doc.ExtractContent(*d, mode);
+            if (text && text->problem != TextProblem::None)
+                std::fprintf(stderr, "tessary-cli: no text from %s: %s\n", GbToUtf8(d->GetPath()).c_str(),
+                    text->detail.c_str());
         } catch (const FileError& e) {
             std::fprintf(stderr, "tessary-cli: %s\n", DescribeFileError(e).c_str());
             ++failures;
@@ -316,6 +323,19 @@ int Extract(const std::vector<std::string>& args)
 int Clear(const std::vector<std::string>& args)
 {
     return ExtractOrClear(args, false);
+}
+
+int Text(const std::vector<std::string>& args)
+{
+    CommandRun run(args, {}, {}, 2, 2);
+    run.LoadLibrary(0);
+    const CDatum* d = ResolveItem(run.doc.GetRootList(), run.args.positional[1]);
+    Output out;
+    out << d->m_strText.view();
+    if (!d->m_strText.empty() && d->m_strText.view().back() != '\n')
+        out << '\n';
+    out.Flush();
+    return run.Finish("text", d->m_strText.empty() ? kExitFile : kExitOk);
 }
 
 int Json(const std::vector<std::string>& args)
@@ -369,15 +389,18 @@ int Stats(const std::vector<std::string>& args)
     CommandRun run(args, {}, {}, 1, 1);
     run.LoadLibrary(0);
     std::uint64_t perKind[kClassCount] = {};
-    std::uint64_t withContent = 0, totalSize = 0, contentBytes = 0;
+    std::uint64_t withContent = 0, totalSize = 0, contentBytes = 0, withText = 0, textBytes = 0;
     for (const CCategory& c : PreOrder(run.doc.GetRootList())) {
         ++perKind[static_cast<int>(c.GetClassId())];
         for (const CDatum* d : c.GetDatumList()) {
             ++perKind[static_cast<int>(d->GetClassId())];
             totalSize += d->m_dwSize;
-            if (!d->m_strContent.empty()) {
+            if (HasContent(*d))
                 ++withContent;
-                contentBytes += d->m_strContent.size();
+            contentBytes += d->m_strContent.size();
+            if (!d->m_strText.empty()) {
+                ++withText;
+                textBytes += d->m_strText.size();
             }
         }
     }
@@ -388,6 +411,9 @@ int Stats(const std::vector<std::string>& args)
     out << "data items with content: " << withContent << '\n';
     out << "total size: " << totalSize << " Byte\n";
     out << "content bytes: " << contentBytes << '\n';
+    if (withText)
+        out << "data items with document text: " << withText << '\n'
+            << "document text bytes: " << textBytes << '\n';
     out.Flush();
     return run.Finish("stats");
 }
@@ -430,14 +456,25 @@ const std::vector<Command>& Commands()
         { "merge", "merge LIB CATEGORY FROM",
             "Appends every root of the library FROM to the custom category CATEGORY and saves LIB.\n",
             Merge },
-        { "extract", "extract LIB CATEGORY",
+        { "extract", "extract LIB CATEGORY [--text-only]",
             "Copies the content of the file behind every data item directly in CATEGORY into the\n"
             "library and saves LIB. Files that cannot be read are reported; the others are still\n"
             "extracted, and the exit status is then 2. Files of a volume mounted somewhere else\n"
-            "now are read there; when the volume is not connected, the message names it.\n",
+            "now are read there; when the volume is not connected, the message names it.\n"
+            "PDF, docx, xlsx, pptx, odt, ods and odp files also keep their words as text, which\n"
+            "content searches and the 'text' command read; documents that give no text (encrypted,\n"
+            "damaged) are named on standard error and keep their bytes only. --text-only: keep the\n"
+            "text of such documents instead of their bytes.\n",
             Extract },
         { "clear", "clear LIB CATEGORY",
-            "Empties the content of every data item directly in CATEGORY and saves LIB.\n", Clear },
+            "Empties the content and the document text of every data item directly in CATEGORY\n"
+            "and saves LIB.\n",
+            Clear },
+        { "text", "text LIB ITEM",
+            "Prints the document text of the data item ITEM: its category as for the other\n"
+            "commands, a \"/\" and its name with extension (\"Reports/2024.pdf\"), or positions\n"
+            "(\"@0/1/3\": the fourth data item of that category). Exit status 2 when it has none.\n",
+            Text },
         { "json", "json LIB",
             "Writes the whole library as JSON to standard output:\n"
             "  {\"roots\": [CATEGORY, ...]}\n"
@@ -447,7 +484,7 @@ const std::vector<Command>& Commands()
             "              when the volume it was scanned from is known)}\n"
             "  ITEM     = {\"class\", \"name\", \"remark\", \"content\" (base64), \"extension\", \"size\", "
             "\"time\",\n"
-            "              \"folder\" (CCustomDatum only)}\n"
+            "              \"folder\" (CCustomDatum only), \"text\" (a document's text, when it has one)}\n"
             "  VOLUME   = {\"uuid\", \"label\", \"fsType\", \"capacity\", \"free\", \"mountPoint\",\n"
             "              \"pathInVolume\", \"scanTime\", \"host\"} (see the volumes command)\n"
             "Texts are UTF-8, times seconds since 1970 UTC. A text that is not valid GB18030 has no\n"
@@ -459,7 +496,7 @@ const std::vector<Command>& Commands()
             FromJson },
         { "stats", "stats LIB",
             "Counts the entries per class, the data items with content, their total size and the\n"
-            "bytes of content.\n",
+            "bytes of content, and the data items with document text and its bytes.\n",
             Stats },
         RefreshCommand(),
         VolumesCommand(),

@@ -1,5 +1,7 @@
 #include "Json.h"
 
+#include "DocumentText.h"
+
 #include "Datum.h"
 #include "EntryWalk.h"
 #include "TextCodec.h"
@@ -81,6 +83,10 @@ void WriteItem(Output& out, const CDatum& d)
     if (d.GetClassId() == ClassId::CustomDatum) {
         out << ", \"folder\": ";
         WriteText(out, static_cast<const CCustomDatum&>(d).m_strFolder, d, "folder");
+    }
+    if (!d.m_strText.empty()) {
+        out << ", \"text\": ";
+        WriteString(out, d.m_strText.view()); // UTF-8 already
     }
     out << '}';
 }
@@ -432,7 +438,7 @@ private:
         Expect('{');
         unsigned seen = 0;
         ClassId id = ClassId::Item;
-        CText name, remark, content, extension, folder;
+        CText name, remark, content, extension, folder, text;
         Size32 size = 0;
         Time32 time = 0;
         if (!TryConsume('}')) {
@@ -469,6 +475,13 @@ private:
                 } else if (key == "folder") {
                     Seen(seen, 128, at, key);
                     folder = ParseText();
+                } else if (key == "text") {
+                    Seen(seen, 256, at, key);
+                    // Kept as extraction keeps a document's text: valid
+                    // UTF-8 without control characters.
+                    std::string clean;
+                    AppendCleanUtf8(clean, ParseString(), CText::kMaxLength);
+                    text = clean;
                 } else {
                     Fail(at, "unknown key \"" + key + "\" in a data item");
                 }
@@ -486,6 +499,7 @@ private:
         d->m_strExtension = std::move(extension);
         d->m_dwSize = size;
         d->m_timeModified = time;
+        d->m_strText = std::move(text);
         if (id == ClassId::CustomDatum)
             static_cast<CCustomDatum&>(*d).m_strFolder = std::move(folder);
         return d;

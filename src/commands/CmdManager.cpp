@@ -14,7 +14,7 @@ namespace {
 
 bool IsDatumWithContent(const CItem* entry)
 {
-    return entry && entry->IsDatum() && !static_cast<const CDatum*>(entry)->m_strContent.empty();
+    return entry && entry->IsDatum() && HasContent(*static_cast<const CDatum*>(entry));
 }
 
 } // namespace

@@ -48,6 +48,7 @@ constexpr int kRefreshMs = 100;
 struct FileRead {
     std::size_t index = 0;
     std::optional<CText> content;
+    std::optional<DocumentTextResult> text; // for documents
     std::exception_ptr error;
 };
 
@@ -128,8 +129,9 @@ private:
 // One run: the reader thread, the assignments and the progress dialog.
 class CExtraction : public QObject, public IEntryRemovalListener {
 public:
-    CExtraction(std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent)
+    CExtraction(std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent, ContentMode mode)
         : m_items(items.begin(), items.end())
+        , m_mode(mode)
         , m_doc(doc)
         , m_parent(parent)
         , m_window(parent ? parent->window() : nullptr)
@@ -138,8 +140,10 @@ public:
         // current mount point); the worker only reads them. A file whose
         // volume is away fails with the volume to connect.
         m_paths.reserve(m_items.size());
+        m_extensions.reserve(m_items.size());
         m_away.resize(m_items.size());
         for (std::size_t i = 0; i < m_items.size(); ++i) {
+            m_extensions.emplace_back(m_items[i]->m_strExtension.view());
             EntryLocation where = m_doc.Locate(*m_items[i]);
             if ((where.state == EntryLocation::State::Offline
                     || where.state == EntryLocation::State::Ambiguous)
@@ -206,6 +210,8 @@ public:
         m_reader.join();
         if (m_error)
             std::rethrow_exception(m_error);
+        if (!m_noText.empty())
+            Prompts().ShowMessage(m_parent, NoTextMessage(m_noText), IUserPrompts::Icon::Information);
         return m_outcome;
     }
 
@@ -264,7 +270,8 @@ private:
                 read.content = ReadContentFile(m_paths[i], &m_queue.stop);
                 if (!read.content)
                     break; // stopped half-way
-                bytes = read.content->size();
+                read.text = ReadDocumentText(m_extensions[i], read.content->view());
+                bytes = read.content->size() + (read.text ? read.text->text.size() : 0);
             } catch (const ContentError& e) {
                 read.error = std::current_exception();
                 last = e.WhileReading();
@@ -323,9 +330,13 @@ private:
         if (!item)
             return;
         if (read.content) {
-            item->m_strContent = std::move(*read.content);
+            StoreContent(*item, std::move(*read.content), read.text, m_mode);
             ++m_outcome.extracted;
             m_doc.SetModifiedFlag(true);
+            if (read.text && read.text->problem != TextProblem::None) {
+                ++m_outcome.withoutText;
+                m_noText.emplace_back(DiskPathToText(m_paths[read.index]), read.text->problem);
+            }
             return;
         }
         try {
@@ -375,7 +386,10 @@ private:
     }
 
     std::vector<CDatum*> m_items; // null once an item has left the library
+    ContentMode m_mode;
     std::vector<std::string> m_paths; // disk bytes
+    std::vector<std::string> m_extensions; // of the items, for the worker
+    std::vector<std::pair<QString, TextProblem>> m_noText; // documents that gave no text
     std::vector<std::exception_ptr> m_away; // set for the files of volumes that are away
     std::unordered_set<std::string> m_toldAway; // volumes already named to the user
     CTessaryDoc& m_doc;
@@ -396,8 +410,21 @@ private:
 
 } // namespace
 
+QString NoTextMessage(const std::vector<std::pair<QString, TextProblem>>& files, std::size_t shown)
+{
+    QString text = QString::fromUtf8("以下 %1 个文档没有得到文本，只保存了内容：").arg(files.size());
+    for (std::size_t i = 0; i < files.size() && i < shown; ++i) {
+        const std::string_view why = TextProblemWords(files[i].second);
+        text += QLatin1Char('\n') + files[i].first + QString::fromUtf8("（")
+            + QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size())) + QString::fromUtf8("）");
+    }
+    if (files.size() > shown)
+        text += QLatin1Char('\n') + QString::fromUtf8("……另有 %1 个").arg(files.size() - shown);
+    return text;
+}
+
 ExtractionOutcome ExtractContents(
-    std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent, int quietMs)
+    std::span<CDatum* const> items, CTessaryDoc& doc, QWidget* parent, int quietMs, ContentMode mode)
 {
     if (items.empty())
         return {};
@@ -407,7 +434,7 @@ ExtractionOutcome ExtractContents(
         cancelled.cancelled = true;
         return cancelled;
     }
-    CExtraction run(items, doc, parent);
+    CExtraction run(items, doc, parent, mode);
     return run.Run(quietMs);
 }
 

@@ -26,13 +26,19 @@ int RunEditDialog(CItem& item, const DialogHost& host)
 void ShowContentViewer(const CDatum& datum, ContentViewer viewer, const DialogHost& host)
 {
     const std::string_view content = datum.m_strContent.view();
-    if (viewer == ContentViewer::Html) {
+    if (viewer == ContentViewer::Html && datum.m_strText.empty()) {
         CViewRemarkDlg dlg(HtmlContentToText(content), host.parent, host.profile);
         dlg.exec();
         return;
     }
     CViewTextRemarkDlg dlg(host.parent, host.profile);
-    dlg.SetText(ContentToText(content));
+    if (!datum.m_strText.empty()) {
+        // A document's words, not its compressed bytes.
+        const std::string_view text = datum.m_strText.view();
+        dlg.SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    } else {
+        dlg.SetText(ContentToText(content));
+    }
     dlg.exec();
 }
 

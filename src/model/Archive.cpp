@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -67,17 +68,72 @@ public:
 
     void Library(const std::vector<const CCategory*>& roots)
     {
+        Begin(roots);
+        Steps(static_cast<std::size_t>(-1));
+        Finish();
+    }
+
+    // Writes the root count and starts the walk; `roots` must outlive it.
+    void Begin(std::span<const CCategory* const> roots)
+    {
         Count(roots.size());
-        // Depth first: a category's head (tag, texts, sub-category count)
-        // when the walk enters it, its tail (data items, path) when it leaves
-        // it, so that its sub-categories lie in between.
-        ConstCategoryWalk walk { std::span<const CCategory* const>(roots) };
-        while (walk.Next()) {
-            if (walk.Entering())
-                CategoryHead(walk.Current());
-            else
-                CategoryTail(walk.Current());
+        m_walk.emplace(roots);
+    }
+
+    // Writes about `budget` more entries (a category counts once on the way
+    // in and once on the way out, a data item once). True when the roots
+    // are all written. With `records`, the records of the extension block
+    // are gathered on the way, numbered as CollectRecords numbers them.
+    //
+    // Depth first: a category's head (tag, texts, sub-category count) when
+    // the walk enters it, its tail (data items, path) when it leaves it, so
+    // that its sub-categories lie in between. A long list of data items may
+    // be cut between two items.
+    bool Steps(std::size_t budget, std::vector<ExtensionRecord>* records = nullptr)
+    {
+        std::size_t done = 0;
+        for (;;) {
+            if (m_tail) {
+                const DatumList& data = m_tail->GetDatumList();
+                const std::size_t left = data.size() - m_nextDatum;
+                const std::size_t stop = m_nextDatum + std::min(left, budget - done);
+                for (std::size_t i = m_nextDatum; i < stop; ++i) {
+                    Datum(*data[i]);
+                    if (records)
+                        AppendRecordsOf(*data[i], static_cast<std::uint32_t>(m_tailNumber + i), *records);
+                }
+                done += stop - m_nextDatum;
+                m_nextDatum = stop;
+                if (stop < data.size())
+                    return false;
+                if (HasPath(m_tail->GetClassId()))
+                    Text(static_cast<const CPathCategory&>(*m_tail).m_strPath);
+                m_tail = nullptr;
+            }
+            if (done >= budget)
+                return false;
+            if (!m_walk->Next())
+                return true;
+            ++done;
+            const CCategory& c = m_walk->Current();
+            if (m_walk->Entering()) {
+                CategoryHead(c);
+                if (records)
+                    AppendRecordsOf(c, static_cast<std::uint32_t>(m_entryNumber), *records);
+                ++m_entryNumber;
+            } else {
+                Count(c.GetDatumList().size());
+                m_tailNumber = m_entryNumber;
+                m_entryNumber += c.GetDatumList().size();
+                m_tail = &c;
+                m_nextDatum = 0;
+            }
         }
+    }
+
+    // Hands what is buffered to the sink, or trims the string output.
+    void Finish()
+    {
         Flush();
         if (!m_sink)
             m_out.resize(Used());
@@ -241,16 +297,6 @@ private:
         Count(c.GetSubCategoryList().size());
     }
 
-    void CategoryTail(const CCategory& c)
-    {
-        const DatumList& data = c.GetDatumList();
-        Count(data.size());
-        for (const CDatum* d : data)
-            Datum(*d);
-        if (HasPath(c.GetClassId()))
-            Text(static_cast<const CPathCategory&>(c).m_strPath);
-    }
-
     std::string& m_out;
     IByteSink* m_sink;
     char* m_p;
@@ -258,6 +304,11 @@ private:
     std::uint64_t m_written = 0;
     std::uint32_t m_nextIndex = 1;
     std::array<std::uint32_t, kClassCount> m_classIndex {};
+    std::optional<ConstCategoryWalk> m_walk;
+    const CCategory* m_tail = nullptr; // whose data items are being written
+    std::size_t m_nextDatum = 0;
+    std::uint64_t m_entryNumber = 0;
+    std::uint64_t m_tailNumber = 0; // the entry number of m_tail's first data item
 };
 
 } // namespace
@@ -326,6 +377,47 @@ void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink)
     std::string block;
     AppendBlock(block, summed.Size(), summed.Digest(), records);
     sink.Write(block.data(), block.size());
+}
+
+} // namespace tessary
+
+namespace tessary {
+
+struct CSlicedLibraryWriter::Impl {
+    Impl(std::vector<const CCategory*> r, IByteSink& sink)
+        : roots(std::move(r))
+        , writer(buffer, &sink)
+    {
+        writer.Begin(roots);
+    }
+    std::vector<const CCategory*> roots;
+    std::string buffer;
+    Writer writer;
+    std::vector<ExtensionRecord> records;
+    bool done = false;
+};
+
+CSlicedLibraryWriter::CSlicedLibraryWriter(std::vector<const CCategory*> roots, IByteSink& sink)
+    : m(std::make_unique<Impl>(std::move(roots), sink))
+{
+}
+
+CSlicedLibraryWriter::~CSlicedLibraryWriter() = default;
+
+bool CSlicedLibraryWriter::Step(std::size_t entries)
+{
+    if (m->done)
+        return true;
+    if (!m->writer.Steps(entries, &m->records))
+        return false;
+    m->writer.Finish();
+    m->done = true;
+    return true;
+}
+
+std::vector<ExtensionRecord>& CSlicedLibraryWriter::Records() noexcept
+{
+    return m->records;
 }
 
 } // namespace tessary

@@ -59,6 +59,34 @@ public:
 };
 void WriteLibrary(const std::vector<const CCategory*>& roots, IByteSink& sink);
 
+struct ExtensionRecord;
+
+// Writes the archive of a library a slice at a time, for a caller that may
+// not stop for long (a copy of the library taken between the events of a
+// window). The bytes are those WriteLibrary writes before the extension
+// block; the records of the block are gathered on the way (Records), and
+// the caller appends the block itself (AppendExtensionBlock) when there are
+// any. Between two steps the library must not change: a caller that cannot
+// be sure of that (see CTessaryDoc::GetChangeSerial) drops the writer.
+class CSlicedLibraryWriter {
+public:
+    CSlicedLibraryWriter(std::vector<const CCategory*> roots, IByteSink& sink);
+    ~CSlicedLibraryWriter();
+    CSlicedLibraryWriter(const CSlicedLibraryWriter&) = delete;
+    CSlicedLibraryWriter& operator=(const CSlicedLibraryWriter&) = delete;
+
+    // Writes about `entries` more entries (a category counts twice, a data
+    // item once); true once the archive is complete and in the sink. Throws
+    // ArchiveError(TooLarge) as WriteLibrary does.
+    bool Step(std::size_t entries);
+    // The records of the extension block, complete once Step returned true.
+    std::vector<ExtensionRecord>& Records() noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
 // Something of a library file that was left out while the library itself
 // loaded: the extension block after the roots (ExtensionBlock.h), or some of
 // its records. The roots are whole; the next save writes a sound block.

@@ -105,14 +105,29 @@ std::optional<CText> ReadContentFile(const std::string& path, const std::atomic<
     return CText(all);
 }
 
+void StoreContent(CDatum& datum, CText bytes, const std::optional<DocumentTextResult>& text, ContentMode mode)
+{
+    CText words;
+    if (text && text->problem == TextProblem::None)
+        words = text->text;
+    if (mode == ContentMode::TextOnly && !words.empty())
+        datum.m_strContent.Clear();
+    else
+        datum.m_strContent = std::move(bytes);
+    datum.m_strText = std::move(words);
+}
+
 void ExtractContent(CDatum& datum)
 {
-    datum.m_strContent = std::move(*ReadContentFile(GbToDisk(datum.GetPath())));
+    CText bytes = std::move(*ReadContentFile(GbToDisk(datum.GetPath())));
+    const auto text = ReadDocumentText(datum.m_strExtension.view(), bytes.view());
+    StoreContent(datum, std::move(bytes), text, ContentMode::BytesAndText);
 }
 
 void ClearContent(CDatum& datum) noexcept
 {
     datum.m_strContent.Clear();
+    datum.m_strText.Clear();
 }
 
 } // namespace tessary

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentText.h"
 #include "FileError.h"
 #include "Text.h"
 
@@ -31,8 +32,22 @@ private:
 // Size of the blocks extraction reads.
 inline constexpr std::size_t kContentBlock = 4096;
 
+// What extraction keeps of a document (see DocumentText.h): its bytes and its
+// text, or its text alone, so that a library of many documents stays small.
+// Files that are no documents, and documents that give no text, always keep
+// their bytes.
+enum class ContentMode { BytesAndText, TextOnly };
+
+// Stores what was read from a file into `datum`: `bytes`, and the text of
+// `text` when it was read (a document's text is replaced, or removed when
+// the file gave none). In TextOnly mode the bytes are dropped when there is
+// a text. Throws std::bad_alloc only; `datum` is then unchanged.
+void StoreContent(
+    CDatum& datum, CText bytes, const std::optional<DocumentTextResult>& text, ContentMode mode);
+
 // Copies the exact bytes of the file behind `datum` (its GetPath) into its
-// content, replacing what was there. Only regular files are read: a folder,
+// content, replacing what was there, with the document's text (StoreContent
+// in BytesAndText mode). Only regular files are read: a folder,
 // fifo, socket or device is refused without being read (opening never
 // blocks), and so is a file of 4 GiB or more, whose size the library format
 // cannot hold. Throws ContentError; the content is then unchanged.
@@ -48,7 +63,7 @@ void ExtractContent(CDatum& datum);
 // whole file has been read. Throws ContentError, or std::bad_alloc.
 std::optional<CText> ReadContentFile(const std::string& diskPath, const std::atomic<bool>* stop = nullptr);
 
-// Empties the content.
+// Empties the content and the document's text.
 void ClearContent(CDatum& datum) noexcept;
 
 } // namespace tessary

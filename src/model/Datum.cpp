@@ -39,6 +39,8 @@ void CDatum::ViewContent() const
 
 ContentViewer ContentViewerFor(const CDatum& datum) noexcept
 {
+    if (!datum.m_strText.empty())
+        return ContentViewer::Text;
     std::string_view ext = datum.m_strExtension.view();
     char lower[6];
     if (ext.size() < 3 || ext.size() > sizeof lower)

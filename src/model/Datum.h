@@ -32,10 +32,22 @@ public:
     Time32 m_timeModified = 0;
     CText m_strExtension;
     CText m_strContent;
+    // The words of a document (PDF, office file) as UTF-8, read when the
+    // content was extracted; kept in the library's extension block. Without
+    // m_strContent the item keeps its text only.
+    CText m_strText;
 };
 
-// The viewer for a data item's content: HTML for the extensions "htm", "html"
-// and "shtml" (compared after lower-casing A-Z), text otherwise.
+// True when the item has content to view and search: bytes, a document's
+// text, or both.
+inline bool HasContent(const CDatum& datum) noexcept
+{
+    return !datum.m_strContent.empty() || !datum.m_strText.empty();
+}
+
+// The viewer for a data item's content: text for an item with a document's
+// text, HTML for the extensions "htm", "html" and "shtml" (compared after
+// lower-casing A-Z), text otherwise.
 ContentViewer ContentViewerFor(const CDatum& datum) noexcept;
 
 // A file met while scanning; name and extension split at the first dot.

@@ -303,10 +303,13 @@ bool CTessaryDoc::ImportLibrary(const std::string& path)
     return true;
 }
 
-void CTessaryDoc::ExtractContent(CDatum& datum)
+std::optional<DocumentTextResult> CTessaryDoc::ExtractContent(CDatum& datum, ContentMode mode)
 {
-    datum.m_strContent = std::move(*ReadContentFile(DiskPathOrThrow(Locate(datum))));
+    CText bytes = std::move(*ReadContentFile(DiskPathOrThrow(Locate(datum))));
+    std::optional<DocumentTextResult> text = ReadDocumentText(datum.m_strExtension.view(), bytes.view());
+    StoreContent(datum, std::move(bytes), text, mode);
     SetModifiedFlag(true);
+    return text;
 }
 
 void CTessaryDoc::ClearContent(CDatum& datum)

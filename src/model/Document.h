@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Category.h"
+#include "Content.h"
 #include "DocumentBase.h"
 #include "DocumentFile.h"
 #include "LibraryHold.h"
@@ -143,14 +144,17 @@ public:
     // cannot take imports. On any failure nothing is added.
     bool ImportLibrary(const std::string& path);
 
-    // Copies the file's bytes into `datum`'s content (see ExtractContent in
-    // Content.h), read where Locate finds the file, and marks the document
-    // modified as soon as the content has changed. Throws ContentError, or
-    // VolumeOfflineError when the file's volume is not connected; the item
-    // and the flag are then unchanged.
-    void ExtractContent(CDatum& datum);
-    // Empties `datum`'s content and marks the document modified (also when
-    // there was no content).
+    // Copies the file's bytes into `datum`'s content with a document's text
+    // (see ExtractContent and StoreContent in Content.h), read where Locate
+    // finds the file, and marks the document modified as soon as the content
+    // has changed. Answers what reading the text gave (nothing for a file
+    // that is no document). Throws ContentError, or VolumeOfflineError when
+    // the file's volume is not connected; the item and the flag are then
+    // unchanged.
+    std::optional<DocumentTextResult> ExtractContent(
+        CDatum& datum, ContentMode mode = ContentMode::BytesAndText);
+    // Empties `datum`'s content and text and marks the document modified
+    // (also when there was no content).
     void ClearContent(CDatum& datum);
 
     // The volumes mounted now: read from the system on first use, and again

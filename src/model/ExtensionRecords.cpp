@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "Category.h"
 #include "Checksum.h"
+#include "Datum.h"
 #include "EntryWalk.h"
 #include "Volume.h"
 
@@ -55,10 +56,57 @@ constexpr CategoryKind kCategoryKinds[] = {
     { RecordKind::Volume, EncodeVolume, AttachVolume },
 };
 
+// One kind of record attached to data items.
+struct DatumKind {
+    RecordKind kind;
+    bool (*encode)(const CDatum& datum, std::string& payload);
+    bool (*attach)(CDatum& datum, std::string_view payload, std::string& why);
+};
+
+// A document's text: a DWORD length and the UTF-8 bytes.
+bool EncodeText(const CDatum& datum, std::string& payload)
+{
+    if (datum.m_strText.empty())
+        return false;
+    const std::string_view text = datum.m_strText.view();
+    const auto n = static_cast<std::uint32_t>(text.size());
+    payload.reserve(4 + text.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        payload += static_cast<char>((n >> shift) & 0xFFu);
+    payload.append(text);
+    return true;
+}
+
+bool AttachText(CDatum& datum, std::string_view payload, std::string& why)
+{
+    if (payload.size() < 4) {
+        why = "a document text record ends inside its length";
+        return false;
+    }
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i)
+        n = (n << 8) | static_cast<unsigned char>(payload[static_cast<std::size_t>(i)]);
+    if (payload.size() - 4 < n) {
+        why = "a document text record ends inside its text";
+        return false;
+    }
+    datum.m_strText = payload.substr(4, n);
+    return true;
+}
+
+constexpr DatumKind kDatumKinds[] = {
+    { RecordKind::DocumentText, EncodeText, AttachText },
+};
+
+template <class Kinds> bool InTable(const Kinds& kinds, std::uint16_t kind)
+{
+    return std::any_of(std::begin(kinds), std::end(kinds),
+        [kind](const auto& k) { return static_cast<std::uint16_t>(k.kind) == kind; });
+}
+
 bool IsKnownKind(std::uint16_t kind)
 {
-    return std::any_of(std::begin(kCategoryKinds), std::end(kCategoryKinds),
-        [kind](const CategoryKind& k) { return static_cast<std::uint16_t>(k.kind) == kind; });
+    return InTable(kCategoryKinds, kind) || InTable(kDatumKinds, kind);
 }
 
 // The checksum of the archive bytes before the block. When the file's last
@@ -104,6 +152,24 @@ void Warn(std::vector<LibraryWarning>* warnings, LibraryWarning::Kind kind, std:
 
 } // namespace
 
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records)
+{
+    for (const CategoryKind& kind : kCategoryKinds) {
+        std::string payload;
+        if (kind.encode(category, payload))
+            records.push_back({ static_cast<std::uint16_t>(kind.kind), number, std::move(payload) });
+    }
+}
+
+void AppendRecordsOf(const CDatum& datum, std::uint32_t number, std::vector<ExtensionRecord>& records)
+{
+    for (const DatumKind& kind : kDatumKinds) {
+        std::string payload;
+        if (kind.encode(datum, payload))
+            records.push_back({ static_cast<std::uint16_t>(kind.kind), number, std::move(payload) });
+    }
+}
+
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots)
 {
     std::vector<ExtensionRecord> records;
@@ -112,16 +178,12 @@ std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> ro
     while (walk.Next()) {
         const CCategory& c = walk.Current();
         if (!walk.Entering()) {
-            next += c.GetDatumList().size(); // its data items follow its subtrees
+            // Its data items follow its subtrees.
+            for (const CDatum* d : c.GetDatumList())
+                AppendRecordsOf(*d, static_cast<std::uint32_t>(next++), records);
             continue;
         }
-        const std::uint64_t number = next++;
-        for (const CategoryKind& kind : kCategoryKinds) {
-            std::string payload;
-            if (kind.encode(c, payload))
-                records.push_back({ static_cast<std::uint16_t>(kind.kind), static_cast<std::uint32_t>(number),
-                    std::move(payload) });
-        }
+        AppendRecordsOf(c, static_cast<std::uint32_t>(next++), records);
     }
     return records;
 }
@@ -148,7 +210,9 @@ RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CI
     for (const ExtensionRecord& r : records) {
         auto kind = std::find_if(std::begin(kCategoryKinds), std::end(kCategoryKinds),
             [&r](const CategoryKind& k) { return static_cast<std::uint16_t>(k.kind) == r.kind; });
-        if (kind == std::end(kCategoryKinds)) {
+        auto datumKind = std::find_if(std::begin(kDatumKinds), std::end(kDatumKinds),
+            [&r](const DatumKind& k) { return static_cast<std::uint16_t>(k.kind) == r.kind; });
+        if (kind == std::end(kCategoryKinds) && datumKind == std::end(kDatumKinds)) {
             ++result.unknownKind;
             continue;
         }
@@ -162,12 +226,14 @@ RecordsApplied ApplyRecords(std::span<const std::uint32_t> numbers, std::span<CI
             drop("a record names an entry the library does not have" + which);
             continue;
         }
-        if (entry->IsDatum()) {
-            drop("a record names a data item" + which); // no kind describes data items yet
+        if (entry->IsDatum() != (datumKind != std::end(kDatumKinds))) {
+            drop(entry->IsDatum() ? "a category's record names a data item" + which
+                                  : "a data item's record names a category" + which);
             continue;
         }
         std::string why;
-        if (kind->attach(static_cast<CCategory&>(*entry), r.payload, why))
+        if (entry->IsDatum() ? datumKind->attach(static_cast<CDatum&>(*entry), r.payload, why)
+                             : kind->attach(static_cast<CCategory&>(*entry), r.payload, why))
             ++result.applied;
         else
             drop(why + which);

@@ -4,9 +4,10 @@
 // exist, how the entries of a library turn into records when it is written
 // and how records find their entries again when it is read.
 //
-// Adding a kind takes a number below, a row in the table of kinds in
-// ExtensionRecords.cpp with the functions that encode a category's record
-// and attach a decoded one, and the field on the entry that holds it.
+// Adding a kind takes a number below, a row in one of the tables of kinds in
+// ExtensionRecords.cpp (categories, data items) with the functions that
+// encode an entry's record and attach a decoded one, and the field on the
+// entry that holds it.
 
 #include "ExtensionBlock.h"
 
@@ -21,6 +22,7 @@
 namespace tessary {
 
 class CCategory;
+class CDatum;
 class CItem;
 struct LibraryWarning;
 
@@ -28,12 +30,19 @@ struct LibraryWarning;
 // never reused.
 enum class RecordKind : std::uint16_t {
     Volume = 1, // the volume an imported category was scanned from (Volume.h)
+    DocumentText = 2, // the words of a data item's document (CDatum::m_strText)
 };
 
 // The records of the entries of `roots` and their subtrees, in entry order,
 // numbered as the library file written from `roots` numbers its entries.
 // Empty when no entry holds anything to record.
 std::vector<ExtensionRecord> CollectRecords(std::span<const CCategory* const> roots);
+
+// Appends the records of `category` alone, numbered `number`, to `records`
+// (for a writer that walks the entries itself, see CSlicedLibraryWriter).
+void AppendRecordsOf(const CCategory& category, std::uint32_t number, std::vector<ExtensionRecord>& records);
+// The same for the data item `datum`.
+void AppendRecordsOf(const CDatum& datum, std::uint32_t number, std::vector<ExtensionRecord>& records);
 
 // The entry numbers that `records` of the kinds this program knows name,
 // ascending and each once: what the reader is to hand out while it reads

@@ -347,8 +347,16 @@ RefreshReport ApplyRefresh(CTessaryDoc& doc, RefreshPlan& plan, const RefreshOpt
         c.datum->m_timeModified = c.time;
         if (c.stale != kNoRecord && options.reextract) {
             Data::Stale& s = d.stale[c.stale];
-            if (s.state == Data::Stale::State::Read)
-                c.datum->m_strContent = std::move(s.content);
+            if (s.state == Data::Stale::State::Read) {
+                // A document's text is read anew with its bytes; an item
+                // that kept its text alone keeps its text alone.
+                CDatum& datum = *c.datum;
+                const ContentMode mode = datum.m_strContent.empty() && !datum.m_strText.empty()
+                    ? ContentMode::TextOnly
+                    : ContentMode::BytesAndText;
+                const auto text = ReadDocumentText(datum.m_strExtension.view(), s.content.view());
+                StoreContent(datum, std::move(s.content), text, mode);
+            }
         }
     }
     for (const CItem* e : removed)

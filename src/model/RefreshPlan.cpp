@@ -316,7 +316,7 @@ private:
         if (lib->m_dwSize == scanned.m_dwSize && lib->m_timeModified == scanned.m_timeModified)
             return;
         std::uint32_t stale = kNoRecord;
-        if (!lib->m_strContent.empty()) {
+        if (HasContent(*lib)) {
             stale = static_cast<std::uint32_t>(m_plan.stale.size());
             RefreshPlan::Data::Stale s;
             s.changed = static_cast<std::uint32_t>(m_plan.changed.size());
@@ -413,7 +413,7 @@ bool CarriesWork(const CItem& item) noexcept
 {
     if (!IsScannedKind(item) || !item.m_strRemark.empty())
         return true;
-    return item.IsDatum() && !static_cast<const CDatum&>(item).m_strContent.empty();
+    return item.IsDatum() && HasContent(static_cast<const CDatum&>(item));
 }
 
 std::uint64_t SubtreeEntries(const CCategory& category)

@@ -352,6 +352,8 @@ CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria)
     , m_remark(criteria.m_strRemark.view(), criteria.m_bRemarkCase)
     , m_content(criteria.m_strContent.view(), criteria.m_bContentCase)
     , m_contentAsUtf8(m_contentUtf8, criteria.m_bContentCase, KeywordEncoding::Utf8)
+    , m_contentInText(m_contentUtf8.empty() ? criteria.m_strContent.view() : std::string_view(m_contentUtf8),
+          criteria.m_bContentCase, KeywordEncoding::Utf8)
     , m_useName(!criteria.m_strName.empty())
     , m_useExtension(!criteria.m_strExtension.empty())
     , m_useRemark(!criteria.m_strRemark.empty())
@@ -363,9 +365,14 @@ CSearchMatcher::CSearchMatcher(const CSearchCriteria& criteria)
 {
 }
 
-inline bool CSearchMatcher::ContentMatches(std::string_view content) const noexcept
+inline bool CSearchMatcher::ContentMatches(const CDatum& d) const noexcept
 {
-    return m_content.Find(content) || (!m_contentUtf8.empty() && m_contentAsUtf8.Find(content));
+    const std::string_view content = d.m_strContent.view();
+    if (m_content.Find(content) || (!m_contentUtf8.empty() && m_contentAsUtf8.Find(content)))
+        return true;
+    // A document's text is UTF-8 whatever the keyword's characters, so it is
+    // walked by UTF-8 character boundaries also for an ASCII keyword.
+    return !d.m_strText.empty() && m_contentInText.Find(d.m_strText.view());
 }
 
 inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
@@ -387,7 +394,7 @@ inline bool CSearchMatcher::MatchesInline(const CDatum& d) const noexcept
     TESSARY_TEST(m_useSizeUpper, d.m_dwSize < m_c.m_dwSizeUpper)
     TESSARY_TEST(m_useTimeUpper, d.m_timeModified < m_c.m_timeUpper)
     TESSARY_TEST(m_useTimeLower, d.m_timeModified > m_c.m_timeLower)
-    TESSARY_TEST(m_useContent, ContentMatches(d.m_strContent.view()))
+    TESSARY_TEST(m_useContent, ContentMatches(d))
 #undef TESSARY_TEST
     return !orMode;
 }

@@ -103,7 +103,9 @@ private:
 // its UTF-8 bytes (starting on a UTF-8 character boundary, with the same
 // folding of A-Z). An ASCII keyword has the same bytes in both, so it is
 // looked for once. Names, extensions and remarks are library text and are
-// matched as GB18030 only.
+// matched as GB18030 only. A document's text (CDatum::m_strText) is UTF-8:
+// the keyword's UTF-8 form is looked for in it as well, and content matches
+// when the keyword is found in the bytes or in the text.
 class CSearchMatcher {
 public:
     // Throws std::bad_alloc only (the UTF-8 form of the content keyword).
@@ -120,13 +122,15 @@ public:
     inline bool MatchesInline(const CDatum& datum) const noexcept;
 
 private:
-    bool ContentMatches(std::string_view content) const noexcept;
+    bool ContentMatches(const CDatum& datum) const noexcept;
 
     const CSearchCriteria& m_c;
     // The content keyword as UTF-8; empty when it is ASCII only. Declared
     // before the patterns, which keep views of it.
     std::string m_contentUtf8;
     CKeywordPattern m_name, m_extension, m_remark, m_content, m_contentAsUtf8;
+    // The content keyword as UTF-8 for a document's text (m_strText).
+    CKeywordPattern m_contentInText;
     // Which of the eight tests can decide (a keyword is set, a bound is active).
     bool m_useName, m_useExtension, m_useRemark, m_useSizeLower, m_useSizeUpper, m_useTimeUpper,
         m_useTimeLower, m_useContent;

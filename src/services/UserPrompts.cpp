@@ -5,10 +5,13 @@
 #include "ResourceIds.h"
 #include "Strings.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tessary {
@@ -106,6 +109,18 @@ public:
         return box.exec() == QMessageBox::Yes;
     }
 
+    int AskChoice(QWidget* parent, const QString& text, const QStringList& choices) override
+    {
+        QMessageBox box(QMessageBox::Question, LoadString(57344), text, QMessageBox::Cancel, parent);
+        QList<QAbstractButton*> buttons;
+        for (const QString& choice : choices)
+            buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+        if (!buttons.isEmpty())
+            box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+        box.exec();
+        return static_cast<int>(buttons.indexOf(box.clickedButton()));
+    }
+
     void ShowMessage(QWidget* parent, const QString& text, Icon icon) override
     {
         const QString caption = LoadString(57344);
@@ -123,6 +138,27 @@ public:
     }
 
     bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+    RecoverAnswer AskRecover(QWidget* parent, const QString& library, const QDateTime& saved) override
+    {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8("恢复未保存的修改"),
+            QString::fromUtf8("文档库“%1”有未保存的修改，保存在 %2 的恢复副本里。\n"
+                              "恢复：打开文档库并带回这些修改（仍需保存）；丢弃：删除恢复副本；"
+                              "以后再说：保留恢复副本。")
+                .arg(library, QLocale().toString(saved, QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+            QMessageBox::NoButton, parent);
+        QPushButton* recover = box.addButton(QString::fromUtf8("恢复(&R)"), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(QString::fromUtf8("丢弃(&D)"), QMessageBox::DestructiveRole);
+        QPushButton* later = box.addButton(QString::fromUtf8("以后再说(&L)"), QMessageBox::RejectRole);
+        box.setDefaultButton(recover);
+        box.setEscapeButton(later);
+        box.exec();
+        if (box.clickedButton() == recover)
+            return RecoverAnswer::Recover;
+        if (box.clickedButton() == discard)
+            return RecoverAnswer::Discard;
+        return RecoverAnswer::Later;
+    }
 
     void ShowAbout(QWidget* parent) override
     {
@@ -144,6 +180,11 @@ IUserPrompts& Prompts()
 void SetPrompts(IUserPrompts* prompts)
 {
     g_installed = prompts;
+}
+
+IUserPrompts::RecoverAnswer IUserPrompts::AskRecover(QWidget*, const QString&, const QDateTime&)
+{
+    return RecoverAnswer::Later;
 }
 
 } // namespace tessary

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QString>
 
+class QDateTime;
 class QUrl;
 class QWidget;
 
@@ -36,12 +37,22 @@ public:
     virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
     // A question with Yes and No and the exclamation icon; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // A question with one button per choice (in this order, the first the
+    // default) and Cancel; the index of the choice, or -1 when cancelled.
+    virtual int AskChoice(QWidget* parent, const QString& text, const QStringList& choices) = 0;
     // A message box captioned with the application title.
     virtual void ShowMessage(QWidget* parent, const QString& text, Icon icon) = 0;
     // Hands an address or a file to the desktop.
     virtual bool OpenUrl(const QUrl& url) = 0;
     // Runs the about box modally.
     virtual void ShowAbout(QWidget* parent) = 0;
+
+    enum class RecoverAnswer { Recover, Discard, Later };
+    // "恢复未保存的修改": a recovery copy of `library` (its path, or the
+    // title of a library without a file) written at `saved` holds changes
+    // that were never saved. Prompts that do not ask answer Later, which
+    // keeps the copy.
+    virtual RecoverAnswer AskRecover(QWidget* parent, const QString& library, const QDateTime& saved);
 };
 
 // The dialog that asks where to save or export a library: a save dialog for

@@ -131,9 +131,24 @@ bool CDocumentController::Load(const QString& path)
     }
     m_doc.InitialUpdateAllViews();
     Q_EMIT DocumentStateChanged();
-    if (ok)
+    if (ok) {
         ShowReadWarnings(m_window, path, m_doc.GetReadWarnings());
+        Q_EMIT DocumentOpened(path);
+    }
     return ok;
+}
+
+void CDocumentController::AdoptRecoveredRoots(RootList roots)
+{
+    m_doc.DeleteContents();
+    for (std::unique_ptr<CCategory>& root : roots)
+        m_doc.AddRoot(root.release());
+    m_doc.SetCurrentCategory(nullptr);
+    m_doc.SetModifiedFlag(true);
+    Q_EMIT DocumentReplaced();
+    m_doc.ReadVolumes();
+    m_doc.InitialUpdateAllViews();
+    Q_EMIT DocumentStateChanged();
 }
 
 bool CDocumentController::OpenWithDialog()

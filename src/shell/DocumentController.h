@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Archive.h"
 #include "CommandTarget.h"
 #include "Profile.h"
 
@@ -48,6 +49,11 @@ public:
     bool Save();
     bool SaveAs();
 
+    // Replaces the library with `roots` (read from a recovery copy of it):
+    // the path stays, the library is marked modified, so that the user still
+    // decides whether to save.
+    void AdoptRecoveredRoots(RootList roots);
+
     const CRecentFileList& RecentFiles() const { return m_recent; }
     // The document's file as a QString (empty when unnamed).
     QString PathName() const;
@@ -65,6 +71,8 @@ Q_SIGNALS:
     // Title, path or modified state may have changed.
     void DocumentStateChanged();
     void RecentFilesChanged();
+    // A library file was opened (`path` as given to OpenDocument).
+    void DocumentOpened(const QString& path);
 
 private:
     bool ConfirmOpenHeld(const QString& path);

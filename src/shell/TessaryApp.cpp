@@ -5,15 +5,20 @@
 #include "ErrorReport.h"
 #include "MainFrame.h"
 #include "Profile.h"
+#include "Recovery.h"
+#include "RecoveryKeeper.h"
 #include "Registration.h"
 #include "ResourceIds.h"
 #include "Strings.h"
 #include "UserPrompts.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace tessary {
@@ -31,10 +36,16 @@ CTessaryApp::CTessaryApp(int& argc, char** argv)
     for (int size : { 16, 32, 48 })
         icon.addFile(QStringLiteral(":/icons/tessary-%1.png").arg(size));
     setWindowIcon(icon);
+    // The program speaks Chinese whatever the locale: so do the buttons of
+    // its message boxes and Qt's own dialogs ("是(&Y)", "取消", ...). Without
+    // Qt's translations installed they stay in English.
+    if (m_qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&m_qtTexts);
 }
 
 CTessaryApp::~CTessaryApp()
 {
+    m_recovery.reset();
     m_frame.reset();
     m_controller.reset();
     m_doc.reset();
@@ -77,6 +88,25 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame = std::make_unique<CMainFrame>(*m_controller, *m_profile, this);
     m_frame->SetHelpPath(m_helpPath);
     m_frame->SetManualPath(ManualPathFor(applicationDirPath(), QStringLiteral(TESSARY_SOURCE_MANUAL_DIR)));
+    m_recovery = std::make_unique<CRecoveryKeeper>(*m_doc, *m_controller,
+        options.recoveryFolder.isEmpty() ? DefaultRecoveryFolder()
+                                         : QFile::encodeName(options.recoveryFolder).toStdString());
+    m_recovery->SetWindow(m_frame.get());
+    m_recovery->InstallSignalHandlers();
+    // Ended from outside (logout, kill): the copy is written already, and
+    // nobody is there to answer a question.
+    connect(m_recovery.get(), &CRecoveryKeeper::TerminationRequested, this, [this] {
+        if (m_frame)
+            m_frame->hide();
+        QCoreApplication::exit(0);
+    });
+
+    // What a crash left behind is offered once the window is up.
+    m_recovery->HoldOffers(true);
+    connect(m_recovery.get(), &CRecoveryKeeper::CopyFailed, this, [this](const QString& why) {
+        if (m_frame)
+            m_frame->statusBar()->showMessage(QString::fromUtf8("无法写入恢复副本：%1").arg(why), 10000);
+    });
 
     bool ok = true;
     if (files.isEmpty())
@@ -84,6 +114,7 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     else
         ok = m_controller->OpenDocument(QFileInfo(files.first()).absoluteFilePath(), false);
     if (!ok) {
+        m_recovery.reset();
         m_frame.reset();
         m_controller.reset();
         m_doc.reset();
@@ -92,6 +123,11 @@ bool CTessaryApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame->UpdateCommandUI();
     if (options.show)
         m_frame->show();
+    m_recovery->HoldOffers(false);
+    if (files.isEmpty())
+        m_recovery->OfferAtStart();
+    else
+        m_recovery->OfferFor(m_controller->PathName());
     return true;
 }
 
@@ -101,6 +137,7 @@ bool CTessaryApp::ExitInstance()
     // user has answered the save question): closing it again would ask twice.
     if (m_frame && m_frame->isVisible() && !m_frame->close())
         return false;
+    m_recovery.reset();
     m_frame.reset();
     m_controller.reset();
     m_doc.reset();

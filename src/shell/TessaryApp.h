@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
 #include <memory>
 
@@ -15,6 +16,7 @@ namespace tessary {
 
 class CDocumentController;
 class CMainFrame;
+class CRecoveryKeeper;
 class CTessaryDoc;
 
 // How a start differs from the plain one; tests use it to stay away from the
@@ -29,6 +31,9 @@ struct StartOptions {
     bool registerFileType = true;
     // Show the main window.
     bool show = true;
+    // Where recovery copies go; empty: the user's state folder
+    // (DefaultRecoveryFolder).
+    QString recoveryFolder;
 };
 
 // The application: the profile, the one document, the main frame, the
@@ -54,6 +59,7 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CTessaryDoc* Document() const { return m_doc.get(); }
     CDocumentController* Controller() const { return m_controller.get(); }
+    CRecoveryKeeper* Recovery() const { return m_recovery.get(); }
     QSettings* Profile() const { return m_profile.get(); }
     const QString& ProfilePath() const { return m_profilePath; }
     const QString& HelpPath() const { return m_helpPath; }
@@ -71,9 +77,11 @@ private:
     QString m_profilePath;
     QString m_helpPath;
     std::unique_ptr<QSettings> m_profile;
+    QTranslator m_qtTexts; // Qt's own texts (message box buttons, file dialogs) in Chinese
     std::unique_ptr<CTessaryDoc> m_doc;
     std::unique_ptr<CDocumentController> m_controller;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CRecoveryKeeper> m_recovery;
 };
 
 } // namespace tessary

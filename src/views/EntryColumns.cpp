@@ -123,7 +123,7 @@ QString EntryColumnText(const CItem& entry, int column)
 
 bool ShowsContent(const CItem& entry)
 {
-    return entry.IsDatum() && !static_cast<const CDatum&>(entry).m_strContent.empty();
+    return entry.IsDatum() && HasContent(static_cast<const CDatum&>(entry));
 }
 
 std::vector<std::uint32_t> SortOrder(const std::vector<CItem*>& rows, int column, bool ascending)

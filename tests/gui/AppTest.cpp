@@ -17,7 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -121,6 +123,15 @@ private Q_SLOTS:
         if (App().MainFrame())
             Stop();
         SetPrompts(nullptr);
+    }
+
+    // Message boxes and Qt's own dialogs speak Chinese as the rest does.
+    void QtsOwnButtonsSpeakChinese()
+    {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("取消"));
+        QVERIFY(box.button(QMessageBox::Yes)->text().startsWith(QString::fromUtf8("是")));
     }
 
     void EmptyProfileGivesDefaultLayout()

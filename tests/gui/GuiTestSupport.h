@@ -58,6 +58,11 @@ public:
         questions.append(text);
         return Take(yesNoAnswers, false);
     }
+    int AskChoice(QWidget*, const QString& text, const QStringList&) override
+    {
+        questions.append(text);
+        return Take(choiceAnswers, 0);
+    }
     void ShowMessage(QWidget*, const QString& text, Icon) override { messages.append(text); }
     bool OpenUrl(const QUrl& url) override
     {
@@ -65,6 +70,11 @@ public:
         return true;
     }
     void ShowAbout(QWidget*) override { ++aboutShown; }
+    RecoverAnswer AskRecover(QWidget*, const QString& library, const QDateTime&) override
+    {
+        recoverOffers.append(library);
+        return Take(recoverAnswers, RecoverAnswer::Later);
+    }
 
     std::deque<SaveAnswer> saveAnswers;
     std::deque<QString> openFiles;
@@ -74,6 +84,9 @@ public:
     std::deque<QString> anyFiles;
     std::deque<QString> folders;
     std::deque<bool> yesNoAnswers; // an empty queue answers No
+    std::deque<int> choiceAnswers; // an empty queue answers the first choice
+    std::deque<RecoverAnswer> recoverAnswers; // an empty queue answers Later
+    QStringList recoverOffers;
     QStringList questions;
     QStringList folderTitles;
     QStringList saveQuestions;

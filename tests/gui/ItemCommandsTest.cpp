@@ -11,6 +11,7 @@
 #include "ItemCommands.h"
 #include "PropertiesDlg.h"
 #include "ResourceIds.h"
+#include "SampleDocuments.h"
 #include "TextPane.h"
 #include "ViewerDialogs.h"
 
@@ -279,6 +280,49 @@ private Q_SLOTS:
         CExtractContentCmd(c.panes.list->SelectedEntries(), c.Doc(), nullptr).Execute();
         QVERIFY(!c.Doc().IsModified());
         QCOMPARE(c.panes.prompts.messages.size(), 2);
+    }
+
+    void documentsMayKeepTheirTextAloneAndThoseWithoutTextAreNamedOnce()
+    {
+        using samples::PdfLine;
+        const std::string pdf = samples::MakePdf({ { { PdfLine::Font::Cid, "只在这里" } } });
+        WriteBytes(Path("plan.pdf"), QByteArray::fromStdString(pdf));
+        WriteBytes(Path("locked.pdf"),
+            QByteArray::fromStdString(samples::MakePdf({ { { PdfLine::Font::Helvetica, "x" } } }, { true })));
+        WriteBytes(Path("bad.docx"), "not a zip");
+        WriteBytes(Path("a.txt"), "words");
+        Commands c;
+        CCustomCategory* cat = Custom("docs");
+        CCustomDatum* text = ItemFor(cat, Path("a.txt"));
+        CCustomDatum* bad = ItemFor(cat, Path("bad.docx"));
+        CCustomDatum* locked = ItemFor(cat, Path("locked.pdf"));
+        CCustomDatum* plan = ItemFor(cat, Path("plan.pdf"));
+        c.Doc().AddRoot(cat);
+        c.Start();
+        c.panes.Select(cat);
+        c.panes.SelectListRows({ 0, 1, 2, 3 });
+        c.panes.prompts.choiceAnswers = { 1 }; // "只保存文本"
+        QVERIFY(c.Run(ID_EXTRACT_CONTENT));
+        QCOMPARE(c.panes.prompts.questions.size(), 1);
+        QCOMPARE(plan->m_strText.str(), std::string("只在这里\n"));
+        QVERIFY(plan->m_strContent.empty());
+        QCOMPARE(locked->m_strContent.size(),
+            samples::MakePdf({ { { PdfLine::Font::Helvetica, "x" } } }, { true }).size());
+        QCOMPARE(bad->m_strContent.str(), std::string("not a zip"));
+        QCOMPARE(text->m_strContent.str(), std::string("words"));
+        // One message for both documents without text, each with its reason.
+        QCOMPARE(c.panes.prompts.messages.size(), 1);
+        const QString told = c.panes.prompts.messages.front();
+        QVERIFY(told.contains(Path("locked.pdf") + QString::fromUtf8("（已加密）")));
+        QVERIFY(told.contains(Path("bad.docx") + QString::fromUtf8("（已损坏）")));
+        QVERIFY(!told.contains(Path("plan.pdf")));
+        // The text-only item is drawn as one with content.
+        QVERIFY(c.panes.ListModel()->index(0, 0).data(Qt::ForegroundRole).isValid());
+
+        // Text files alone: nothing to choose.
+        c.panes.SelectListRows({ 3 });
+        QVERIFY(c.Run(ID_EXTRACT_CONTENT));
+        QCOMPARE(c.panes.prompts.questions.size(), 1);
     }
 
     void aReadErrorStopsTheRunButKeepsWhatWasDone()

@@ -286,12 +286,17 @@ const Action kActions[] = {
             Tree().EndCategoryDrag();
         } },
     { "change-disk", 5, Always, ChangeDisk },
+    // Time for what waits: the click that starts a rename, the quick find's
+    // index, the idle refresh.
+    { "wait", 3, Always, [](CRandomUser&, Rng& rng) { QTest::qWait(50 + Pick(rng, 400)); } },
     { "quick-find", 5, Always,
         [](CRandomUser&, Rng& rng) {
             if (Chance(rng, 30))
                 Frame().Router().Execute(ID_QUICK_FIND);
             Bar().FindField()->setText(RandomText(rng));
             QTest::qWait(Pick(rng, 30));
+            if (Chance(rng, 30))
+                QTest::keyClick(Bar().FindField(), OneOf(rng, { Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape }));
         } },
     { "select-results", 5, [](CRandomUser&) { return Bar().RowCount() > 0; },
         [](CRandomUser&, Rng& rng) { SelectRows(*Bar().ResultList(), Bar().RowCount(), rng); } },
@@ -382,16 +387,20 @@ QString CRandomUser::RandomFolder(Rng& rng) const
 
 QString CRandomUser::RandomLibrary(Rng& rng, bool forSaving) const
 {
-    static const char* const kFiles[] = { "lib.dli", "one.dli", "two.dli", "junk.dli", "missing.dli",
-        "nowhere/x.dli", "disk" };
+    // Saving mostly to good places, sometimes to a missing folder or onto a folder.
+    static const char* const kFiles[] = { "lib.dli", "one.dli", "two.dli", "nowhere/x.dli", "disk", "junk.dli",
+        "missing.dli" };
     if (Chance(rng, 8))
         return {};
-    return Path(QString::fromUtf8(kFiles[Pick(rng, forSaving ? 3 : int(std::size(kFiles)))]));
+    const int count = forSaving ? (Chance(rng, 90) ? 3 : 5) : int(std::size(kFiles));
+    return Path(QString::fromUtf8(kFiles[Pick(rng, count)]));
 }
 
 void CRandomUser::Start()
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    // Recovery copies of this run stay in its folder.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(Path(QStringLiteral("state"))));
     m_prompts = std::make_unique<CRandomPrompts>(*this);
     SetPrompts(m_prompts.get());
     m_rng.seed(7);
@@ -633,7 +642,11 @@ std::string CRandomUser::Check(bool wasModified)
     if (!m_savedToCheck.isEmpty()) {
         const QString path = std::exchange(m_savedToCheck, {});
         CTessaryDoc reopened;
-        reopened.OnOpenDocument(QFile::encodeName(path).toStdString());
+        try {
+            reopened.OnOpenDocument(QFile::encodeName(path).toStdString());
+        } catch (...) {
+            return "save: the library shown as saved cannot be opened";
+        }
         if (LibraryBytes(reopened) != bytes)
             return "save: the library opened again differs from the one saved";
         const QString again = Path(QStringLiteral("again.dli"));

@@ -180,6 +180,17 @@ private Q_SLOTS:
         });
         ShowContentViewer(page, ContentViewerFor(page), DialogHost { nullptr, m_profile.get() });
 
+        // A document's words, not its bytes, whatever its extension says.
+        CFileDatum document("scan.html");
+        document.m_strContent = "%PDF-1.4 compressed";
+        document.m_strText = "第三季度 text";
+        WhenModalOpens([](QDialog& dlg) {
+            auto* viewer = qobject_cast<CViewTextRemarkDlg*>(&dlg);
+            QVERIFY(viewer);
+            QCOMPARE(viewer->Pane()->Text(), QString::fromUtf8("第三季度 text"));
+        });
+        ShowContentViewer(document, ContentViewerFor(document), DialogHost { nullptr, m_profile.get() });
+
         CCustomCategory category("c");
         category.m_strRemark = Gb("注释\r\n第二行");
         WhenModalOpens([](QDialog& dlg) {

@@ -6,6 +6,7 @@
 #include "Datum.h"
 #include "Document.h"
 #include "LibraryBuilders.h"
+#include "SampleDocuments.h"
 #include "TempTree.h"
 #include "TextCodec.h"
 
@@ -293,6 +294,27 @@ TEST_F(RefreshTest, StaleContentIsKeptOrReadAnewOnRequest)
     EXPECT_EQ(Paths(read.staleEntries), std::vector<std::string> { P("disk/top.txt") });
     ASSERT_EQ(read.extractFailures.size(), 1u);
     EXPECT_EQ(read.extractFailures[0].Cause(), FileErrorCause::NotRegularFile);
+}
+
+TEST_F(RefreshTest, ItemsKeptAsTextAloneAreReadAnewAndKeptWhenMissing)
+{
+    using samples::MakeOffice;
+    t.File("disk/notes.odt", MakeOffice(DocumentKind::OdfText, { "第一版" }));
+    CCategory* root = Import();
+    CDatum* notes = File(*root, "notes.odt");
+    doc.ExtractContent(*notes, ContentMode::TextOnly);
+    ASSERT_EQ(notes->m_strText, "第一版\n");
+
+    t.File("disk/notes.odt", MakeOffice(DocumentKind::OdfText, { "第二版 revised" }));
+    t.SetTime("disk/notes.odt", 1300000000);
+    EXPECT_EQ(Refresh(*root, { false, true }).reextracted, 1u);
+    EXPECT_EQ(notes->m_strText, "第二版 revised\n");
+    EXPECT_TRUE(notes->m_strContent.empty());
+
+    // Its text is work of the user's: a missing file keeps it.
+    std::filesystem::remove(t.Path("disk/notes.odt"));
+    EXPECT_EQ(Refresh(*root).keptMissing, 1u);
+    EXPECT_EQ(File(*root, "notes.odt"), notes);
 }
 
 TEST_F(RefreshTest, NamesThatAreNotUtf8CompareAsStored)
