@@ -5,8 +5,8 @@
 #include "Archive.h"
 #include "CategoryTreeModel.h"
 #include "CommandDialogs.h"
-#include "DocumentController.h"
 #include "DialogHooks.h"
+#include "DocumentController.h"
 #include "EntryListModel.h"
 #include "ExtensionRecords.h"
 #include "ImportDialogs.h"
@@ -55,8 +55,8 @@ template <class T> const T& OneOf(Rng& rng, std::initializer_list<T> items)
 QString RandomText(Rng& rng)
 {
     static const char* const kTexts[] = { "甲", "乙类", "notes", "a b", "x.txt", "报告.doc", "a", "txt", "文",
-        "in:甲", "size:>3", "*", "?", "  ", "", "0", "-1", "99999999999", "1024", "a/b", "..", "名字名字名字名字名字",
-        "\t", "%d%s", "2024-01-01" };
+        "in:甲", "size:>3", "*", "?", "  ", "", "0", "-1", "99999999999", "1024", "a/b", "..",
+        "名字名字名字名字名字", "\t", "%d%s", "2024-01-01" };
     return QString::fromUtf8(kTexts[Pick(rng, int(std::size(kTexts)))]);
 }
 
@@ -124,7 +124,8 @@ QModelIndex RandomTreeRow(Rng& rng)
 
 QLineEdit* OpenEditor()
 {
-    for (QWidget* pane : { static_cast<QWidget*>(Tree().viewport()), static_cast<QWidget*>(List().viewport()) })
+    for (QWidget* pane :
+        { static_cast<QWidget*>(Tree().viewport()), static_cast<QWidget*>(List().viewport()) })
         for (QLineEdit* edit : pane->findChildren<QLineEdit*>())
             if (edit->isVisible())
                 return edit;
@@ -229,10 +230,10 @@ const Action kActions[] = {
             // Commands that need a selection are taken more often than
             // those always at hand, which would otherwise crowd them out.
             static const std::set<int> atHand = { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
-                ID_FILE_MRU_FIRST, ID_FILE_MRU_FIRST + 1, ID_FILE_MRU_FIRST + 2, ID_FILE_MRU_FIRST + 3, ID_HELP,
-                ID_HOME_PAGE, ID_APP_ABOUT, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_OUTPUT_BAR, ID_SEARCH,
-                ID_QUICK_FIND, ID_CATEGORY_NEW_ROOT, ID_IMPORT_FOLDER, ID_IMPORT_CD, ID_IMPORT_DRIVE,
-                ID_EDIT_SELECT_ALL, ID_FIND_DUPLICATES, ID_LIBRARY_EXPORT, ID_FILTER };
+                ID_FILE_MRU_FIRST, ID_FILE_MRU_FIRST + 1, ID_FILE_MRU_FIRST + 2, ID_FILE_MRU_FIRST + 3,
+                ID_HELP, ID_HOME_PAGE, ID_APP_ABOUT, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_OUTPUT_BAR,
+                ID_SEARCH, ID_QUICK_FIND, ID_CATEGORY_NEW_ROOT, ID_IMPORT_FOLDER, ID_IMPORT_CD,
+                ID_IMPORT_DRIVE, ID_EDIT_SELECT_ALL, ID_FIND_DUPLICATES, ID_LIBRARY_EXPORT, ID_FILTER };
             const bool handy = Chance(rng, 35);
             std::vector<int> enabled;
             std::copy_if(ids.begin(), ids.end(), std::back_inserter(enabled),
@@ -296,12 +297,15 @@ const Action kActions[] = {
             Bar().FindField()->setText(RandomText(rng));
             QTest::qWait(Pick(rng, 30));
             if (Chance(rng, 30))
-                QTest::keyClick(Bar().FindField(), OneOf(rng, { Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape }));
+                QTest::keyClick(
+                    Bar().FindField(), OneOf(rng, { Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape }));
         } },
     { "select-results", 5, [](CRandomUser&) { return Bar().RowCount() > 0; },
         [](CRandomUser&, Rng& rng) { SelectRows(*Bar().ResultList(), Bar().RowCount(), rng); } },
     { "sort", 4, Always,
-        [](CRandomUser&, Rng& rng) { ClickHeader(Chance(rng, 60) ? List().header() : Bar().ResultList()->header(), rng); } },
+        [](CRandomUser&, Rng& rng) {
+            ClickHeader(Chance(rng, 60) ? List().header() : Bar().ResultList()->header(), rng);
+        } },
     { "filter-text", 4, Always,
         [](CRandomUser& user, Rng& rng) {
             Frame().FilterField()->setText(RandomText(rng));
@@ -312,7 +316,8 @@ const Action kActions[] = {
         } },
     { "context-menu", 3, Always,
         [](CRandomUser&, Rng& rng) {
-            QAbstractItemView* pane = OneOf<QAbstractItemView*>(rng, { &Tree(), &List(), Bar().ResultList() });
+            QAbstractItemView* pane
+                = OneOf<QAbstractItemView*>(rng, { &Tree(), &List(), Bar().ResultList() });
             if (!pane->isVisible())
                 return;
             const QPoint at(Pick(rng, pane->viewport()->width()), Pick(rng, pane->viewport()->height()));
@@ -359,6 +364,14 @@ public:
         return Chance(R(), 10) ? QString() : m_user.RandomFolder(R());
     }
     bool AskYesNo(QWidget*, const QString&) override { return Chance(R(), 70); }
+    int AskChoice(QWidget*, const QString&, const QStringList& choices) override
+    {
+        return Pick(R(), int(choices.size()) + 1) - 1;
+    }
+    RecoverAnswer AskRecover(QWidget*, const QString&, const QDateTime&) override
+    {
+        return OneOf(R(), { RecoverAnswer::Recover, RecoverAnswer::Discard, RecoverAnswer::Later });
+    }
     void ShowMessage(QWidget*, const QString&, Icon) override { }
     bool OpenUrl(const QUrl&) override { return true; }
     void ShowAbout(QWidget*) override { }
@@ -381,15 +394,16 @@ std::vector<std::string> ActionNames()
 
 QString CRandomUser::RandomFolder(Rng& rng) const
 {
-    static const char* const kFolders[] = { "disk/a", "disk/b", "disk/a/sub", "disk/b/深", "disk", "missing" };
+    static const char* const kFolders[]
+        = { "disk/a", "disk/b", "disk/a/sub", "disk/b/深", "disk", "missing" };
     return Path(QString::fromUtf8(kFolders[Pick(rng, int(std::size(kFolders)))]));
 }
 
 QString CRandomUser::RandomLibrary(Rng& rng, bool forSaving) const
 {
     // Saving mostly to good places, sometimes to a missing folder or onto a folder.
-    static const char* const kFiles[] = { "lib.dli", "one.dli", "two.dli", "nowhere/x.dli", "disk", "junk.dli",
-        "missing.dli" };
+    static const char* const kFiles[]
+        = { "lib.dli", "one.dli", "two.dli", "nowhere/x.dli", "disk", "junk.dli", "missing.dli" };
     if (Chance(rng, 8))
         return {};
     const int count = forSaving ? (Chance(rng, 90) ? 3 : 5) : int(std::size(kFiles));
@@ -406,19 +420,21 @@ void CRandomUser::Start()
     m_rng.seed(7);
     // Two source folders with shared, differing and nested files, some
     // with text to extract.
-    for (const char* file : { "a/x.txt", "a/报告.doc", "a/sub/x.txt", "a/sub/empty", "b/x.txt", "b/深/page.html",
-             "b/深/y.TXT", "b/.hidden", "a/sub/deeper/z.txt", "b/深/更深/x.txt" }) {
+    for (const char* file : { "a/x.txt", "a/报告.doc", "a/sub/x.txt", "a/sub/empty", "b/x.txt",
+             "b/深/page.html", "b/深/y.TXT", "b/.hidden", "a/sub/deeper/z.txt", "b/深/更深/x.txt" }) {
         const QString path = Path(QStringLiteral("disk/") + QString::fromUtf8(file));
         QDir().mkpath(QFileInfo(path).path());
         WriteFile(path, QByteArray(file).repeated(Pick(m_rng, 4)));
     }
     for (int i = 0; i < 30; ++i)
-        WriteFile(Path(QStringLiteral("disk/%1/n%2.txt").arg(QLatin1String(i % 2 ? "a/sub" : "b")).arg(i % 7)),
+        WriteFile(
+            Path(QStringLiteral("disk/%1/n%2.txt").arg(QLatin1String(i % 2 ? "a/sub" : "b")).arg(i % 7)),
             QByteArray("text ").repeated(i));
     WriteFile(Path(QStringLiteral("junk.dli")), "not a library at all");
     WriteLibrary(Path(QStringLiteral("lib.dli")), Strings({ "甲", "乙" }));
-    GetDialogHooks() = DialogHooks { [this](QWidget*) { return RandomFolder(m_rng) + QStringLiteral("/x.txt"); },
-        [](QWidget*, const QString&) {}, [](const QUrl&) {} };
+    GetDialogHooks()
+        = DialogHooks { [this](QWidget*) { return RandomFolder(m_rng) + QStringLiteral("/x.txt"); },
+              [](QWidget*, const QString&) {}, [](const QUrl&) {} };
     SetDialogRunner([this](QDialog& dialog) {
         if (auto* import = qobject_cast<CImportDlgBase*>(&dialog)) {
             // The drive pickers would offer this machine's disks: the
@@ -469,7 +485,8 @@ void CRandomUser::AnswerModal()
         // Later, from the event loop: a command that asks something must
         // find this timer free to answer.
         if (!actions.isEmpty() && Chance(rng, 80))
-            QMetaObject::invokeMethod(actions[Pick(rng, int(actions.size()))], &QAction::trigger, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                actions[Pick(rng, int(actions.size()))], &QAction::trigger, Qt::QueuedConnection);
         return;
     }
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -480,7 +497,8 @@ void CRandomUser::AnswerModal()
             dialog->reject();
         return;
     }
-    auto tried = std::find_if(m_attempts.begin(), m_attempts.end(), [dialog](auto& a) { return a.first == dialog; });
+    auto tried
+        = std::find_if(m_attempts.begin(), m_attempts.end(), [dialog](auto& a) { return a.first == dialog; });
     if (tried == m_attempts.end())
         tried = m_attempts.insert(m_attempts.end(), { dialog, 0 });
     if (++tried->second > 3 || Chance(rng, 30)) {
@@ -490,8 +508,9 @@ void CRandomUser::AnswerModal()
     // Fill some fields at random, then press the default button.
     for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
         if (edit->isVisible() && edit->isEnabled() && !edit->isReadOnly() && Chance(rng, 50))
-            edit->setText(Chance(rng, 30) ? RandomFolder(rng) + OneOf<QString>(rng, { {}, QStringLiteral("/x.txt") })
-                                          : RandomText(rng));
+            edit->setText(Chance(rng, 30)
+                    ? RandomFolder(rng) + OneOf<QString>(rng, { {}, QStringLiteral("/x.txt") })
+                    : RandomText(rng));
     for (QPlainTextEdit* edit : dialog->findChildren<QPlainTextEdit*>())
         if (edit->isVisible() && !edit->isReadOnly() && Chance(rng, 50))
             edit->setPlainText(RandomText(rng));

@@ -17,7 +17,7 @@ class QDialog;
 namespace tessary {
 class CCategory;
 class CItem;
-}
+} // namespace tessary
 
 namespace tessary::test {
 

@@ -142,7 +142,8 @@ std::string Signature(int status, const std::string& output)
         return "AddressSanitizer: " + kind + " in "
             + after(" in tessary::", "( \n", output.find("ERROR: AddressSanitizer: "));
     if (output.find("ERROR: LeakSanitizer") != std::string::npos)
-        return "LeakSanitizer: a leak from " + after(" in tessary::", "( \n", output.find("ERROR: LeakSanitizer"));
+        return "LeakSanitizer: a leak from "
+            + after(" in tessary::", "( \n", output.find("ERROR: LeakSanitizer"));
     if (std::string error = after("runtime error: ", "\n"); !error.empty())
         return "UndefinedBehaviorSanitizer: " + error;
     if (WIFSIGNALED(status))
@@ -187,7 +188,8 @@ std::vector<Step> Shrink(std::vector<Step> steps, const std::string& signature, 
         bool reduced = false;
         for (std::size_t start = 0; start < steps.size() && Clock::now() < deadline; start += size) {
             std::vector<Step> rest(steps.begin(), steps.begin() + std::ptrdiff_t(start));
-            rest.insert(rest.end(), steps.begin() + std::ptrdiff_t(std::min(steps.size(), start + size)), steps.end());
+            rest.insert(rest.end(), steps.begin() + std::ptrdiff_t(std::min(steps.size(), start + size)),
+                steps.end());
             if (fails(rest)) {
                 steps = std::move(rest);
                 chunks = std::max<std::size_t>(chunks - 1, 2);
@@ -223,7 +225,8 @@ int Supervise(std::uint32_t seed, double seconds, double shrinkSeconds)
     std::printf("shrinking %zu steps (at most %g s)...\n", steps.size(), shrinkSeconds);
     std::fflush(stdout);
     int tries = 0;
-    steps = Shrink(steps, signature, dir, Clock::now() + std::chrono::seconds(std::int64_t(shrinkSeconds)), tries);
+    steps = Shrink(
+        steps, signature, dir, Clock::now() + std::chrono::seconds(std::int64_t(shrinkSeconds)), tries);
     std::printf("shortest sequence found (%zu steps, %d tries) for \"%s\":\n", steps.size(), tries,
         signature.c_str());
     for (const Step& step : steps)
@@ -245,8 +248,8 @@ int main(int argc, char** argv)
         return std::string(fallback);
     };
     if (!args.empty() && args[0] == "--seed")
-        return Supervise(std::uint32_t(std::stoul(option("--seed", "1"))), std::stod(option("--seconds", "60")),
-            std::stod(option("--shrink-seconds", "600")));
+        return Supervise(std::uint32_t(std::stoul(option("--seed", "1"))),
+            std::stod(option("--seconds", "60")), std::stod(option("--shrink-seconds", "600")));
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
