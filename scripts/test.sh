@@ -13,7 +13,10 @@
 #      ThreadSanitizer (the core's tests that drive them together);
 #   5. the fuzz targets of the library reader, the JSON reader and the
 #      document text readers, each over its regression inputs, then from its
-#      seed corpus (60, 30 and 30 s).
+#      seed corpus (60, 30 and 30 s);
+#   6. the random user on the main window under AddressSanitizer and
+#      UndefinedBehaviorSanitizer for 60 s, with a new seed each run (a
+#      failure is shrunk for at most 4 minutes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -94,6 +97,17 @@ fuzz() {
 fuzz archive 60
 fuzz json 30
 fuzz document_text 30 1048576 10
+
+echo "== the random user of the main window under AddressSanitizer and UndefinedBehaviorSanitizer"
+JOBS=$jobs scripts/build-random-user.sh
+seed=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
+echo "random user: seed $seed"
+if scripts/random-user.sh "$seed" 60 240 >build/random-user.log 2>&1; then
+  passed=$((passed + 1))
+  echo "random user: $(grep -E '^actions' build/random-user.log)"
+else
+  cat build/random-user.log; failed=$((failed + 1)); status=1
+fi
 
 echo "tests: $passed passed, $failed failed"
 exit $status
