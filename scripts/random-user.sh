@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 export QT_QPA_PLATFORM=offscreen
-export XDG_DATA_HOME=$PWD/build/asan-gui/xdg-data XDG_CONFIG_HOME=$PWD/build/asan-gui/xdg-config
-exec build/asan-gui/tests/gui/gui_random_user --seed "$1" --seconds "$2" --shrink-seconds "${3:-600}"
+export XDG_DATA_HOME=$PWD/build/asan/xdg-data XDG_CONFIG_HOME=$PWD/build/asan/xdg-config
+exec build/asan/tests/gui/gui_random_user --seed "$1" --seconds "$2" --shrink-seconds "${3:-600}"
