@@ -18,6 +18,21 @@ IFileSystem* g_current = &g_posix;
 
 } // namespace
 
+std::string ReadToEnd(int fd)
+{
+    std::string text;
+    char buf[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
 IFileSystem& FileSystem() noexcept
 {
     return *g_current;

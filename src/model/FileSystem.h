@@ -1,10 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 namespace tessary {
+
+// Everything left to read from `fd`, read directly from the system (for
+// small files of the system's and of this program's own, not for the
+// files a user catalogues); a read error ends it early.
+std::string ReadToEnd(int fd);
 
 // The POSIX calls through which the model reaches the disk: scanning,
 // content extraction, file status, and opening and saving libraries.

@@ -1,5 +1,6 @@
 #include "MountTable.h"
 
+#include "FileSystem.h"
 #include "Volume.h"
 
 #include <algorithm>
@@ -57,19 +58,10 @@ bool ParseNumber(std::string_view s, unsigned long& out)
 
 std::string ReadSystemText(const char* path)
 {
-    std::string text;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return text;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
+        return {};
+    std::string text = ReadToEnd(fd);
     ::close(fd);
     return text;
 }

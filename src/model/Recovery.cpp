@@ -97,21 +97,6 @@ void WriteAll(IFileSystem& fs, int fd, std::string_view bytes, const std::string
     }
 }
 
-std::string ReadSmallFile(int fd)
-{
-    std::string text;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    return text;
-}
-
 // The process id in a temporary name ".<pid>-<n>.tmp-...", or 0.
 pid_t WriterOf(std::string_view name)
 {
@@ -176,7 +161,7 @@ std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& folder)
         struct stat st;
         if (::lstat(copy.copyPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
-        copy.library = ReadSmallFile(origin.Get());
+        copy.library = ReadToEnd(origin.Get());
         copy.savedNs = Nanoseconds(st.st_mtim);
         copies.push_back(std::move(copy));
     }
